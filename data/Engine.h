@@ -1,0 +1,93 @@
+#pragma once
+
+// The one seam between the program and its database engine. Everything above data/ speaks
+// through these classes and the statements of Statements.h, never in an engine's own dialect.
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <string_view>
+
+// What a column holds, taken from its declared type.
+enum class FieldKind {
+    Integer,  // whole number that fits 32 bits
+    AutoInc,  // whole number assigned by the database
+    LargeInt, // 64-bit whole number
+    Float,
+    Currency,
+    Decimal,
+    Text,
+    Memo,
+    DateTime,
+    Boolean,
+    Bytes,
+};
+
+// One statement with its values bound to "?" placeholders, in order.
+struct SqlCommand {
+    QString sql;
+    QVariantList params; // null QVariant, qint64/int, double, QString, QDateTime, QDate, bool
+};
+
+struct ColumnInfo {
+    QString name;         // as the result names it
+    FieldKind kind = FieldKind::Text;
+    int size = 0;         // declared text size; 0 when none was declared
+    QString table;        // base table the column comes from; empty for computed columns
+    QString baseColumn;   // the column's own name in that table
+    bool primaryKey = false;
+};
+
+enum class CellType { Null, Integer, Float, Text, Blob };
+
+// The rows of one running statement, read forward once.
+class ResultSet {
+public:
+    virtual ~ResultSet() = default;
+    virtual int columnCount() const = 0;
+    virtual const ColumnInfo& column(int i) const = 0;
+    virtual bool next() = 0; // steps to the next row; false after the last
+    virtual CellType type(int i) const = 0;
+    virtual qint64 toInt64(int i) const = 0;
+    virtual double toDouble(int i) const = 0;
+    virtual std::string_view text(int i) const = 0; // UTF-8 (or raw bytes), valid until next()
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+
+    virtual std::unique_ptr<ResultSet> query(const SqlCommand& command) = 0;
+    // Runs a statement without a result set; returns the number of rows it changed.
+    virtual qint64 execute(const SqlCommand& command) = 0;
+    virtual qint64 lastInsertId() = 0;
+
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+
+    // The real column names of a table (empty when there is no such table).
+    virtual QStringList columnsOf(const QString& table) = 0;
+    virtual QString quoteIdentifier(const QString& name) const = 0;
+    // A condition that is true when the column equals the bound value exactly, Null included.
+    virtual QString sameValueCondition(const QString& quotedColumn) const = 0;
+};
+
+// Commits on commit(), rolls back when left without it.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    Connection& connection_;
+    bool done_ = false;
+};
+
+// Opens the database a connection string names. Never creates a file; a missing, unreadable,
+// locked or foreign file throws AppError.
+std::unique_ptr<Connection> openDatabase(const QString& connString);

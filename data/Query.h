@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Engine.h"
+#include "SortSpec.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QVariantMap>
+#include <memory>
+
+struct FieldDef {
+    QString name;
+    FieldKind kind = FieldKind::Text;
+    int size = 0;
+    QString displayLabel; // set by a layout; lasts until the query is closed
+};
+
+class QueryStore;
+
+// An SQL statement with a client-side result set and a current row. The whole result is read
+// when the query opens; rows are read by position and field, changed through the query, and
+// re-sorted in place. Views that show the query follow its signals.
+class Query : public QObject {
+    Q_OBJECT
+public:
+    explicit Query(QString name, Connection* connection = nullptr, QObject* parent = nullptr);
+    ~Query() override;
+
+    const QString& name() const { return name_; }
+    Connection* connection() const { return connection_; }
+    void setConnection(Connection* connection);
+
+    void setCommand(SqlCommand command);
+    const SqlCommand& command() const { return command_; }
+
+    void open();  // runs the command; the first row becomes current. Throws AppError.
+    void close(); // drops the result, its labels and its sort
+    void exec();  // runs the command without a result set
+    bool isActive() const;
+
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    int recNo() const; // position of the current row in the present order; -1 when none
+    void setRecNo(int row);
+    bool bof() const;
+    bool eof() const;
+    void first();
+    void last();
+    void next();
+    void prior();
+
+    int fieldCount() const;
+    const FieldDef& field(int i) const;
+    int findField(const QString& name) const;   // -1 when absent; letter case does not matter
+    int fieldByName(const QString& name) const; // throws "<query>: Field '<name>' not found"
+    void setDisplayLabel(int field, const QString& label);
+
+    // Cells by position in the present order.
+    bool isNull(int row, int field) const;
+    // Null: invalid QVariant; then qint64, double, QString, QDateTime or bool by field kind.
+    QVariant value(int row, int field) const;
+    QString displayText(int row, int field) const; // the text a grid shows in the cell
+
+    // The current row by field name.
+    QString asString(const QString& field) const;     // Null gives ""
+    qint64 asInteger(const QString& field) const;     // Null gives 0
+    QDateTime asDateTime(const QString& field) const; // Null gives an invalid QDateTime
+    QVariant asVariant(const QString& field) const;
+
+    // Changes reach the database at once. A change or delete of a row that someone else
+    // changed or deleted since it was read fails with AppError and overwrites nothing.
+    void append(const QVariantMap& values); // new row becomes current, auto-number filled in
+    void edit(const QVariantMap& values);   // the current row
+    void remove();                          // the current row
+
+    // Re-orders the open result without running the statement again; the current row stays
+    // current. An empty text restores the database's order. Throws AppError for a bad text.
+    void setSort(const QString& spec);
+    const QString& sort() const { return sort_; }
+
+signals:
+    void reset(); // opened, closed or re-sorted: everything may have changed
+    void rowInserted(int row);
+    void rowChanged(int row);
+    void rowRemoved(int row);
+    void currentChanged(int row);
+
+private:
+    QString name_;
+    Connection* connection_ = nullptr;
+    SqlCommand command_;
+    QString sort_;
+    std::unique_ptr<QueryStore> store_;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+// Every statement the program runs. Values are bound, never pasted into the text; the one
+// name that comes from data (the search field) is checked against the table's real columns.
+
+#include "Engine.h"
+
+namespace Sql {
+
+SqlCommand loginList();                                    // operators offered at login
+SqlCommand operatorByName(const QString& name);            // login test
+SqlCommand operatorForPassword(const QString& name);       // password dialog
+SqlCommand softInfo();                                     // program title
+SqlCommand allCustomers();                                 // customer list at opening
+SqlCommand searchFields();                                 // every layout row of the customers
+SqlCommand searchFieldLookup(const QString& displayName);  // field behind a search title
+// Customers whose field contains the keyword, with the LIKE wildcards of the keyword kept.
+// Throws AppError when the field is not a column of the customer table.
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword);
+SqlCommand customerByCompany(const QString& name);         // duplicate-name test
+SqlCommand shownLayout(const QString& table);              // layout rows, in ShowID order
+SqlCommand saveLayoutColumn(const QString& table, const QString& field, int position, int width);
+SqlCommand chooserRows(const QString& table, bool shown);  // column chooser's two lists
+SqlCommand setColumnShown(const QString& table, const QString& name, bool shown);
+// Activities of the operator flagged for reminding and due dayOffset days after today.
+// A day text that is not a whole number lists nothing.
+SqlCommand reminders(const QString& currentOperator, const QString& dayText);
+
+} // namespace Sql

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Engine.h"
+#include "Query.h"
+#include "SettingsFile.h"
+
+#include <QObject>
+#include <memory>
+
+class MessageService;
+
+// The data module: one per run, created by the main sequence and handed to every window.
+class TFrm_Data : public QObject {
+    Q_OBJECT
+public:
+    // programDir: the folder of the executable, where Config.ini and DataBase/ live.
+    TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent = nullptr);
+    ~TFrm_Data() override;
+
+    // Reads Config.ini, builds ConnString and opens ADOConnection1; on failure asks whether
+    // to go back to the built-in database and leaves DBConnected false.
+    void FormCreate();
+
+    const QString& programDir() const { return programDir_; }
+    QString builtInDatabasePath() const; // <programDir>/DataBase/Custom.db
+
+    SettingsFile IniFile;
+    QString ConnString; // what a connection needs: the database file's path
+    bool DBConnected = false;
+    std::unique_ptr<Connection> ADOConnection1;
+
+    Query Qry_Cust;
+    Query* const DS_Cust = &Qry_Cust; // the customer grid and the editor's navigator show this
+    Query Qry_Temp;
+    Query Qry_Str;
+    Query Qry_FieldShow;
+    Query Qry_SoftInfo;
+
+    void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
+    void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
+
+private:
+    QString programDir_;
+    MessageService& messages_;
+};

@@ -1,0 +1,37 @@
+// Creates the delivered database from its SQL text. An existing file holds the user's
+// customers, so it is never touched.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s schema.sql target.db\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path target = argv[2];
+    if (std::filesystem::exists(target))
+        return 0;
+    std::ifstream in(argv[1]);
+    std::stringstream sql;
+    sql << in.rdbuf();
+    std::filesystem::create_directories(target.parent_path());
+    // Built aside and renamed, so an interrupted build never leaves half a database.
+    const std::filesystem::path temp = target.string() + ".new";
+    std::filesystem::remove(temp);
+    sqlite3* db = nullptr;
+    char* error = nullptr;
+    if (sqlite3_open(temp.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, sql.str().c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "makedb: %s\n", error ? error : sqlite3_errmsg(db));
+        sqlite3_close(db);
+        std::filesystem::remove(temp);
+        return 1;
+    }
+    sqlite3_close(db);
+    std::filesystem::rename(temp, target);
+    return 0;
+}

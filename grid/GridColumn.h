@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh }; // down: ascending, up: descending
+
+enum TFooterValueType { fvtNon, fvtSum, fvtCount, fvtStaticText };
+
+// One column of a data grid, bound to a query field by name.
+struct GridColumn {
+    QString fieldName;
+    int width = 64;           // pixels
+    bool titleButton = false; // the title reacts to clicks like a button
+    TSortMarkerEh sortMarker = smNoneEh;
+    TFooterValueType footerKind = fvtNon;
+    QString footerText;                // shown by fvtStaticText
+    bool alwaysShowEditButton = false; // an inert ellipsis button in every cell
+    bool visible = true;
+};
