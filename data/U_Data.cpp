@@ -1,0 +1,56 @@
+#include "U_Data.h"
+
+#include "AppError.h"
+#include "Guard.h"
+#include "MessageService.h"
+#include "Statements.h"
+
+#include <QDir>
+
+namespace {
+const QString connectFailedText = QStringLiteral("连接数据库失败,您要连接本机数据库吗! ");
+const QString programCaption = QStringLiteral("客户管理系统");
+} // namespace
+
+TFrm_Data::TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent)
+    : QObject(parent), IniFile(QDir(programDir).filePath("Config.ini")), Qry_Cust("Qry_Cust"),
+      Qry_Temp("Qry_Temp"), Qry_Str("Qry_Str"), Qry_FieldShow("Qry_FieldShow"),
+      Qry_SoftInfo("Qry_SoftInfo"), programDir_(programDir), messages_(messages) {
+    Qry_Cust.setCommand(Sql::allCustomers());
+}
+
+TFrm_Data::~TFrm_Data() = default;
+
+QString TFrm_Data::builtInDatabasePath() const {
+    return QDir(programDir_).filePath("DataBase/Custom.db");
+}
+
+void TFrm_Data::FormCreate() {
+    const QString dbConn = IniFile.ReadString("Config", "DBConn", QString());
+    ConnString = dbConn.isEmpty() ? builtInDatabasePath() : dbConn;
+    try {
+        ADOConnection1 = openDatabase(ConnString);
+    } catch (const std::exception&) {
+        // The engine's own text would not help the operator; the question offers the way out.
+        const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,
+                                                MsgIcon::Information, mbYes | mbNo);
+        if (answer == mbYes)
+            guarded(messages_, [&] { IniFile.WriteString("Config", "DBConn", QString()); });
+        return;
+    }
+    for (Query* query : {&Qry_Cust, &Qry_Temp, &Qry_Str, &Qry_FieldShow, &Qry_SoftInfo})
+        query->setConnection(ADOConnection1.get());
+    DBConnected = true;
+}
+
+void TFrm_Data::OpenQuery(Query& query, const SqlCommand& command) {
+    query.close();
+    query.setCommand(command);
+    query.open();
+}
+
+void TFrm_Data::ExecQuery(Query& query, const SqlCommand& command) {
+    query.close();
+    query.setCommand(command);
+    query.exec();
+}
