@@ -1,0 +1,37 @@
+#include "reminders/ReminderCheck.h"
+
+#include "data/Guard.h"
+#include "data/U_Data.h"
+#include "reminders/U_Awoke.h"
+
+#include <QTimer>
+
+ReminderCheck::ReminderCheck(TFrm_Data& data, MessageService& messages,
+                             PrintPreviewService& previews,
+                             std::function<QString()> currentOperator, QWidget* owner,
+                             QTimer* timer1)
+    : data_(data), messages_(messages), previews_(previews),
+      currentOperator_(std::move(currentOperator)), owner_(owner), timer1_(timer1) {}
+
+ReminderCheck::~ReminderCheck() = default;
+
+void ReminderCheck::Timer1Timer() {
+    guarded(messages_, [&] {
+        // Once shown, never again this run, even if something switched the timer back on.
+        if (opened_)
+            return;
+        if (data_.IniFile.ReadInteger(QStringLiteral("OtherInfo"), QStringLiteral("awoke"), -1) !=
+            0)
+            return;
+        showReminderWindow();
+    });
+}
+
+void ReminderCheck::showReminderWindow() {
+    opened_ = true;
+    window_ = new TFrm_Awoke(data_, messages_, previews_, currentOperator_, timer1_.data(),
+                             owner_.data());
+    window_->exec();
+    // The owner may have taken the window with it while the modal loop ran.
+    delete window_.data();
+}
