@@ -16,13 +16,14 @@ struct FieldDef {
 };
 
 class QueryStore;
+class QueryWriter;
 
 // An SQL statement with a client-side result set and a current row. The whole result is read
 // when the query opens; rows are read by position and field, changed through the query, and
 // re-sorted in place. Views that show the query follow its signals.
 class Query : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Query(QString name, Connection* connection = nullptr, QObject* parent = nullptr);
     ~Query() override;
 
@@ -78,14 +79,21 @@ public:
     void setSort(const QString& spec);
     const QString& sort() const { return sort_; }
 
-signals:
+    // Bytes the open result holds in memory (0 when closed).
+    size_t bytesHeld() const;
+
+  signals:
     void reset(); // opened, closed or re-sorted: everything may have changed
     void rowInserted(int row);
     void rowChanged(int row);
     void rowRemoved(int row);
     void currentChanged(int row);
 
-private:
+  private:
+    QueryStore& writableStore(bool needsCurrentRow) const;
+    [[noreturn]] void refuseChange(QueryWriter& writer, int position);
+    void dropPosition(int position);
+
     QString name_;
     Connection* connection_ = nullptr;
     SqlCommand command_;

@@ -1,0 +1,28 @@
+#pragma once
+
+// Text forms of values, shared by the grid, export, printing and the date box, and the one
+// stored form of a date/time ('yyyy-MM-dd HH:mm:ss', local time).
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <string_view>
+
+// The stored text of a date/time: 'yyyy-MM-dd HH:mm:ss'.
+QString storedDateTimeText(const QDateTime& value);
+// Reads 'yyyy-MM-dd[( |T)HH:mm[:ss[.zzz]]]' (also with '/'); nullopt for anything else.
+std::optional<QDateTime> parseStoredDateTime(std::string_view text);
+// yyyyMMddHHmmss as one number, ordered as the times are; nullopt when not a date.
+std::optional<qint64> storedDateTimeKey(std::string_view text);
+
+// The system's short date format with two-digit month and day and a four-digit year.
+const QString& shortDateFormat();
+// The system's long time format, without a time-zone name.
+const QString& longTimeFormat();
+
+QString formatDate(const QDate& date);
+// The short date, followed by a blank and the long time when the time is not midnight.
+QString formatDateTime(const QDateTime& value);
+// General format with 15 significant digits: "1.5", "100", "1E20", "1.5E-7".
+QString formatFloat(double value);
+QString formatBoolean(bool value); // "True" / "False"

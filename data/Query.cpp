@@ -1,0 +1,583 @@
+#include "Query.h"
+
+#include "AppError.h"
+#include "DisplayFormat.h"
+#include "QuerySort.h"
+#include "QueryStore.h"
+
+#include <cmath>
+
+namespace {
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+bool isNumericKind(FieldKind kind) {
+    return kind == FieldKind::Float || kind == FieldKind::Currency || kind == FieldKind::Decimal;
+}
+
+// The cell exactly as stored, for binding it back in a condition.
+QVariant rawValue(const QueryStore& store, uint32_t row, int field) {
+    switch (store.type(row, field)) {
+    case CellType::Integer:
+        return store.integer(row, field);
+    case CellType::Float:
+        return store.real(row, field);
+    case CellType::Text:
+        return fromUtf8(store.text(row, field));
+    case CellType::Blob: {
+        const std::string_view bytes = store.text(row, field);
+        return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    }
+    case CellType::Null:
+        break;
+    }
+    return {};
+}
+
+QVariant typedValue(const QueryStore& store, uint32_t row, int field) {
+    const FieldKind kind = store.fields[size_t(field)].kind;
+    switch (store.type(row, field)) {
+    case CellType::Null:
+        return {};
+    case CellType::Integer: {
+        const qint64 v = store.integer(row, field);
+        if (kind == FieldKind::Boolean)
+            return v != 0;
+        if (isNumericKind(kind))
+            return double(v);
+        if (kind == FieldKind::Text || kind == FieldKind::Memo)
+            return QString::number(v);
+        return v;
+    }
+    case CellType::Float: {
+        const double v = store.real(row, field);
+        if (kind == FieldKind::Boolean)
+            return v != 0;
+        if (kind == FieldKind::Text || kind == FieldKind::Memo)
+            return formatFloat(v);
+        return v;
+    }
+    case CellType::Text: {
+        const std::string_view text = store.text(row, field);
+        if (kind == FieldKind::DateTime)
+            if (const auto dt = parseStoredDateTime(text))
+                return *dt;
+        return fromUtf8(text);
+    }
+    case CellType::Blob:
+        return rawValue(store, row, field);
+    }
+    return {};
+}
+
+QString cellText(const QueryStore& store, uint32_t row, int field) {
+    const FieldKind kind = store.fields[size_t(field)].kind;
+    switch (store.type(row, field)) {
+    case CellType::Null:
+        return {};
+    case CellType::Integer: {
+        const qint64 v = store.integer(row, field);
+        if (kind == FieldKind::Boolean)
+            return formatBoolean(v != 0);
+        return isNumericKind(kind) ? formatFloat(double(v)) : QString::number(v);
+    }
+    case CellType::Float: {
+        const double v = store.real(row, field);
+        return kind == FieldKind::Boolean ? formatBoolean(v != 0) : formatFloat(v);
+    }
+    case CellType::Text: {
+        const std::string_view text = store.text(row, field);
+        if (kind == FieldKind::DateTime)
+            if (const auto dt = parseStoredDateTime(text))
+                return formatDateTime(*dt);
+        return fromUtf8(text);
+    }
+    case CellType::Blob:
+        return QStringLiteral("(BLOB)");
+    }
+    return {};
+}
+
+[[noreturn]] void notValid(const QString& text, const char* what) {
+    throw AppError(QString("'%1' 不是有效的%2").arg(text, QString::fromUtf8(what)));
+}
+
+// A value given for a field, in the form the column stores.
+QVariant storableValue(const FieldDef& field, const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return {};
+    const bool isText = value.typeId() == QMetaType::QString;
+    const QString text = isText ? value.toString().trimmed() : QString();
+    if (isText && text.isEmpty() && field.kind != FieldKind::Text && field.kind != FieldKind::Memo)
+        return {};
+    bool ok = true;
+    switch (field.kind) {
+    case FieldKind::DateTime:
+        if (isText) {
+            const auto dt = parseStoredDateTime(text.toStdString());
+            if (!dt)
+                notValid(text, "日期时间");
+            return *dt;
+        }
+        return value;
+    case FieldKind::Boolean:
+        return value.toBool();
+    case FieldKind::Integer:
+    case FieldKind::LargeInt:
+    case FieldKind::AutoInc:
+        if (isText) {
+            const qint64 v = text.toLongLong(&ok);
+            if (!ok)
+                notValid(text, "整数");
+            return v;
+        }
+        return value;
+    case FieldKind::Float:
+    case FieldKind::Currency:
+    case FieldKind::Decimal:
+        if (isText) {
+            const double v = text.toDouble(&ok);
+            if (!ok)
+                notValid(text, "数值");
+            return v;
+        }
+        return value;
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+// ---- opening and closing ------------------------------------------------------------------
+
+Query::Query(QString name, Connection* connection, QObject* parent)
+    : QObject(parent), name_(std::move(name)), connection_(connection) {}
+
+Query::~Query() = default;
+
+void Query::setConnection(Connection* connection) {
+    connection_ = connection;
+}
+
+void Query::setCommand(SqlCommand command) {
+    command_ = std::move(command);
+}
+
+bool Query::isActive() const {
+    return store_ != nullptr;
+}
+
+void Query::open() {
+    if (isActive())
+        close();
+    if (!connection_)
+        throw AppError(name_ + ": 没有数据库连接");
+    auto result = connection_->query(command_);
+    auto store = std::make_unique<QueryStore>(*result);
+    store->load(*result);
+    store->current = store->order.empty() ? -1 : 0;
+    store->eof = store->order.empty();
+    store_ = std::move(store);
+    emit reset();
+    emit currentChanged(store_->current);
+}
+
+void Query::close() {
+    if (!store_)
+        return;
+    store_.reset();
+    sort_.clear();
+    emit reset();
+    emit currentChanged(-1);
+}
+
+void Query::exec() {
+    if (!connection_)
+        throw AppError(name_ + ": 没有数据库连接");
+    connection_->execute(command_);
+}
+
+// ---- navigation ---------------------------------------------------------------------------
+
+int Query::recordCount() const {
+    return store_ ? int(store_->order.size()) : 0;
+}
+
+int Query::recNo() const {
+    return store_ ? store_->current : -1;
+}
+
+void Query::setRecNo(int row) {
+    if (!store_ || store_->order.empty())
+        return;
+    row = std::clamp(row, 0, recordCount() - 1);
+    store_->bof = store_->eof = false;
+    if (row != store_->current) {
+        store_->current = row;
+        emit currentChanged(row);
+    }
+}
+
+bool Query::bof() const {
+    return !store_ || store_->bof;
+}
+bool Query::eof() const {
+    return !store_ || store_->eof;
+}
+
+void Query::first() {
+    if (!store_)
+        return;
+    setRecNo(0);
+    store_->bof = true;
+    store_->eof = store_->order.empty();
+}
+
+void Query::last() {
+    if (!store_)
+        return;
+    setRecNo(recordCount() - 1);
+    store_->eof = true;
+    store_->bof = store_->order.empty();
+}
+
+void Query::next() {
+    if (!store_)
+        return;
+    if (store_->current + 1 < recordCount())
+        setRecNo(store_->current + 1);
+    else
+        store_->eof = true;
+}
+
+void Query::prior() {
+    if (!store_)
+        return;
+    if (store_->current > 0)
+        setRecNo(store_->current - 1);
+    else
+        store_->bof = true;
+}
+
+// ---- fields and cells ---------------------------------------------------------------------
+
+int Query::fieldCount() const {
+    return store_ ? int(store_->fields.size()) : 0;
+}
+
+const FieldDef& Query::field(int i) const {
+    if (!store_ || i < 0 || i >= fieldCount())
+        throw AppError(QString("%1: 字段序号 %2 超出范围").arg(name_).arg(i));
+    return store_->fields[size_t(i)];
+}
+
+int Query::findField(const QString& name) const {
+    for (int i = 0; i < fieldCount(); ++i)
+        if (store_->fields[size_t(i)].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int Query::fieldByName(const QString& name) const {
+    const int i = findField(name);
+    if (i < 0)
+        throw AppError(QString("%1: Field '%2' not found").arg(name_, name));
+    return i;
+}
+
+void Query::setDisplayLabel(int field, const QString& label) {
+    if (store_ && field >= 0 && field < fieldCount())
+        store_->fields[size_t(field)].displayLabel = label;
+}
+
+bool Query::isNull(int row, int field) const {
+    return !store_ || row < 0 || row >= recordCount() || field < 0 || field >= fieldCount() ||
+           store_->type(store_->order[size_t(row)], field) == CellType::Null;
+}
+
+QVariant Query::value(int row, int field) const {
+    if (isNull(row, field))
+        return {};
+    return typedValue(*store_, store_->order[size_t(row)], field);
+}
+
+QString Query::displayText(int row, int field) const {
+    if (isNull(row, field))
+        return {};
+    return cellText(*store_, store_->order[size_t(row)], field);
+}
+
+QString Query::asString(const QString& field) const {
+    return displayText(recNo(), fieldByName(field));
+}
+
+qint64 Query::asInteger(const QString& field) const {
+    const int f = fieldByName(field);
+    if (isNull(recNo(), f))
+        return 0;
+    const uint32_t row = store_->order[size_t(recNo())];
+    switch (store_->type(row, f)) {
+    case CellType::Integer:
+        return store_->integer(row, f);
+    case CellType::Float:
+        return std::llround(store_->real(row, f));
+    default: {
+        const QString text = fromUtf8(store_->text(row, f)).trimmed();
+        bool ok = false;
+        const qint64 v = text.toLongLong(&ok);
+        if (!ok)
+            notValid(text, "整数");
+        return v;
+    }
+    }
+}
+
+QDateTime Query::asDateTime(const QString& field) const {
+    const QVariant v = asVariant(field);
+    if (!v.isValid())
+        return {};
+    if (v.typeId() != QMetaType::QDateTime)
+        notValid(v.toString(), "日期时间");
+    return v.toDateTime();
+}
+
+QVariant Query::asVariant(const QString& field) const {
+    return value(recNo(), fieldByName(field));
+}
+
+// ---- changes ------------------------------------------------------------------------------
+
+namespace {
+
+// Where a query's rows can be written: one base table and its auto-numbered key.
+struct EditTarget {
+    QString table;
+    int keyField = -1;
+};
+
+EditTarget editTarget(const QueryStore& store, const QString& queryName) {
+    EditTarget target;
+    for (size_t i = 0; i < store.columns.size(); ++i) {
+        const ColumnInfo& c = store.columns[i];
+        if (c.table.isEmpty() ||
+            (!target.table.isEmpty() && c.table.compare(target.table, Qt::CaseInsensitive) != 0))
+            throw AppError(queryName + ": 该查询的结果来自多个表或计算列，不能修改");
+        target.table = c.table;
+        if (c.primaryKey && c.kind == FieldKind::AutoInc)
+            target.keyField = int(i);
+    }
+    if (target.keyField < 0)
+        throw AppError(queryName + ": 该查询的结果没有自动编号的主键，不能修改");
+    return target;
+}
+
+QString conflictText() {
+    return QStringLiteral("该记录已被其他用户修改或删除，未能保存。");
+}
+
+} // namespace
+
+// The statements a change needs, built from the query's own columns.
+class QueryWriter {
+  public:
+    QueryWriter(Query& query, QueryStore& store)
+        : query_(query), store_(store), connection_(*query.connection()),
+          target_(editTarget(store, query.name())) {}
+
+    // Pairs of (field, value to store), in field order.
+    QList<QPair<int, QVariant>> assignments(const QVariantMap& values) const {
+        QList<QPair<int, QVariant>> out;
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            const int f = query_.fieldByName(it.key());
+            if (f == target_.keyField)
+                throw AppError(QString("%1: 字段 '%2' 由数据库自动编号，不能修改")
+                                   .arg(query_.name(), store_.fields[size_t(f)].name));
+            out.append({f, storableValue(store_.fields[size_t(f)], it.value())});
+        }
+        return out;
+    }
+
+    qint64 insert(const QVariantMap& values) {
+        const auto set = assignments(values);
+        QString sql = "INSERT INTO " + q(target_.table);
+        SqlCommand command;
+        if (set.isEmpty()) {
+            sql += " DEFAULT VALUES";
+        } else {
+            QStringList names, marks;
+            for (const auto& [f, v] : set) {
+                names << baseName(f);
+                marks << "?";
+                command.params << v;
+            }
+            sql += " (" + names.join(", ") + ") VALUES (" + marks.join(", ") + ")";
+        }
+        command.sql = sql;
+        connection_.execute(command);
+        return connection_.lastInsertId();
+    }
+
+    // True when the row was still as read and is now changed.
+    bool update(uint32_t row, const QVariantMap& values) {
+        const auto set = assignments(values);
+        if (set.isEmpty())
+            return true;
+        QStringList parts;
+        SqlCommand command;
+        for (const auto& [f, v] : set) {
+            parts << baseName(f) + " = ?";
+            command.params << v;
+        }
+        command.sql = "UPDATE " + q(target_.table) + " SET " + parts.join(", ");
+        addUnchangedCondition(command, row);
+        return connection_.execute(command) > 0;
+    }
+
+    bool erase(uint32_t row) {
+        SqlCommand command{"DELETE FROM " + q(target_.table), {}};
+        addUnchangedCondition(command, row);
+        return connection_.execute(command) > 0;
+    }
+
+    qint64 key(uint32_t row) const { return store_.integer(row, target_.keyField); }
+
+    // The row as the database has it now; null when it is gone.
+    std::unique_ptr<ResultSet> readRow(qint64 key) {
+        QStringList select;
+        for (size_t f = 0; f < store_.columns.size(); ++f)
+            select << baseName(int(f)) + " AS " +
+                          connection_.quoteIdentifier(store_.fields[f].name);
+        auto rows = connection_.query({"SELECT " + select.join(", ") + " FROM " + q(target_.table) +
+                                           " WHERE " + baseName(target_.keyField) + " = ?",
+                                       {key}});
+        return rows->next() ? std::move(rows) : nullptr;
+    }
+
+  private:
+    QString q(const QString& name) const { return connection_.quoteIdentifier(name); }
+    QString baseName(int f) const { return q(store_.columns[size_t(f)].baseColumn); }
+
+    // Optimistic locking: the row must still hold every value it was read with.
+    void addUnchangedCondition(SqlCommand& command, uint32_t row) const {
+        QStringList conditions{baseName(target_.keyField) + " = ?"};
+        command.params << key(row);
+        for (size_t f = 0; f < store_.columns.size(); ++f) {
+            if (int(f) == target_.keyField)
+                continue;
+            conditions << connection_.sameValueCondition(baseName(int(f)));
+            command.params << rawValue(store_, row, int(f));
+        }
+        command.sql += " WHERE " + conditions.join(" AND ");
+    }
+
+    Query& query_;
+    QueryStore& store_;
+    Connection& connection_;
+    EditTarget target_;
+};
+
+QueryStore& Query::writableStore(bool needsCurrentRow) const {
+    if (!store_)
+        throw AppError(name_ + ": 查询没有打开");
+    if (!connection_)
+        throw AppError(name_ + ": 没有数据库连接");
+    if (needsCurrentRow && store_->current < 0)
+        throw AppError(name_ + ": 没有当前记录");
+    return *store_;
+}
+
+void Query::append(const QVariantMap& values) {
+    QueryStore& store = writableStore(false);
+    QueryWriter writer(*this, store);
+    std::unique_ptr<ResultSet> fresh;
+    {
+        Transaction transaction(*connection_);
+        fresh = writer.readRow(writer.insert(values));
+        if (!fresh)
+            throw AppError(name_ + ": 新记录写入后无法读回");
+        transaction.commit();
+    }
+    store.order.push_back(store.addRow(*fresh));
+    store.current = recordCount() - 1;
+    store.bof = store.eof = false;
+    emit rowInserted(store.current);
+    emit currentChanged(store.current);
+}
+
+void Query::edit(const QVariantMap& values) {
+    QueryStore& store = writableStore(true);
+    QueryWriter writer(*this, store);
+    const uint32_t row = store.order[size_t(store.current)];
+    std::unique_ptr<ResultSet> fresh;
+    bool saved;
+    {
+        Transaction transaction(*connection_);
+        saved = writer.update(row, values);
+        if (saved)
+            fresh = writer.readRow(writer.key(row));
+        transaction.commit();
+    }
+    if (!saved)
+        refuseChange(writer, store.current);
+    if (fresh)
+        store.setRow(row, *fresh);
+    emit rowChanged(store.current);
+}
+
+void Query::remove() {
+    QueryStore& store = writableStore(true);
+    QueryWriter writer(*this, store);
+    const int position = store.current;
+    if (!writer.erase(store.order[size_t(position)]))
+        refuseChange(writer, position);
+    dropPosition(position);
+}
+
+// Someone else changed or deleted the row: show it as the database has it, then say so.
+void Query::refuseChange(QueryWriter& writer, int position) {
+    const uint32_t row = store_->order[size_t(position)];
+    if (auto fresh = writer.readRow(writer.key(row))) {
+        store_->setRow(row, *fresh);
+        emit rowChanged(position);
+    } else {
+        dropPosition(position);
+    }
+    throw AppError(conflictText());
+}
+
+void Query::dropPosition(int position) {
+    store_->order.erase(store_->order.begin() + position);
+    const int count = recordCount();
+    store_->current = count == 0 ? -1 : std::min(position, count - 1);
+    store_->bof = count == 0;
+    store_->eof = count == 0;
+    emit rowRemoved(position);
+    emit currentChanged(store_->current);
+}
+
+// ---- sorting ------------------------------------------------------------------------------
+
+void Query::setSort(const QString& spec) {
+    if (!store_)
+        throw AppError(name_ + ": 查询没有打开");
+    QList<QPair<int, bool>> keys;
+    for (const SortKey& key : parseSortSpec(spec))
+        keys.append({fieldByName(key.field), key.descending});
+    const int current = store_->current;
+    const qint64 currentRow = current >= 0 ? qint64(store_->order[size_t(current)]) : -1;
+    sortRows(*store_, keys);
+    store_->current = -1;
+    for (size_t i = 0; i < store_->order.size(); ++i)
+        if (qint64(store_->order[i]) == currentRow)
+            store_->current = int(i);
+    sort_ = spec;
+    emit reset();
+    emit currentChanged(store_->current);
+}
+
+size_t Query::bytesHeld() const {
+    return store_ ? store_->bytesHeld() : 0;
+}

@@ -1,0 +1,385 @@
+#include "SqliteEngine.h"
+
+#include "AppError.h"
+#include "DisplayFormat.h"
+#include "JetFunctions.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+QString errorText(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+[[noreturn]] void fail(sqlite3* db) {
+    throw AppError(errorText(db));
+}
+
+bool declaredAs(const QString& decl, std::initializer_list<const char*> words) {
+    for (const char* w : words)
+        if (decl.contains(QLatin1String(w)))
+            return true;
+    return false;
+}
+
+int declaredSize(const QString& decl) {
+    const qsizetype open = decl.indexOf(u'(');
+    if (open < 0)
+        return 0;
+    const qsizetype close = decl.indexOf(u')', open);
+    return decl.mid(open + 1, close < 0 ? -1 : close - open - 1)
+        .section(u',', 0, 0)
+        .trimmed()
+        .toInt();
+}
+
+FieldKind kindOfDeclaredType(const QString& decl) {
+    if (declaredAs(decl, {"BIGINT"}))
+        return FieldKind::LargeInt;
+    if (declaredAs(decl, {"INT"}))
+        return FieldKind::Integer;
+    if (declaredAs(decl, {"BOOL", "YESNO", "BIT"}))
+        return FieldKind::Boolean;
+    if (declaredAs(decl, {"MEMO", "LONGTEXT"}))
+        return FieldKind::Memo;
+    if (declaredAs(decl, {"CHAR", "TEXT", "CLOB", "STRING"}))
+        return FieldKind::Text;
+    if (declaredAs(decl, {"CURRENCY", "MONEY"}))
+        return FieldKind::Currency;
+    if (declaredAs(decl, {"DECIMAL", "NUMERIC"}))
+        return FieldKind::Decimal;
+    if (declaredAs(decl, {"REAL", "FLOA", "DOUB"}))
+        return FieldKind::Float;
+    if (declaredAs(decl, {"DATE", "TIME"}))
+        return FieldKind::DateTime;
+    if (declaredAs(decl, {"BLOB", "BINARY"}))
+        return FieldKind::Bytes;
+    return FieldKind::Text;
+}
+
+int primaryKeyColumns(sqlite3* db, const char* table) {
+    sqlite3_stmt* st = nullptr;
+    int count = 0;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM pragma_table_info(?1) WHERE pk > 0", -1, &st,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_bind_text(st, 1, table, -1, SQLITE_STATIC) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        count = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return count;
+}
+
+ColumnInfo describeColumn(sqlite3* db, sqlite3_stmt* st, int i) {
+    ColumnInfo info;
+    info.name = QString::fromUtf8(sqlite3_column_name(st, i));
+    const QString decl = QString::fromUtf8(sqlite3_column_decltype(st, i)).toUpper();
+    info.kind = kindOfDeclaredType(decl);
+    info.size = (info.kind == FieldKind::Text) ? declaredSize(decl) : 0;
+    const char* table = sqlite3_column_table_name(st, i);
+    const char* origin = sqlite3_column_origin_name(st, i);
+    if (!table || !origin)
+        return info;
+    info.table = QString::fromUtf8(table);
+    info.baseColumn = QString::fromUtf8(origin);
+    int notNull = 0, primaryKey = 0, autoinc = 0;
+    if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(st, i), table, origin,
+                                      nullptr, nullptr, &notNull, &primaryKey,
+                                      &autoinc) == SQLITE_OK) {
+        info.primaryKey = primaryKey != 0;
+        // An INTEGER PRIMARY KEY of its own is the rowid: the database assigns it.
+        if (autoinc || (primaryKey && decl == u"INTEGER" && primaryKeyColumns(db, table) == 1))
+            info.kind = FieldKind::AutoInc;
+    }
+    return info;
+}
+
+void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
+    int rc = SQLITE_OK;
+    auto bindText = [&](const QString& text) {
+        const QByteArray utf8 = text.toUtf8();
+        return sqlite3_bind_text(st, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    };
+    if (!v.isValid() || v.isNull())
+        rc = sqlite3_bind_null(st, index);
+    else
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int(st, index, v.toBool() ? 1 : 0);
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+            rc = sqlite3_bind_int64(st, index, v.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(st, index, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = v.toByteArray();
+            rc = sqlite3_bind_blob(st, index, bytes.constData(), int(bytes.size()),
+                                   SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::QDateTime:
+            rc = bindText(storedDateTimeText(v.toDateTime()));
+            break;
+        case QMetaType::QDate:
+            rc = bindText(storedDateTimeText(QDateTime(v.toDate(), QTime(0, 0))));
+            break;
+        default:
+            rc = bindText(v.toString());
+        }
+    if (rc != SQLITE_OK)
+        fail(sqlite3_db_handle(st));
+}
+
+} // namespace
+
+// ---- result set ---------------------------------------------------------------------------
+
+SqliteResultSet::SqliteResultSet(sqlite3* db, sqlite3_stmt* statement)
+    : db_(db), statement_(statement) {
+    const int n = sqlite3_column_count(statement_);
+    columns_.reserve(size_t(n));
+    for (int i = 0; i < n; ++i)
+        columns_.push_back(describeColumn(db_, statement_, i));
+}
+
+SqliteResultSet::~SqliteResultSet() {
+    sqlite3_finalize(statement_);
+}
+
+bool SqliteResultSet::next() {
+    if (done_)
+        return false;
+    const int rc = sqlite3_step(statement_);
+    if (rc == SQLITE_ROW)
+        return true;
+    done_ = true;
+    if (rc != SQLITE_DONE)
+        fail(db_);
+    return false;
+}
+
+CellType SqliteResultSet::type(int i) const {
+    switch (sqlite3_column_type(statement_, i)) {
+    case SQLITE_INTEGER:
+        return CellType::Integer;
+    case SQLITE_FLOAT:
+        return CellType::Float;
+    case SQLITE_TEXT:
+        return CellType::Text;
+    case SQLITE_BLOB:
+        return CellType::Blob;
+    default:
+        return CellType::Null;
+    }
+}
+
+qint64 SqliteResultSet::toInt64(int i) const {
+    return sqlite3_column_int64(statement_, i);
+}
+
+double SqliteResultSet::toDouble(int i) const {
+    return sqlite3_column_double(statement_, i);
+}
+
+std::string_view SqliteResultSet::text(int i) const {
+    const bool blob = sqlite3_column_type(statement_, i) == SQLITE_BLOB;
+    const void* data = blob ? sqlite3_column_blob(statement_, i)
+                            : static_cast<const void*>(sqlite3_column_text(statement_, i));
+    const int bytes = sqlite3_column_bytes(statement_, i);
+    return data ? std::string_view(static_cast<const char*>(data), size_t(bytes))
+                : std::string_view();
+}
+
+// ---- connection ---------------------------------------------------------------------------
+
+SqliteConnection::SqliteConnection(sqlite3* db) : db_(db) {}
+
+SqliteConnection::~SqliteConnection() {
+    sqlite3_close_v2(db_);
+}
+
+sqlite3_stmt* SqliteConnection::prepare(const SqlCommand& command) {
+    const QByteArray sql = command.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &st, &tail) != SQLITE_OK)
+        fail(db_);
+    if (!st)
+        throw AppError(QString("空语句: '%1'").arg(command.sql));
+    if (tail && QByteArray(tail).trimmed().size() > 0) {
+        sqlite3_finalize(st);
+        throw AppError(QString("一次只能执行一条语句: '%1'").arg(command.sql));
+    }
+    if (sqlite3_bind_parameter_count(st) != command.params.size()) {
+        const int expected = sqlite3_bind_parameter_count(st);
+        sqlite3_finalize(st);
+        throw AppError(QString("语句需要 %1 个参数，却给了 %2 个: '%3'")
+                           .arg(expected)
+                           .arg(command.params.size())
+                           .arg(command.sql));
+    }
+    try {
+        for (int i = 0; i < command.params.size(); ++i)
+            bindValue(st, i + 1, command.params[i]);
+    } catch (...) {
+        sqlite3_finalize(st);
+        throw;
+    }
+    return st;
+}
+
+std::unique_ptr<ResultSet> SqliteConnection::query(const SqlCommand& command) {
+    return std::make_unique<SqliteResultSet>(db_, prepare(command));
+}
+
+qint64 SqliteConnection::execute(const SqlCommand& command) {
+    sqlite3_stmt* st = prepare(command);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(st);
+    if (sqlite3_get_autocommit(db_))
+        depth_ = 0; // the statement may have ended a transaction itself
+    if (rc != SQLITE_DONE)
+        fail(db_);
+    return sqlite3_changes64(db_);
+}
+
+qint64 SqliteConnection::lastInsertId() {
+    return sqlite3_last_insert_rowid(db_);
+}
+
+void SqliteConnection::run(const char* sql) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(db_))
+        depth_ = 0;
+    if (rc != SQLITE_OK)
+        fail(db_);
+}
+
+void SqliteConnection::begin() {
+    // IMMEDIATE takes the write lock at once, so a writer waits at BEGIN, not half-way.
+    const QByteArray sql =
+        depth_ == 0 ? QByteArray("BEGIN IMMEDIATE") : "SAVEPOINT sp" + QByteArray::number(depth_);
+    run(sql.constData());
+    ++depth_;
+}
+
+void SqliteConnection::commit() {
+    if (depth_ == 0)
+        throw AppError("没有可提交的事务");
+    const QByteArray sql =
+        depth_ == 1 ? QByteArray("COMMIT") : "RELEASE sp" + QByteArray::number(depth_ - 1);
+    run(sql.constData());
+    depth_ = std::max(0, depth_ - 1);
+}
+
+void SqliteConnection::rollback() {
+    if (depth_ == 0)
+        return;
+    const QByteArray name = "sp" + QByteArray::number(depth_ - 1);
+    const QByteArray sql =
+        depth_ == 1 ? QByteArray("ROLLBACK") : "ROLLBACK TO " + name + "; RELEASE " + name;
+    run(sql.constData());
+    depth_ = std::max(0, depth_ - 1);
+}
+
+QStringList SqliteConnection::columnsOf(const QString& table) {
+    QStringList names;
+    auto rows = query({"SELECT name FROM pragma_table_info(?)", {table}});
+    while (rows->next())
+        names << QString::fromUtf8(rows->text(0).data(), qsizetype(rows->text(0).size()));
+    return names;
+}
+
+QString SqliteConnection::quoteIdentifier(const QString& name) const {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString SqliteConnection::sameValueCondition(const QString& quotedColumn) const {
+    // IS matches Null with Null; BINARY keeps a change of letter case from passing as equal.
+    return quotedColumn + " IS ? COLLATE BINARY";
+}
+
+// ---- opening ------------------------------------------------------------------------------
+
+namespace {
+
+class Handle {
+  public:
+    ~Handle() { sqlite3_close_v2(db); }
+    sqlite3* release() { return std::exchange(db, nullptr); }
+    sqlite3* db = nullptr;
+};
+
+void checkFile(const QString& path) {
+    if (path.trimmed().isEmpty())
+        throw AppError("未指定数据库文件");
+    const QFileInfo file(path);
+    if (!file.exists())
+        throw AppError(QString("数据库文件 '%1' 不存在").arg(path));
+    if (file.isDir())
+        throw AppError(QString("'%1' 是文件夹，不是数据库文件").arg(path));
+    if (!file.isReadable())
+        throw AppError(QString("无法读取数据库文件 '%1'").arg(path));
+}
+
+[[noreturn]] void failOpen(sqlite3* db, const QString& path, int timeoutMs) {
+    const int rc = sqlite3_errcode(db);
+    if (rc == SQLITE_NOTADB)
+        throw AppError(QString("'%1' 不是数据库文件").arg(path));
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        throw AppError(QString("数据库文件 '%1' 被其他程序锁定，等待 %2 毫秒后仍无法使用")
+                           .arg(path)
+                           .arg(timeoutMs));
+    throw AppError(QString("无法打开数据库文件 '%1': %2").arg(path, errorText(db)));
+}
+
+// A real read: a foreign or locked file fails here rather than at the first statement.
+void checkDatabase(sqlite3* db, const QString& path, int timeoutMs) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    const int tables = rc == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW)
+        failOpen(db, path, timeoutMs);
+    if (tables == 0)
+        throw AppError(QString("数据库文件 '%1' 是空的，不含任何表").arg(path));
+}
+
+} // namespace
+
+std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
+                                                     const SqliteOpenOptions& options) {
+    checkFile(path);
+    Handle h;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &h.db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        failOpen(h.db, path, options.busyTimeoutMs);
+    if (sqlite3_db_readonly(h.db, "main") == 1)
+        throw AppError(QString("数据库文件 '%1' 是只读的，无法写入").arg(path));
+    sqlite3_busy_timeout(h.db, options.busyTimeoutMs);
+    checkDatabase(h.db, path, options.busyTimeoutMs);
+    // WAL lets other copies of the program read while one of them writes.
+    if (sqlite3_exec(h.db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
+        failOpen(h.db, path, options.busyTimeoutMs);
+    if (registerJetFunctions(h.db) != SQLITE_OK)
+        failOpen(h.db, path, options.busyTimeoutMs);
+    return std::make_unique<SqliteConnection>(h.release());
+}

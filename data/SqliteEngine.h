@@ -1,0 +1,67 @@
+#pragma once
+
+// The SQLite side of the engine seam, over the sqlite3 C API.
+
+#include "Engine.h"
+
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+struct SqliteOpenOptions {
+    int busyTimeoutMs = 5000; // how long a locked database is waited for
+};
+
+class SqliteResultSet : public ResultSet {
+  public:
+    SqliteResultSet(sqlite3* db, sqlite3_stmt* statement); // takes the statement
+    ~SqliteResultSet() override;
+
+    int columnCount() const override { return int(columns_.size()); }
+    const ColumnInfo& column(int i) const override { return columns_[size_t(i)]; }
+    bool next() override;
+    CellType type(int i) const override;
+    qint64 toInt64(int i) const override;
+    double toDouble(int i) const override;
+    std::string_view text(int i) const override;
+
+  private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_;
+    std::vector<ColumnInfo> columns_;
+    bool done_ = false;
+};
+
+class SqliteConnection : public Connection {
+  public:
+    explicit SqliteConnection(sqlite3* db); // takes the handle
+    ~SqliteConnection() override;
+
+    std::unique_ptr<ResultSet> query(const SqlCommand& command) override;
+    qint64 execute(const SqlCommand& command) override;
+    qint64 lastInsertId() override;
+
+    // Nested calls use savepoints, so a change made inside a caller's transaction still works.
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    QStringList columnsOf(const QString& table) override;
+    QString quoteIdentifier(const QString& name) const override;
+    QString sameValueCondition(const QString& quotedColumn) const override;
+
+    sqlite3* handle() const { return db_; }
+
+  private:
+    sqlite3_stmt* prepare(const SqlCommand& command);
+    void run(const char* sql);
+
+    sqlite3* db_;
+    int depth_ = 0; // open transactions, the outermost included
+};
+
+// The database file at path, opened for reading and writing (never created), checked with a
+// real read, in WAL mode, with the program's SQL functions. Throws AppError.
+std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
+                                                     const SqliteOpenOptions& options = {});
