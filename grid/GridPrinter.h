@@ -6,6 +6,8 @@
 class DataGrid;
 class MessageService;
 class PrintPreviewService;
+class QPageLayout;
+struct PrintDocument;
 
 // What a grid printer prints with; changed through the print settings dialog and kept as long
 // as the printer's window.
@@ -25,7 +27,7 @@ struct PrintSettings {
 // One per window, bound to that window's grid (the windows call theirs PrintDBGridEh1).
 class GridPrinter : public QObject {
     Q_OBJECT
-public:
+  public:
     GridPrinter(DataGrid& grid, PrintPreviewService& previews, MessageService& messages,
                 QObject* parent = nullptr);
     ~GridPrinter() override;
@@ -38,7 +40,11 @@ public:
     // Opens the application's preview window on this grid's pages.
     void Preview();
 
-private:
+    // The grid as it stands, composed into pages of the given paper, in page units of
+    // `resolution` per inch. The grid's display is frozen meanwhile; its current row stays.
+    PrintDocument makeDocument(const QPageLayout& paper, int resolution) const;
+
+  private:
     DataGrid& grid_;
     PrintPreviewService& previews_;
     MessageService& messages_;
