@@ -1,0 +1,242 @@
+#include "customers/U_AddCust.h"
+
+#include "customers/CustomerRecord.h"
+#include "customers/DateBox.h"
+#include "customers/RecordNavigator.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/U_Data.h"
+#include "grid/TextTrim.h"
+#include "grid/WindowFont.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* fieldLabel(const char* text, QWidget* parent) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QPushButton* plainButton(const char* text, QWidget* parent) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    button->setAutoDefault(false); // Enter must not save or close the dialog
+    button->setDefault(false);
+    return button;
+}
+
+// A loaded text longer than the limit widens it, so loading never cuts what is stored.
+void setBoxText(QLineEdit* box, const QString& text) {
+    if (box->maxLength() < text.size())
+        box->setMaxLength(text.size());
+    box->setText(text);
+}
+
+} // namespace
+
+TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner)
+    : QDialog(owner), data_(data), messages_(messages) {
+    applyWindowFont(*this);
+    setFixedSize(655, 322);
+    buildControls();
+    connect(Btn_OK, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
+    connect(Btn_Cancel, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [&] { Btn_CancelClick(); }); });
+    connect(DBNavigator1, &RecordNavigator::clicked, this,
+            [this] { guarded(messages_, [&] { DBNavigator1Click(); }); });
+}
+
+void TFrm_AddCust::buildControls() {
+    PageControl1 = new QTabWidget(this);
+    TabSheet1 = new QWidget;
+    PageControl1->addTab(TabSheet1, QStringLiteral("客户基本信息"));
+    GroupBox1 = new QGroupBox(TabSheet1);
+    auto* pageLayout = new QVBoxLayout(TabSheet1);
+    pageLayout->addWidget(GroupBox1);
+
+    Edit_CustName = new QLineEdit(GroupBox1);
+    Edit_CustName->setToolTip(QStringLiteral("客户名称不能为空，且客户名称不能重复"));
+    Label25 = new QLabel(QStringLiteral("*"), GroupBox1);
+    Label25->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    Edit_Mobile = new QLineEdit(GroupBox1);
+    Edit_tel = new QLineEdit(GroupBox1);
+    Edit_OtherInfo = new QLineEdit(GroupBox1);
+    DateEdit1 = new DateBox(GroupBox1);
+    Memo1 = new QPlainTextEdit(GroupBox1);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
+
+    auto* grid = new QGridLayout(GroupBox1);
+    grid->addWidget(fieldLabel("客户名称:", GroupBox1), 0, 0);
+    grid->addWidget(Edit_CustName, 0, 1, 1, 3);
+    grid->addWidget(Label25, 0, 4);
+    grid->addWidget(fieldLabel("手机号码:", GroupBox1), 1, 0);
+    grid->addWidget(Edit_Mobile, 1, 1);
+    grid->addWidget(fieldLabel("联系电话:", GroupBox1), 1, 2);
+    grid->addWidget(Edit_tel, 1, 3);
+    grid->addWidget(fieldLabel("合同编号:", GroupBox1), 2, 0);
+    grid->addWidget(Edit_OtherInfo, 2, 1);
+    grid->addWidget(fieldLabel("添加时间:", GroupBox1), 2, 2);
+    grid->addWidget(DateEdit1, 2, 3);
+    auto* memoLabel = fieldLabel("详细说明:", GroupBox1);
+    memoLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    grid->addWidget(memoLabel, 3, 0);
+    grid->addWidget(Memo1, 3, 1, 1, 3);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+
+    DBNavigator1 = new RecordNavigator(this);
+    Btn_OK = plainButton("保存(&S)", this);
+    Btn_Cancel = plainButton("关闭(&Q)", this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(DBNavigator1);
+    bottom->addStretch(1);
+    bottom->addWidget(Btn_OK);
+    bottom->addWidget(Btn_Cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1, 1);
+    layout->addLayout(bottom);
+
+    QWidget* order[] = {Edit_CustName, Edit_Mobile, Edit_tel, Edit_OtherInfo,
+                        Memo1,         DateEdit1,   Btn_OK,   Btn_Cancel};
+    for (int i = 0; i + 1 < int(std::size(order)); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void TFrm_AddCust::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    guarded(messages_, [&] { FormShow(); });
+}
+
+void TFrm_AddCust::keyPressEvent(QKeyEvent* event) {
+    // Neither button is the default or the cancel button: Enter and Esc do nothing here.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void TFrm_AddCust::FormShow() {
+    limitToFieldSizes();
+    if (mode_ == AddMode) {
+        setWindowTitle(QStringLiteral("添加客户信息"));
+        ClearControls();
+        DateEdit1->setDate(QDate::currentDate());
+        DBNavigator1->setQuery(nullptr);
+    } else {
+        setWindowTitle(QStringLiteral("编辑客户信息"));
+        LoadCustomer();
+        DBNavigator1->setQuery(data_.DS_Cust);
+    }
+}
+
+// Typing stops at a column's declared size, so what is typed is what gets stored.
+void TFrm_AddCust::limitToFieldSizes() {
+    const Query& query = data_.Qry_Cust;
+    if (!query.isActive())
+        return;
+    const std::pair<QLineEdit*, const char*> boxes[] = {{Edit_CustName, "Company"},
+                                                        {Edit_tel, "tel"},
+                                                        {Edit_Mobile, "Mobile"},
+                                                        {Edit_OtherInfo, "OtherInfo"}};
+    for (const auto& [box, field] : boxes) {
+        const int i = query.findField(QString::fromLatin1(field));
+        if (i >= 0 && query.field(i).size > 0)
+            box->setMaxLength(query.field(i).size);
+    }
+}
+
+void TFrm_AddCust::LoadCustomer() {
+    const Query& query = data_.Qry_Cust;
+    setBoxText(Edit_CustName, query.asString("Company"));
+    setBoxText(Edit_tel, query.asString("tel"));
+    setBoxText(Edit_Mobile, query.asString("Mobile"));
+    setBoxText(Edit_OtherInfo, query.asString("OtherInfo"));
+    loadedAddDate_ = query.asVariant("AddDate");
+    DateEdit1->setDate(query.asDateTime("AddDate").date());
+    Memo1->setPlainText(memoForBox(query.asString("memo2")));
+}
+
+void TFrm_AddCust::ClearControls() {
+    Edit_CustName->clear();
+    Edit_Mobile->clear();
+    Edit_OtherInfo->clear();
+    Edit_tel->clear();
+    Memo1->clear();
+}
+
+void TFrm_AddCust::DBNavigator1Click() {
+    LoadCustomer();
+}
+
+void TFrm_AddCust::Btn_CancelClick() {
+    close();
+}
+
+CustomerInput TFrm_AddCust::input() const {
+    CustomerInput in;
+    in.company = Edit_CustName->text();
+    in.tel = Edit_tel->text();
+    in.mobile = Edit_Mobile->text();
+    in.otherInfo = Edit_OtherInfo->text();
+    in.addDate = DateEdit1->date();
+    in.storedAddDate = mode_ == EditMode ? loadedAddDate_ : QVariant();
+    in.memo = Memo1->toPlainText();
+    return in;
+}
+
+void TFrm_AddCust::refuse(const QString& text, QWidget* focus) {
+    messages_.messageBox(this, text, QStringLiteral("提醒"), MsgIcon::Information, mbOK);
+    PageControl1->setCurrentWidget(TabSheet1);
+    focus->setFocus();
+}
+
+void TFrm_AddCust::Btn_OKClick() {
+    const QString name = trimBlanks(Edit_CustName->text());
+    if (name.isEmpty()) {
+        refuse(QStringLiteral("公司名称不能为空!"), Edit_CustName);
+        return;
+    }
+    // A half-typed or impossible date is refused rather than silently stored as empty.
+    if (!DateEdit1->isReadable()) {
+        refuse(QStringLiteral("添加时间不是有效的日期!"), DateEdit1);
+        return;
+    }
+    if (mode_ == AddMode && companyExists(data_, name)) {
+        refuse(QStringLiteral("客户名称有重复!"), Edit_CustName);
+        return;
+    }
+    save();
+}
+
+void TFrm_AddCust::save() {
+    const QVariantMap values = customerFieldValues(input());
+    if (mode_ == AddMode) {
+        data_.Qry_Cust.append(values);
+        ClearControls();
+    } else {
+        data_.Qry_Cust.edit(values);
+        loadedAddDate_ = values.value("AddDate");
+    }
+}

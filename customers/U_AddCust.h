@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDialog>
+#include <QVariant>
+
+class DateBox;
+class MessageService;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class RecordNavigator;
+class TFrm_Data;
+struct CustomerInput;
+
+// The customer editor: adds customers to, or changes the current row of, the shared customer
+// query Qry_Cust, so the list follows every save and every move of the navigator at once.
+class TFrm_AddCust : public QDialog {
+    Q_OBJECT
+  public:
+    enum Mode { AddMode, EditMode };
+
+    TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner = nullptr);
+
+    // Fixed for the dialog's life: set it after creating and before showing.
+    void setMode(Mode mode) { mode_ = mode; }
+    Mode mode() const { return mode_; }
+
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QGroupBox* GroupBox1;
+    QLineEdit* Edit_CustName;
+    QLabel* Label25; // the required-field mark beside the name
+    QLineEdit* Edit_Mobile;
+    QLineEdit* Edit_tel;
+    QLineEdit* Edit_OtherInfo;
+    DateBox* DateEdit1;
+    QPlainTextEdit* Memo1;
+    RecordNavigator* DBNavigator1;
+    QPushButton* Btn_OK;
+    QPushButton* Btn_Cancel;
+
+    void FormShow();
+    void Btn_OKClick();
+    void Btn_CancelClick();
+    void DBNavigator1Click();
+    void LoadCustomer();
+    void ClearControls();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void buildControls();
+    void limitToFieldSizes();
+    CustomerInput input() const;
+    void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
+    void save();
+
+    TFrm_Data& data_;
+    MessageService& messages_;
+    Mode mode_ = AddMode;
+    bool shown_ = false;
+    QVariant loadedAddDate_; // the row's AddDate as loaded, kept whole when left unchanged
+};

@@ -1,0 +1,314 @@
+#include "customers/U_Custom.h"
+
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
+#include "data/U_Data.h"
+#include "grid/ColumnLayout.h"
+#include "grid/DataGrid.h"
+#include "grid/GridPrinter.h"
+#include "grid/TextTrim.h"
+#include "grid/WindowFont.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString layoutKey = QStringLiteral("Custom");
+
+// The hourglass and a disabled search button for as long as one search runs, also when it fails.
+class SearchInProgress {
+  public:
+    explicit SearchInProgress(QWidget* button) : button_(button) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        button_->setEnabled(false);
+    }
+    ~SearchInProgress() {
+        button_->setEnabled(true);
+        QApplication::restoreOverrideCursor();
+    }
+    SearchInProgress(const SearchInProgress&) = delete;
+    SearchInProgress& operator=(const SearchInProgress&) = delete;
+
+  private:
+    QWidget* button_;
+};
+
+QToolButton* actionButton(QAction* action, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (action)
+        button->setDefaultAction(action);
+    else
+        button->setEnabled(false);
+    return button;
+}
+
+} // namespace
+
+TFrm_Custom::TFrm_Custom(TFrm_Data& data, MessageService& messages, PrintPreviewService& previews,
+                         CustomerListHooks hooks, QWidget* parent)
+    : QWidget(parent), data_(data), messages_(messages), hooks_(std::move(hooks)) {
+    applyWindowFont(*this);
+    buildPanel();
+    buildGrid();
+    buildMenu();
+    PrintDBGridEh1 = new GridPrinter(*Grid_Cust, previews, messages, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(Page_Cust, 1);
+    handle(&TFrm_Custom::FormCreate);
+}
+
+TFrm_Custom::~TFrm_Custom() = default;
+
+void TFrm_Custom::buildPanel() {
+    Panel1 = new QFrame(this);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    Label1 = new QLabel(QStringLiteral("查询条件"), Panel1);
+    Combo_Type = new QComboBox(Panel1);
+    Combo_Type->setEditable(false);
+    Combo_Type->setMinimumContentsLength(10);
+    Label3 = new QLabel(QStringLiteral("包含"), Panel1);
+    Edit_Key = new QLineEdit(Panel1);
+    Edit_Key->installEventFilter(this);
+    Btn_S_Cust = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                 QStringLiteral("查询(&S)"), Panel1);
+    BitBtn1 = actionButton(hooks_.AddCust, Panel1);
+    BitBtn2 = actionButton(hooks_.EditCust, Panel1);
+    BitBtn3 = actionButton(hooks_.DelCust, Panel1);
+    connect(Btn_S_Cust, &QPushButton::clicked, this,
+            [this] { handle(&TFrm_Custom::Btn_S_CustClick); });
+
+    auto* row = new QHBoxLayout(Panel1);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Combo_Type, Label3, Edit_Key,
+                                                      Btn_S_Cust, BitBtn1, BitBtn2, BitBtn3})
+        row->addWidget(w);
+    row->addStretch(1);
+}
+
+void TFrm_Custom::buildGrid() {
+    Page_Cust = new QTabWidget(this);
+    TabSheet1 = new QWidget;
+    Page_Cust->addTab(TabSheet1, QStringLiteral("客户资料"));
+    Grid_Cust = new DataGrid(TabSheet1);
+    auto* fill = new QVBoxLayout(TabSheet1);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(Grid_Cust);
+
+    Grid_Cust->setAutoSortMarking(true);
+    Grid_Cust->setMultiSortMarking(true);
+    Grid_Cust->setFooterRowCount(1);
+    Grid_Cust->setMultiSelect(true);
+    Grid_Cust->setQuery(data_.DS_Cust);
+    const QString tip = QStringLiteral("点击右键,显示出功能菜单.");
+    Grid_Cust->setToolTip(tip);
+    Grid_Cust->view()->setToolTip(tip);
+
+    connect(Grid_Cust, &DataGrid::rowDoubleClicked, this,
+            [this] { handle(&TFrm_Custom::Grid_CustDblClick); });
+    connect(Grid_Cust, &DataGrid::keyDown, this, [this](int key, Qt::KeyboardModifiers) {
+        guarded(messages_, [&] { Grid_CustKeyDown(key); });
+    });
+    connect(Grid_Cust, &DataGrid::sortMarkingChanged, this,
+            [this] { handle(&TFrm_Custom::Grid_CustSortMarkingChanged); });
+}
+
+void TFrm_Custom::buildMenu() {
+    Menu_Cust = new QMenu(this);
+    for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust})
+        if (action)
+            Menu_Cust->addAction(action);
+    N10 = Menu_Cust->addAction(QStringLiteral("打印"));
+    Menu_Cust->addSeparator();
+    N6 = Menu_Cust->addAction(QStringLiteral("刷新"));
+    N6->setShortcut(QKeySequence(Qt::Key_F5));
+    N6->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    Grid_Cust->addAction(N6); // F5 refreshes while the grid has the focus
+    Menu_Cust->addSeparator();
+    N441 = Menu_Cust->addAction(QStringLiteral("设置列显示"));
+    N25 = Menu_Cust->addAction(QStringLiteral("保存列属性"));
+    Menu_Cust->addSeparator();
+    N9 = Menu_Cust->addMenu(QStringLiteral("导出数据"));
+    if (hooks_.ExportCustCSV)
+        N9->addAction(hooks_.ExportCustCSV);
+
+    connect(N10, &QAction::triggered, this, [this] { handle(&TFrm_Custom::N10Click); });
+    connect(N6, &QAction::triggered, this, [this] { handle(&TFrm_Custom::N6Click); });
+    connect(N441, &QAction::triggered, this, [this] { handle(&TFrm_Custom::N441Click); });
+    connect(N25, &QAction::triggered, this, [this] { handle(&TFrm_Custom::N25Click); });
+
+    Grid_Cust->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Grid_Cust, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { Menu_Cust->popup(Grid_Cust->mapToGlobal(at)); });
+}
+
+void TFrm_Custom::handle(void (TFrm_Custom::*handler)()) {
+    guarded(messages_, [&] { (this->*handler)(); });
+}
+
+QString TFrm_Custom::countText(int records) {
+    return QStringLiteral("当前共有 ") + QString::number(records) + QStringLiteral(" 条客户记录");
+}
+
+void TFrm_Custom::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) // a restore from minimised is no new opening
+        return;
+    shown_ = true;
+    handle(&TFrm_Custom::FormShow);
+}
+
+void TFrm_Custom::closeEvent(QCloseEvent* event) {
+    handle(&TFrm_Custom::FormClose);
+    QWidget::closeEvent(event);
+}
+
+bool TFrm_Custom::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit_Key) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress)
+            guarded(messages_, [&] { Edit_KeyKeyDown(key->key()); });
+        else if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
+            guarded(messages_, [&] { Edit_KeyKeyUp(key->key()); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFrm_Custom::FormCreate() {
+    setWindowTitle(QStringLiteral("客户信息"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    Edit_Key->clear();
+}
+
+void TFrm_Custom::FormShow() {
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    showCount();
+    layOut();
+    fillSearchFields();
+    Combo_Type->setCurrentIndex(0);
+    setFooters();
+}
+
+void TFrm_Custom::FormClose() {
+    // Nothing to keep: every change went to the database when it was made.
+}
+
+void TFrm_Custom::fillSearchFields() {
+    Query& rows = data_.Qry_Temp;
+    data_.OpenQuery(rows, Sql::searchFields());
+    Combo_Type->clear();
+    rows.first();
+    for (int i = 0; i < rows.recordCount(); ++i) {
+        Combo_Type->addItem(rows.asString("Name"));
+        rows.next();
+    }
+}
+
+void TFrm_Custom::Btn_S_CustClick() {
+    if (trimBlanks(Combo_Type->currentText()).isEmpty()) {
+        messages_.messageBox(this, QStringLiteral("请选择一种查询条件进行查询！"),
+                             QStringLiteral("提示"), MsgIcon::Information, mbOK);
+        return;
+    }
+    SearchInProgress busy(Btn_S_Cust);
+    const QString pattern = Edit_Key->text(); // as typed: blanks and wildcards kept
+    Query& lookup = data_.Qry_Str;
+    data_.OpenQuery(lookup, Sql::searchFieldLookup(Combo_Type->currentText()));
+    const QString field = lookup.isEmpty() ? QString() : lookup.asString("Field");
+    data_.OpenQuery(data_.Qry_Cust, Sql::customerSearch(*data_.ADOConnection1, field, pattern));
+    layOut();
+    showCount();
+    setFooters();
+}
+
+void TFrm_Custom::Edit_KeyKeyDown(int key) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        Btn_S_CustClick();
+}
+
+void TFrm_Custom::Edit_KeyKeyUp(int) {
+    Btn_S_CustClick();
+}
+
+void TFrm_Custom::Grid_CustDblClick() {
+    runIfEnabled(hooks_.EditCust);
+}
+
+void TFrm_Custom::Grid_CustKeyDown(int key) {
+    if (key == Qt::Key_Delete)
+        runIfEnabled(hooks_.DelCust);
+}
+
+void TFrm_Custom::Grid_CustSortMarkingChanged() {
+    ApplySortMarkers(*Grid_Cust, data_.Qry_Cust);
+}
+
+void TFrm_Custom::N6Click() {
+    data_.Qry_Cust.close();
+    data_.Qry_Cust.open();
+    layOut();
+}
+
+void TFrm_Custom::N10Click() {
+    PrintDBGridEh1->Preview();
+}
+
+void TFrm_Custom::N441Click() {
+    if (hooks_.ShowField_CustExecute)
+        hooks_.ShowField_CustExecute();
+}
+
+void TFrm_Custom::N25Click() {
+    SaveColumnLayout(data_, messages_, *Grid_Cust, layoutKey, 1);
+}
+
+void TFrm_Custom::layOut() {
+    ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey);
+}
+
+void TFrm_Custom::showCount() {
+    if (hooks_.setCountText)
+        hooks_.setCountText(countText(data_.Qry_Cust.recordCount()));
+}
+
+// "总计" under the first column and the count under the second. A layout of one column shows
+// the count there; automatic columns (no layout rows shown) get no footers.
+void TFrm_Custom::setFooters() {
+    if (!Grid_Cust->hasOwnColumns())
+        return;
+    const int columns = Grid_Cust->columnCount();
+    auto setFooter = [&](int i, TFooterValueType kind, const QString& text) {
+        GridColumn column = Grid_Cust->column(i);
+        column.footerKind = kind;
+        column.footerText = text;
+        Grid_Cust->setColumn(i, column);
+    };
+    if (columns == 1) {
+        setFooter(0, fvtCount, QString());
+        return;
+    }
+    setFooter(0, fvtStaticText, QStringLiteral("总计"));
+    setFooter(1, fvtCount, QString());
+}
+
+void TFrm_Custom::runIfEnabled(QAction* action) {
+    if (action && action->isEnabled())
+        action->trigger();
+}

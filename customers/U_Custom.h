@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class DataGrid;
+class GridPrinter;
+class MessageService;
+class PrintPreviewService;
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+class TFrm_Data;
+
+// What the customer list borrows from the main window: its customer actions (the buttons and
+// the context menu show and trigger them), the column chooser and status panel 1.
+struct CustomerListHooks {
+    QAction* AddCust = nullptr;
+    QAction* EditCust = nullptr;
+    QAction* DelCust = nullptr;
+    QAction* ExportCustCSV = nullptr;
+    std::function<void()> ShowField_CustExecute;
+    std::function<void(const QString&)> setCountText; // status panel 1
+};
+
+// The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the
+// operator types. Meant as an MDI child; it frees itself when closed.
+class TFrm_Custom : public QWidget {
+    Q_OBJECT
+  public:
+    TFrm_Custom(TFrm_Data& data, MessageService& messages, PrintPreviewService& previews,
+                CustomerListHooks hooks, QWidget* parent = nullptr);
+    ~TFrm_Custom() override;
+
+    QFrame* Panel1;
+    QLabel* Label1;
+    QComboBox* Combo_Type;
+    QLabel* Label3;
+    QLineEdit* Edit_Key;
+    QPushButton* Btn_S_Cust;
+    QToolButton* BitBtn1;
+    QToolButton* BitBtn2;
+    QToolButton* BitBtn3;
+    QTabWidget* Page_Cust;
+    QWidget* TabSheet1;
+    DataGrid* Grid_Cust;
+    GridPrinter* PrintDBGridEh1;
+
+    QMenu* Menu_Cust;
+    QAction* N10; // 打印
+    QAction* N6;  // 刷新, F5 while the grid has the focus
+    QAction* N441;
+    QAction* N25;
+    QMenu* N9; // 导出数据
+
+    static QString countText(int records); // "当前共有 n 条客户记录"
+
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void Btn_S_CustClick();
+    void Edit_KeyKeyDown(int key);
+    void Edit_KeyKeyUp(int key);
+    void Grid_CustDblClick();
+    void Grid_CustKeyDown(int key);
+    void Grid_CustSortMarkingChanged();
+    void N6Click();
+    void N10Click();
+    void N441Click();
+    void N25Click();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildPanel();
+    void buildGrid();
+    void buildMenu();
+    void handle(void (TFrm_Custom::*handler)());
+    void layOut();     // the layout rows of "Custom" onto the grid
+    void showCount();  // the record count to status panel 1
+    void setFooters(); // "总计" and the row count
+    void fillSearchFields();
+    void runIfEnabled(QAction* action);
+
+    TFrm_Data& data_;
+    MessageService& messages_;
+    CustomerListHooks hooks_;
+    bool shown_ = false;
+};
