@@ -1,0 +1,48 @@
+#pragma once
+
+// Saving a list as an Excel worksheet: the grid's visible columns in screen order, its titles,
+// every record of the query in its present order and the footer row.
+
+#include <QString>
+#include <functional>
+
+class DataGrid;
+class MessageService;
+class Query;
+class QFileDialog;
+class QWidget;
+
+// What the export asks of the desktop; tests put in their own.
+struct ExportDialogs {
+    // Shows the save dialog with the filter; "" when the operator cancelled.
+    std::function<QString(const QString& filter)> askFileName;
+    // Opens the written file in its default program; the outcome is not looked at.
+    std::function<void(const QString& path)> openFile;
+};
+
+inline const QString kExcelFileFilter = QStringLiteral("EXCEL文件(*.xls)");
+
+// Runs the given save dialog: empty file name, the filter, no default suffix, no question
+// before replacing a file. Returns the chosen path, "" when cancelled.
+QString askSaveFileName(QFileDialog& dialog, const QString& filter);
+void openWithDefaultProgram(const QString& path);
+
+// The desktop's dialogs: the window's own save dialog, or a fresh one over parent each time.
+ExportDialogs desktopExportDialogs(QFileDialog& saveDialog);
+ExportDialogs desktopExportDialogs(QWidget* parent);
+
+// The typed name with blanks and control characters trimmed, and ".xls" appended unless those
+// four characters occur in it (letter case counts).
+QString excelFileName(const QString& typed);
+
+// The most records a sheet of this grid holds beside its title and footer rows.
+int maxExportRecords(const DataGrid& grid);
+
+// Writes the sheet under path, replacing any file there only once the whole sheet is written.
+// The grid's display is frozen meanwhile; current record and view stay. Throws AppError
+// "Cannot create file "<path>". <reason>" when the file cannot be made.
+void writeGridWorksheet(Query& query, DataGrid& grid, const QString& path);
+
+// The whole command: refusals, the save dialog, the file and the offer to open it.
+void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
+                       const ExportDialogs& dialogs);
