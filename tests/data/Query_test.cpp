@@ -1,0 +1,313 @@
+#include "DataTestSupport.h"
+
+#include "data/AppError.h"
+#include "data/DisplayFormat.h"
+
+#include <QSignalSpy>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e.text().toStdString();
+    }
+    return "no error";
+}
+
+class QueryTest : public ::testing::Test {
+  protected:
+    TempDatabase db;
+    Query query{"Qry_Cust", db.connection.get()};
+
+    void openCustomers(const QString& sql = "Select  * from Custom") {
+        query.setCommand({sql, {}});
+        query.open();
+    }
+    QStringList column(const QString& field) {
+        QStringList out;
+        const int f = query.fieldByName(field);
+        for (int r = 0; r < query.recordCount(); ++r)
+            out << query.displayText(r, f);
+        return out;
+    }
+    QString currentCompany() { return query.asString("Company"); }
+};
+
+TEST_F(QueryTest, ReadsTheWholeResultAndWalksIt) {
+    for (const char* name : {"甲", "乙", "丙"})
+        db.addCustomer(QString::fromUtf8(name));
+    openCustomers();
+    EXPECT_TRUE(query.isActive());
+    EXPECT_EQ(query.recordCount(), 3);
+    EXPECT_EQ(query.recNo(), 0);
+    EXPECT_TRUE(query.bof());
+    EXPECT_FALSE(query.eof());
+    QStringList walked;
+    for (query.first(); !query.eof(); query.next())
+        walked << currentCompany();
+    EXPECT_EQ(walked, QStringList({"甲", "乙", "丙"}));
+    EXPECT_EQ(query.recNo(), 2);
+    query.prior();
+    EXPECT_EQ(currentCompany(), "乙");
+    query.last();
+    EXPECT_TRUE(query.eof());
+    query.setRecNo(99);
+    EXPECT_EQ(query.recNo(), 2);
+
+    query.close();
+    EXPECT_FALSE(query.isActive());
+    EXPECT_EQ(query.recordCount(), 0);
+    EXPECT_TRUE(query.bof() && query.eof());
+}
+
+TEST_F(QueryTest, AnEmptyResultHasNoCurrentRowAndReadsAsNull) {
+    openCustomers();
+    EXPECT_TRUE(query.isEmpty());
+    EXPECT_EQ(query.recNo(), -1);
+    EXPECT_TRUE(query.bof() && query.eof());
+    EXPECT_EQ(query.asString("Company"), "");
+    EXPECT_EQ(query.asInteger("CustCode"), 0);
+    EXPECT_THROW(query.edit({{"Company", "x"}}), AppError);
+}
+
+TEST_F(QueryTest, FieldsByNameKindsLabelsAndTheMissingFieldText) {
+    openCustomers("select * from custom");
+    EXPECT_EQ(query.fieldCount(), 8);
+    EXPECT_EQ(query.findField("COMPANY"), 1);
+    EXPECT_EQ(query.field(0).kind, FieldKind::AutoInc);
+    EXPECT_EQ(query.field(1).kind, FieldKind::Text);
+    EXPECT_EQ(query.field(1).size, 100);
+    EXPECT_EQ(query.field(5).kind, FieldKind::Memo);
+    EXPECT_EQ(query.field(6).kind, FieldKind::DateTime);
+    EXPECT_EQ(errorOf([&] { query.fieldByName("Nothing"); }),
+              "Qry_Cust: Field 'Nothing' not found");
+
+    query.setDisplayLabel(1, "客户名称");
+    EXPECT_EQ(query.field(1).displayLabel, "客户名称");
+    query.close();
+    query.open();
+    EXPECT_EQ(query.field(1).displayLabel, "") << "labels last until the query is closed";
+}
+
+TEST_F(QueryTest, CellsReadAsTypedValuesAndDisplayTexts) {
+    db.connection->execute({"create table mix (id INTEGER PRIMARY KEY, n INTEGER, f FLOAT, "
+                            "b BOOLEAN, d DATETIME, t VARCHAR(10), m MEMO)",
+                            {}});
+    const QString memo = QString("第一行\r\n第二行").repeated(50);
+    db.connection->execute({"insert into mix values (1, 42, 1.5, 1, '2024-03-05 00:00:00', "
+                            "'x', ?), (2, NULL, 1e20, 0, '2024-03-05 14:07:09', NULL, NULL)",
+                            {memo}});
+    openCustomers("select * from mix order by id");
+    EXPECT_EQ(query.value(0, 1), QVariant(qint64(42)));
+    EXPECT_EQ(query.value(0, 2), QVariant(1.5));
+    EXPECT_EQ(query.value(0, 3), QVariant(true));
+    EXPECT_EQ(query.value(0, 4), QVariant(QDateTime(QDate(2024, 3, 5), QTime(0, 0))));
+    EXPECT_FALSE(query.value(1, 1).isValid());
+    EXPECT_TRUE(query.isNull(1, 5));
+
+    EXPECT_EQ(query.displayText(0, 1), "42");
+    EXPECT_EQ(query.displayText(0, 2), "1.5");
+    EXPECT_EQ(query.displayText(1, 2), "1E20");
+    EXPECT_EQ(query.displayText(0, 3), "True");
+    EXPECT_EQ(query.displayText(1, 3), "False");
+    EXPECT_EQ(query.displayText(0, 4), formatDate(QDate(2024, 3, 5))) << "midnight shows no time";
+    EXPECT_EQ(query.displayText(1, 4),
+              formatDate(QDate(2024, 3, 5)) + " " +
+                  QLocale::system().toString(QTime(14, 7, 9), longTimeFormat()));
+    EXPECT_EQ(query.displayText(0, 6), memo);
+    EXPECT_EQ(query.displayText(1, 5), "");
+
+    EXPECT_EQ(query.asInteger("n"), 42);
+    EXPECT_EQ(query.asDateTime("d"), QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+    query.next();
+    EXPECT_EQ(query.asInteger("n"), 0);
+    EXPECT_EQ(query.asString("t"), "");
+    EXPECT_FALSE(query.asDateTime("t").isValid());
+    EXPECT_EQ(query.asInteger("m"), 0);
+    query.first();
+    EXPECT_THROW(query.asInteger("m"), AppError) << "a text that is no number";
+}
+
+TEST_F(QueryTest, SignalsTellViewsWhatChanged) {
+    db.addCustomer("甲");
+    QSignalSpy reset(&query, &Query::reset);
+    QSignalSpy current(&query, &Query::currentChanged);
+    openCustomers();
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(current.takeLast().at(0).toInt(), 0);
+    QSignalSpy inserted(&query, &Query::rowInserted);
+    query.append({{"Company", "乙"}});
+    EXPECT_EQ(inserted.takeFirst().at(0).toInt(), 1);
+    EXPECT_EQ(current.takeLast().at(0).toInt(), 1);
+    QSignalSpy changed(&query, &Query::rowChanged);
+    query.edit({{"tel", "123"}});
+    EXPECT_EQ(changed.takeFirst().at(0).toInt(), 1);
+    QSignalSpy removed(&query, &Query::rowRemoved);
+    query.remove();
+    EXPECT_EQ(removed.takeFirst().at(0).toInt(), 1);
+    EXPECT_EQ(current.takeLast().at(0).toInt(), 0);
+}
+
+// ---- sorting ------------------------------------------------------------------------------
+
+TEST_F(QueryTest, SortsTextsInPinyinOrderNullFirstAndStable) {
+    const QList<std::pair<QString, QString>> rows = {{"上海", "2"}, {"北京", "1"}, {"深圳", "1"},
+                                                     {"", "3"},     {"广州", "2"}, {"北京", "2"}};
+    for (const auto& [company, tel] : rows)
+        db.addCustomer(company, tel);
+    db.connection->execute({"insert into Custom (Company, tel) values (NULL, '4')", {}});
+    openCustomers();
+    query.setRecNo(2); // 深圳
+    query.setSort("Company");
+    EXPECT_EQ(column("Company"), QStringList({"", "", "北京", "北京", "广州", "上海", "深圳"}));
+    EXPECT_EQ(column("tel"), QStringList({"3", "4", "1", "2", "2", "2", "1"}))
+        << "equal keys keep the database order";
+    EXPECT_EQ(currentCompany(), "深圳") << "the current row stays current";
+    EXPECT_EQ(query.sort(), "Company");
+
+    query.setSort("  tel DESC , Company");
+    EXPECT_EQ(column("Company"), QStringList({"", "", "北京", "广州", "上海", "北京", "深圳"}));
+    EXPECT_EQ(currentCompany(), "深圳");
+
+    query.setSort("");
+    EXPECT_EQ(column("Company"), QStringList({"上海", "北京", "深圳", "", "广州", "北京", ""}));
+}
+
+TEST_F(QueryTest, SortsNumbersAndDatesByValue) {
+    db.addCustomer("a", "", "2024-10-01 09:00:00");
+    db.addCustomer("b", "", "2024-9-30 23:00:00");
+    db.addCustomer("c", "", QVariant());
+    db.addCustomer("d", "", "2024-10-01 08:59:59");
+    openCustomers();
+    query.setSort("AddDate");
+    EXPECT_EQ(column("Company"), QStringList({"c", "b", "d", "a"}));
+    query.setSort("CustCode desc");
+    EXPECT_EQ(column("Company"), QStringList({"d", "c", "b", "a"}));
+}
+
+TEST_F(QueryTest, ABadSortTextChangesNothing) {
+    db.addCustomer("乙");
+    db.addCustomer("甲");
+    openCustomers();
+    query.setSort("Company");
+    const QStringList sorted = column("Company");
+    EXPECT_EQ(errorOf([&] { query.setSort("Company DOWN"); }).find("排序"), 0u);
+    EXPECT_EQ(errorOf([&] { query.setSort("Company,"); }).find("排序"), 0u);
+    EXPECT_EQ(errorOf([&] { query.setSort("Nothing"); }), "Qry_Cust: Field 'Nothing' not found");
+    EXPECT_EQ(column("Company"), sorted);
+    EXPECT_EQ(query.sort(), "Company");
+}
+
+// ---- changes ------------------------------------------------------------------------------
+
+TEST_F(QueryTest, AppendEditAndRemoveReachTheDatabaseAtOnce) {
+    openCustomers();
+    const QDateTime added(QDate(2024, 5, 6), QTime(7, 8, 9));
+    query.append({{"company", "O'Brien 贸易"}, {"TEL", "010-1234"}, {"AddDate", added}});
+    EXPECT_EQ(query.recordCount(), 1);
+    const qint64 code = query.asInteger("CustCode");
+    EXPECT_GT(code, 0) << "the auto-number comes back into the row";
+    EXPECT_EQ(query.asDateTime("AddDate"), added);
+    EXPECT_EQ(db.scalar("select AddDate from Custom where CustCode=?", {code}).toString(),
+              "2024-05-06 07:08:09");
+
+    query.append({{"Company", "第二"}});
+    EXPECT_GT(query.asInteger("CustCode"), code);
+    EXPECT_EQ(query.recNo(), 1);
+
+    query.first();
+    query.edit({{"memo2", "多行\n说明"}, {"tel", QVariant()}});
+    auto other = db.secondConnection();
+    Query seen("seen", other.get());
+    seen.setCommand({"select * from Custom where CustCode=?", {code}});
+    seen.open();
+    EXPECT_EQ(seen.asString("memo2"), "多行\n说明");
+    EXPECT_TRUE(seen.isNull(0, seen.fieldByName("tel")));
+
+    query.remove();
+    EXPECT_EQ(query.recordCount(), 1);
+    EXPECT_EQ(currentCompany(), "第二");
+    EXPECT_EQ(db.count("CustCode=?", {code}), 0);
+
+    EXPECT_THROW(query.edit({{"CustCode", 5}}), AppError) << "the auto-number is the database's";
+    EXPECT_THROW(query.edit({{"Nothing", 5}}), AppError);
+    EXPECT_THROW(query.edit({{"AddDate", "not a date"}}), AppError);
+    EXPECT_EQ(currentCompany(), "第二");
+}
+
+TEST_F(QueryTest, AChangeByAnotherCopyIsNeverOverwritten) {
+    db.addCustomer("Acme", "1");
+    auto otherConnection = db.secondConnection();
+    Query other("Qry_Cust", otherConnection.get());
+    other.setCommand({"Select  * from Custom", {}});
+    openCustomers();
+    other.open();
+
+    other.edit({{"tel", "2"}});
+    EXPECT_EQ(errorOf([&] {
+                  query.edit({{"tel", "3"}});
+              }),
+              "该记录已被其他用户修改或删除，未能保存。");
+    EXPECT_EQ(db.count("tel='2'"), 1) << "the other copy's change stays";
+    EXPECT_EQ(query.asString("tel"), "2") << "the row now shows what the database has";
+    query.edit({{"tel", "3"}});
+    EXPECT_EQ(db.count("tel='3'"), 1) << "a fresh row saves";
+
+    other.open();
+    query.edit({{"Company", "ACME"}}); // a change of letter case only is still a change
+    EXPECT_THAT(errorOf([&] { other.edit({{"tel", "4"}}); }), HasSubstr("其他用户"));
+    EXPECT_EQ(other.asString("Company"), "ACME");
+    EXPECT_EQ(db.count("tel='3'"), 1);
+}
+
+TEST_F(QueryTest, ARowDeletedByAnotherCopyLeavesTheQuery) {
+    db.addCustomer("甲");
+    db.addCustomer("乙");
+    auto otherConnection = db.secondConnection();
+    Query other("other", otherConnection.get());
+    other.setCommand({"Select  * from Custom", {}});
+    openCustomers();
+    other.open();
+    other.remove();
+
+    QSignalSpy removed(&query, &Query::rowRemoved);
+    EXPECT_EQ(errorOf([&] {
+                  query.edit({{"tel", "9"}});
+              }),
+              "该记录已被其他用户修改或删除，未能保存。");
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_EQ(query.recordCount(), 1);
+    EXPECT_EQ(currentCompany(), "乙");
+
+    query.edit({{"tel", "5"}});
+    EXPECT_THAT(errorOf([&] { other.remove(); }), HasSubstr("其他用户"));
+    EXPECT_EQ(db.count("1=1"), 1) << "the changed row was not deleted";
+    EXPECT_EQ(other.asString("tel"), "5");
+}
+
+TEST_F(QueryTest, OnlyARowOfOneTableWithAnAutoNumberCanBeChanged) {
+    db.addCustomer("甲");
+    openCustomers("select Company, tel from Custom");
+    EXPECT_THAT(errorOf([&] { query.edit({{"tel", "1"}}); }), HasSubstr("主键"));
+    openCustomers("select c.*, 1 + 1 as two from Custom c");
+    EXPECT_THAT(errorOf([&] { query.append({}); }), HasSubstr("不能修改"));
+    EXPECT_EQ(db.count("1=1"), 1);
+}
+
+TEST_F(QueryTest, AFailedOpenLeavesTheQueryClosed) {
+    openCustomers();
+    query.setCommand({"select * from Nowhere", {}});
+    EXPECT_THROW(query.open(), AppError);
+    EXPECT_FALSE(query.isActive());
+    EXPECT_EQ(query.recordCount(), 0);
+    Query unconnected("Qry_Temp");
+    EXPECT_THROW(unconnected.open(), AppError);
+}
+
+} // namespace
