@@ -121,8 +121,11 @@ std::optional<qint64> storedDateTimeKey(std::string_view text) {
 }
 
 const QString& shortDateFormat() {
-    static const QString format =
-        normalisedDateFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    // A locale that names the month in its short date (the C locale) gets the ISO order.
+    static const QString format = [] {
+        const QString system = QLocale::system().dateFormat(QLocale::ShortFormat);
+        return system.contains("MMM") ? QStringLiteral("yyyy-MM-dd") : normalisedDateFormat(system);
+    }();
     return format;
 }
 
