@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class MessageService;
+
+// The program from start to end: splash, main window, data module, login, then the message
+// loop until the main window closes. programDir holds Config.ini and DataBase/. Returns the
+// exit code.
+int RunMainSequence(const QString& programDir, MessageService& messages);
+
+// The window font of the program: SimSun 9 pt where installed, else a CJK font beside it.
+void applyProgramFont();

@@ -1,0 +1,194 @@
+#include "app/U_Main.h"
+
+#include "app/ClockText.h"
+#include "app/U_ChangePass.h"
+#include "app/WindowPlacement.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
+#include "data/U_Data.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+static void initAppResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+
+constexpr int panelWidths[] = {150, 250, 250}; // the last panel takes the rest
+
+QToolButton* toolButton(QToolBar* bar, const QString& caption, const QString& icon) {
+    auto* button = new QToolButton(bar);
+    button->setText(caption);
+    button->setIcon(QIcon(icon));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    bar->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+TFrm_CustomPlaceholder::TFrm_CustomPlaceholder(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("客户资料"));
+    setWindowState(Qt::WindowMaximized);
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
+    : QMainWindow(parent), MdiArea(new QMdiArea(this)), data_(data), messages_(messages) {
+    initAppResources();
+    setCentralWidget(MdiArea);
+    setBackgroundRole(QPalette::Button);
+    AddCust =
+        newAction(QStringLiteral("新增&A"), QKeySequence("Ctrl+A"), &TFrm_Main::AddCustExecute);
+    EditCust =
+        newAction(QStringLiteral("编辑&E"), QKeySequence("Ctrl+E"), &TFrm_Main::EditCustExecute);
+    DelCust =
+        newAction(QStringLiteral("删除&D"), QKeySequence("Ctrl+D"), &TFrm_Main::DelCustExecute);
+    ExportCustCSV =
+        newAction(QStringLiteral("导出客户为Excel文件"), {}, &TFrm_Main::ExportCustCSVExecute);
+    ShowField_Cust = newAction(QString(), {}, &TFrm_Main::ShowField_CustExecute);
+    createToolBar();
+    createStatusBar();
+
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);
+    Timer2.setInterval(1000);
+    connect(&Timer2, &QTimer::timeout, this, &TFrm_Main::Timer2Timer);
+    Timer2.start();
+    Timer2Timer(); // the clock shows from the start, not only after the first second
+
+    resize(769, 483);
+    centreOnScreen(this);
+}
+
+TFrm_Main::~TFrm_Main() = default;
+
+// Shortcuts live on the main window, so they work in it and in its MDI child alike, and not
+// while a modal dialog has the keyboard.
+QAction* TFrm_Main::newAction(const QString& caption, const QKeySequence& shortcut,
+                              void (TFrm_Main::*handler)()) {
+    auto* action = new QAction(caption, this);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setIconVisibleInMenu(false);
+    connect(action, &QAction::triggered, this,
+            [this, handler] { guarded(messages_, [this, handler] { (this->*handler)(); }); });
+    addAction(action);
+    ActionList1 << action;
+    return action;
+}
+
+void TFrm_Main::createToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ToolBar1->toggleViewAction()->setVisible(false);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->addActions({AddCust, EditCust, DelCust});
+    TB_Nav = toolButton(ToolBar1, QStringLiteral(" 客户管理 "), ":/icons/customers.xpm");
+    TB_Nav->setMenu(PopupMenu1);
+    TB_Nav->setPopupMode(QToolButton::MenuButtonPopup); // the face itself does nothing
+    ToolButton4 = toolButton(ToolBar1, QStringLiteral("修改登录密码"), ":/icons/password.xpm");
+    connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
+    ToolButton1 = toolButton(ToolBar1, QStringLiteral("澜舟主页"), ":/icons/home.xpm");
+    connect(ToolButton1, &QToolButton::clicked, this, &TFrm_Main::ToolButton1Click);
+}
+
+void TFrm_Main::createStatusBar() {
+    StatusBar1 = statusBar();
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i < 3)
+            panel->setFixedWidth(panelWidths[i]);
+        StatusBar1->addWidget(panel, i < 3 ? 0 : 1);
+        panels_ << panel;
+    }
+}
+
+void TFrm_Main::setPanelText(int panel, const QString& text) {
+    panels_.at(panel)->setText(text);
+}
+
+QString TFrm_Main::panelText(int panel) const {
+    return panels_.at(panel)->text();
+}
+
+QUrl TFrm_Main::homePage() const {
+    return QUrl::fromLocalFile(QDir(data_.programDir()).filePath("help.html"));
+}
+
+void TFrm_Main::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shown_ || event->spontaneous())
+        return;
+    shown_ = true;
+    guarded(messages_, [this] { FormShow(); });
+}
+
+void TFrm_Main::FormShow() {
+    data_.OpenQuery(data_.Qry_SoftInfo, Sql::softInfo());
+    const bool empty = data_.Qry_SoftInfo.isEmpty();
+    SoftName = empty ? QString() : data_.Qry_SoftInfo.asString("SoftName");
+    Version = empty ? QString() : data_.Qry_SoftInfo.asString("Version");
+    setWindowTitle(SoftName + Version);
+    setPanelText(2, QCoreApplication::applicationFilePath());
+    Timer1.start();
+    OpenCustomerList();
+}
+
+void TFrm_Main::OpenCustomerList() {
+    ShowChildForm(Frm_Custom, MdiArea);
+}
+
+void TFrm_Main::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+void TFrm_Main::Timer1Timer() {
+    if (onReminderCheck)
+        guarded(messages_, onReminderCheck);
+}
+
+void TFrm_Main::Timer2Timer() {
+    setPanelText(3, clockText(QDateTime::currentDateTime()));
+}
+
+void TFrm_Main::ToolButton4Click() {
+    guarded(messages_, [this] {
+        TFrm_ChangePass dialog(data_, messages_, CurrentOperator, this);
+        dialog.exec();
+    });
+}
+
+void TFrm_Main::ToolButton1Click() {
+    QDesktopServices::openUrl(homePage());
+}
+
+// The customer commands arrive with the customer windows.
+void TFrm_Main::AddCustExecute() {}
+void TFrm_Main::EditCustExecute() {}
+void TFrm_Main::DelCustExecute() {}
+void TFrm_Main::ExportCustCSVExecute() {}
+void TFrm_Main::ShowField_CustExecute() {}

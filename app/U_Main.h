@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <typeinfo>
+
+class QAction;
+class QFileDialog;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class MessageService;
+class TFrm_Data;
+
+// Stands in the MDI area where the customer list will open.
+class TFrm_CustomPlaceholder : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TFrm_CustomPlaceholder(QWidget* parent = nullptr);
+};
+
+// The frame of the program: toolbar, the customer actions, status bar, timers, and the MDI
+// area that holds the customer list.
+class TFrm_Main : public QMainWindow {
+    Q_OBJECT
+  public:
+    TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent = nullptr);
+    ~TFrm_Main() override;
+
+    TFrm_Data& data() const { return data_; }
+    MessageService& messages() const { return messages_; }
+
+    QString CurrentOperator; // set once by the login, at most 20 GBK bytes
+    QString SoftName;        // from T_SoftInfo at the first showing
+    QString Version;
+
+    QMdiArea* MdiArea;
+    QToolBar* ToolBar1;
+    QToolButton* TB_Nav;
+    QToolButton* ToolButton4;
+    QToolButton* ToolButton1;
+    QMenu* PopupMenu1;
+
+    // ActionList1
+    QAction* AddCust;
+    QAction* EditCust;
+    QAction* DelCust;
+    QAction* ExportCustCSV;
+    QAction* ShowField_Cust;
+    QList<QAction*> ActionList1;
+
+    // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
+    QStatusBar* StatusBar1;
+    void setPanelText(int panel, const QString& text);
+    QString panelText(int panel) const;
+
+    QTimer Timer1;                         // reminder check; off until the login
+    QTimer Timer2;                         // clock
+    std::function<void()> onReminderCheck; // what a tick of Timer1 does
+
+    QFileDialog* SaveDialog1; // set up by the export before each use
+
+    QUrl homePage() const; // the help page in the program folder
+
+    // Brings forward the open MDI child of exactly class T, or creates one from args. The
+    // reference follows the window and becomes null when it is gone.
+    template <class T, class... Args> void ShowChildForm(QPointer<T>& reference, Args&&... args);
+
+  public slots:
+    virtual void AddCustExecute();
+    virtual void EditCustExecute();
+    virtual void DelCustExecute();
+    virtual void ExportCustCSVExecute();
+    virtual void ShowField_CustExecute();
+    void Timer1Timer();
+    void Timer2Timer();
+    void ToolButton4Click();
+    void ToolButton1Click();
+
+  signals:
+    void closed(); // the program ends with the main window
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void FormShow();
+    void OpenCustomerList();
+    QAction* newAction(const QString& caption, const QKeySequence& shortcut,
+                       void (TFrm_Main::*handler)());
+    void createToolBar();
+    void createStatusBar();
+
+    TFrm_Data& data_;
+    MessageService& messages_;
+    QList<QLabel*> panels_;
+    bool shown_ = false;
+    QPointer<TFrm_CustomPlaceholder> Frm_Custom; // the customer list, while it is open
+};
+
+template <class T, class... Args>
+void TFrm_Main::ShowChildForm(QPointer<T>& reference, Args&&... args) {
+    for (QMdiSubWindow* sub : MdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        QWidget* child = sub->widget();
+        if (!child || typeid(*child) != typeid(T))
+            continue;
+        if (sub->isMinimized())
+            sub->showNormal();
+        else if (sub->isHidden())
+            sub->show();
+        child->show();
+        MdiArea->setActiveSubWindow(sub);
+        sub->raise();
+        child->setFocus();
+        reference = static_cast<T*>(child);
+        return;
+    }
+    T* child = new T(std::forward<Args>(args)...);
+    QMdiSubWindow* sub = MdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    reference = child;
+    // A child that asked to open maximised gets its wish; others open in their normal size.
+    if (child->windowState() & Qt::WindowMaximized)
+        sub->showMaximized();
+    else
+        sub->show();
+}

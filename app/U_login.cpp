@@ -1,0 +1,138 @@
+#include "app/U_login.h"
+
+#include "app/LoginRules.h"
+#include "app/U_Main.h"
+#include "app/WindowPlacement.h"
+#include "data/AppError.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
+#include "data/U_Data.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace {
+const QString warningCaption = QStringLiteral("警告");
+
+QLabel* labelAt(QWidget* parent, const QString& text, int x, int y) {
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+} // namespace
+
+TFrm_Login::TFrm_Login(TFrm_Data& data, MessageService& messages, TFrm_Main& main, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      Qry_login("Qry_login", data.ADOConnection1.get()),
+      ADOQuery1("ADOQuery1", data.ADOConnection1.get()), data_(data), messages_(messages),
+      main_(main) {
+    setFixedSize(336, 201);
+    Image1 = new QLabel(this);
+    Image1->setGeometry(0, 0, 337, 65);
+    Label2 = labelAt(this, QStringLiteral("请选择操作员姓名并输入相应密码"), 24, 14);
+    Label4 = labelAt(this, QStringLiteral("初始用户为：“Admin” 密码为空"), 24, 38);
+    Label1 = labelAt(this, QStringLiteral("用户名称："), 40, 86);
+    Combo_User = new QComboBox(this);
+    Combo_User->setGeometry(112, 82, 180, 22);
+    Label3 = labelAt(this, QStringLiteral("用户密码："), 40, 120);
+    Edit_Pass = new QLineEdit(this);
+    Edit_Pass->setGeometry(112, 116, 180, 22);
+    showStarsForPassword(Edit_Pass);
+    Btn_ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
+    Btn_ok->setGeometry(112, 160, 75, 25);
+    Btn_ok->setDefault(true);
+    Btn_Exit = new QPushButton(QStringLiteral("取消(&C)"), this);
+    Btn_Exit->setGeometry(217, 160, 75, 25);
+
+    setTabOrder(Combo_User, Edit_Pass);
+    setTabOrder(Edit_Pass, Btn_ok);
+    setTabOrder(Btn_ok, Btn_Exit);
+    connect(Combo_User, &QComboBox::activated, this, &TFrm_Login::Combo_UserSelect);
+    connect(Btn_ok, &QPushButton::clicked, this, &TFrm_Login::Btn_okClick);
+    connect(Btn_Exit, &QPushButton::clicked, this, &TFrm_Login::Btn_ExitClick);
+    centreOnScreen(this);
+    FormCreate();
+}
+
+TFrm_Login::~TFrm_Login() = default;
+
+void TFrm_Login::FormCreate() {
+    setWindowTitle(QStringLiteral("登录"));
+    Edit_Pass->clear();
+}
+
+void TFrm_Login::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded(messages_, [this] { FormShow(); });
+}
+
+void TFrm_Login::FormShow() {
+    data_.OpenQuery(Qry_login, Sql::loginList());
+    Combo_User->clear();
+    if (Qry_login.fieldCount() < 2)
+        throw AppError("Qry_login: the operator table has no name column");
+    for (int row = 0; row < Qry_login.recordCount(); ++row)
+        Combo_User->addItem(Qry_login.value(row, 1).toString());
+    const int remembered = data_.IniFile.ReadInteger("login", "username", -1);
+    const bool listed = remembered >= 0 && remembered < Combo_User->count();
+    Combo_User->setCurrentIndex(listed ? remembered : -1);
+    Edit_Pass->setFocus();
+}
+
+void TFrm_Login::Combo_UserSelect() {
+    Edit_Pass->setFocus();
+}
+
+void TFrm_Login::Btn_okClick() {
+    bool admitted = false;
+    guarded(messages_, [&] {
+        admitted = checkLogin();
+        rememberPosition();
+    });
+    // A refused write of the position is reported, but the login stands.
+    if (admitted)
+        accept();
+}
+
+void TFrm_Login::Btn_ExitClick() {
+    reject();
+}
+
+QString TFrm_Login::storedPassword(const QString& name) {
+    data_.OpenQuery(ADOQuery1, Sql::operatorByName(name));
+    return ADOQuery1.isEmpty() ? QString() : ADOQuery1.asString("password");
+}
+
+bool TFrm_Login::checkLogin() {
+    const QString name = Combo_User->currentText();
+    const LoginVerdict verdict = judgeLogin(name, Edit_Pass->text(), storedPassword(name));
+    if (verdict == LoginVerdict::Admitted) {
+        admit();
+        return true;
+    }
+    messages_.messageBox(this, loginRefusal(verdict, name), warningCaption, MsgIcon::Error, mbOK);
+    if (verdict == LoginVerdict::PasswordMissing)
+        Edit_Pass->setFocus();
+    else if (verdict != LoginVerdict::NoNameChosen)
+        Edit_Pass->clear();
+    return false;
+}
+
+void TFrm_Login::admit() {
+    main_.CurrentOperator = operatorNameFromChoice(Combo_User->currentText());
+    main_.Timer1.start();
+    main_.setPanelText(0, QStringLiteral(" 当前操作员: ") + main_.CurrentOperator);
+    LoginOK = true;
+}
+
+void TFrm_Login::rememberPosition() {
+    data_.IniFile.WriteInteger("login", "username", Combo_User->currentIndex());
+}
