@@ -4,9 +4,13 @@
 #include "grid/GridPrinter.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryFile>
+#include <QtTest/QTest>
 
 using Subjects = QStringList;
 
@@ -95,6 +99,10 @@ TEST_F(AwokeFixture, TheBoxStoresAtOnceAndAnInvalidDayKeepsTheWindowOpen) {
     window->Btn_Exit->click();
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(messages.texts(), QStringList{"'x' is not a valid integer value."});
+    QTest::keyClick(window.get(), Qt::Key_Escape); // Esc goes through the same check
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(messages.shown.size(), 2);
+    messages.clear();
     EXPECT_EQ(config().ReadInteger("OtherInfo", "awoke", -1), 1);
     EXPECT_EQ(config().ReadString("OtherInfo", "Day", ""), "2");
 
@@ -166,4 +174,21 @@ TEST_F(AwokeFixture, PrintOpensThePreviewOfTheGrid) {
     window->Btn_Print->click();
     EXPECT_NE(previews->window(), nullptr);
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
+}
+
+TEST_F(AwokeFixture, TitleClicksLeaveTheListUnsorted) {
+    addActivity("b", 0);
+    addActivity("a", 0);
+    writeConfig("[OtherInfo]\nawoke=0\nDay=0\n");
+    auto window = openWindow();
+    QSignalSpy marking(window->DBGridEh1, &DataGrid::sortMarkingChanged);
+    QHeaderView* titles = window->DBGridEh1->view()->horizontalHeader();
+    const QPoint title(titles->sectionViewportPosition(2) + 5, titles->height() / 2);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, title);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, Qt::ControlModifier, title);
+
+    EXPECT_EQ(marking.count(), 0);
+    EXPECT_TRUE(window->DBGridEh1->sortMarkedColumns().isEmpty());
+    EXPECT_EQ(window->DBGridEh1->column(2).sortMarker, smNoneEh);
+    EXPECT_EQ(window->Qry_Awoke.sort(), "");
 }
