@@ -15,6 +15,10 @@ ReminderCheck::ReminderCheck(TFrm_Data& data, MessageService& messages,
 
 ReminderCheck::~ReminderCheck() = default;
 
+TFrm_Awoke* ReminderCheck::Frm_Awoke() const {
+    return window_.data();
+}
+
 void ReminderCheck::Timer1Timer() {
     guarded(messages_, [&] {
         // Once shown, never again this run, even if something switched the timer back on.

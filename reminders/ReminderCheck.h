@@ -21,7 +21,7 @@ class ReminderCheck {
 
     void Timer1Timer(); // the tick handler
 
-    TFrm_Awoke* Frm_Awoke() const { return window_; } // the window while it is shown
+    TFrm_Awoke* Frm_Awoke() const; // the window while it is shown, else nullptr
     bool hasOpened() const { return opened_; }
 
   private:

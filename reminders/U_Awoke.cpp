@@ -7,6 +7,7 @@
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
 #include "grid/GridPrinter.h"
+#include "grid/WindowFont.h"
 #include "reminders/WholeNumber.h"
 
 #include <QCheckBox>
@@ -37,7 +38,7 @@ TFrm_Awoke::TFrm_Awoke(TFrm_Data& data, MessageService& messages, PrintPreviewSe
     : QDialog(owner), Qry_Awoke(QStringLiteral("Qry_Awoke"), data.ADOConnection1.get()),
       data_(data), messages_(messages), currentOperator_(std::move(currentOperator)),
       timer1_(timer1) {
-    setFont(QFont(QStringLiteral("宋体"), 9));
+    applyWindowFont(*this);
     setModal(true);
     setSizeGripEnabled(true);
     buildControls();
