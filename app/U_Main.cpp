@@ -50,6 +50,7 @@ TFrm_CustomPlaceholder::TFrm_CustomPlaceholder(QWidget* parent) : QWidget(parent
 TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     : QMainWindow(parent), MdiArea(new QMdiArea(this)), data_(data), messages_(messages) {
     initAppResources();
+    setWindowIcon(QIcon(":/icons/customers.xpm"));
     setCentralWidget(MdiArea);
     setBackgroundRole(QPalette::Button);
     AddCust =
@@ -121,6 +122,8 @@ void TFrm_Main::createStatusBar() {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i < 3)
             panel->setFixedWidth(panelWidths[i]);
+        else // the clock takes what is left, however little, and never pushes the others
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         StatusBar1->addWidget(panel, i < 3 ? 0 : 1);
         panels_ << panel;
     }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/U_Main.h"
+#include "data/U_Data.h"
+#include "tests/support/RecordingMessageService.h"
+#include "tests/support/TempProgram.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Acts on the modal dialog of class T as soon as it is the active modal window, so that a
+// test never blocks on exec().
+template <class T> void whenModal(std::function<void(T*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        }
+    });
+    timer->start();
+}
+
+// A program folder with its data module and a hidden main window, as after start-up.
+class ShellTest : public ::testing::Test {
+  protected:
+    TempProgram program;
+    RecordingMessageService messages;
+    std::unique_ptr<TFrm_Data> data = program.connect(messages);
+    std::unique_ptr<TFrm_Main> main = std::make_unique<TFrm_Main>(*data, messages);
+
+    QByteArray config() const {
+        QFile file(program.configPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+    }
+    QString storedPassword(const QString& user) {
+        data->OpenQuery(data->Qry_Temp, {"select password from admin where username = ?", {user}});
+        return data->Qry_Temp.asString("password");
+    }
+};
