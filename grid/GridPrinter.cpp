@@ -93,6 +93,7 @@ PrintStyle styleOf(const DataGrid& grid, const PrintSettings& settings, double u
     style.fonts.title =
         printFont(view->horizontalHeader()->font(), settings.fontName, unitsPerPixel);
     style.fonts.footer = style.fonts.data;
+    style.fonts.footer.setBold(true); // as the grid's footer row shows it
     style.wrapLongTexts = settings.stretchLongLines;
     style.colored = settings.colored;
     if (settings.colored) {

@@ -277,7 +277,8 @@ void TFrm_Preview::printPages(QPrinter& target, int first, int last) const {
             target.newPage();
         painter.save();
         painter.scale(scale, scale);
-        painter.drawPicture(0, 0, pages_.at(p - 1));
+        // Drawn afresh rather than replayed: a replayed picture loses its text in PDF output.
+        painter_->paintPage(painter, p - 1);
         painter.restore();
     }
     painter.end();

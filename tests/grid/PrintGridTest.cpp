@@ -1,0 +1,75 @@
+#include "PrintFixture.h"
+
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+void clickRow(DataGrid& grid, int row, Qt::KeyboardModifiers modifiers = {}) {
+    QTableView* view = grid.view();
+    const QRect cell = view->visualRect(view->model()->index(row, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, cell.center());
+}
+
+} // namespace
+
+TEST_F(PrintFixture, AnEmptyListPrintsItsTitlesAndACountOfNothing) {
+    openWithCustomers(0);
+    const PrintDocument d = document(*printer);
+    ASSERT_EQ(d.pageCount(), 1);
+    EXPECT_EQ(titlesOn(d, 0), (QStringList{"客户名称", "联系电话", "客户编号"})); // not Mobile
+    EXPECT_TRUE(d.snapshot.rows.isEmpty());
+    EXPECT_TRUE(d.layout.pages[0].band.footer);
+    EXPECT_EQ(d.snapshot.footer, (QStringList{"总计", "0", "0"}));
+}
+
+TEST_F(PrintFixture, MarkedRowsAloneArePrintedAndCounted) {
+    openWithCustomers(5);
+    grid->show();
+    data->Qry_Cust.setRecNo(3);
+    grid->setRowMarked(1, true);
+    grid->setRowMarked(4, true);
+    const PrintDocument d = document(*printer);
+    EXPECT_EQ(printedCompanies(d), (QStringList{"客户2", "客户5"}));
+    EXPECT_EQ(d.snapshot.footer, (QStringList{"总计", "2", "7"})); // sums of the printed rows
+    EXPECT_EQ(data->Qry_Cust.recNo(), 3);                          // the current row stays
+
+    // A plain click marks one row; moving with the keyboard clears the marks again.
+    grid->clearMarks();
+    clickRow(*grid, 2);
+    EXPECT_EQ(printedCompanies(document(*printer)), QStringList{"客户3"});
+    EXPECT_EQ(document(*printer).snapshot.footer.value(1), "1");
+    QTest::keyClick(grid->view(), Qt::Key_Down);
+    EXPECT_EQ(document(*printer).snapshot.rows.size(), 5);
+}
+
+TEST_F(PrintFixture, RowsFollowTheQuerysPresentOrder) {
+    openWithCustomers(3);
+    data->Qry_Cust.setSort("CustCode DESC");
+    EXPECT_EQ(printedCompanies(document(*printer)), (QStringList{"客户3", "客户2", "客户1"}));
+}
+
+TEST_F(PrintFixture, AWideLayoutContinuesOnPagesOfItsOwnColumnsUnlessScaled) {
+    openWithCustomers(120);
+    for (int i = 0; i < 3; ++i) {
+        GridColumn column = grid->column(i);
+        column.width = 400; // three of them exceed the 17 cm between A4's margins
+        grid->setColumn(i, column);
+    }
+    const PrintDocument split = document(*printer);
+    EXPECT_EQ(split.layout.groups.size(), 3);
+    ASSERT_GE(split.pageCount(), 6);
+    EXPECT_EQ(titlesOn(split, 0), QStringList{"客户名称"});
+    EXPECT_EQ(titlesOn(split, 1), QStringList{"联系电话"});
+    EXPECT_EQ(titlesOn(split, 2), QStringList{"客户编号"});
+    EXPECT_EQ(titlesOn(split, 3), QStringList{"客户名称"});
+    EXPECT_EQ(split.layout.pages[3].band.firstRow, split.layout.pages[0].band.rowCount);
+    const int usable = split.metrics.usableWidth();
+    EXPECT_NEAR(usable, 643, 2); // 21 cm - 2 x 2 cm at 96 dpi
+
+    printer->settings().fitToPageWidth = true; // as the reminder list prints
+    const PrintDocument scaled = document(*printer);
+    EXPECT_EQ(scaled.layout.groups.size(), 1);
+    EXPECT_NEAR(scaled.layout.scale * 1200, usable, 1);
+    EXPECT_LT(scaled.pageCount(), split.pageCount());
+}
