@@ -1,0 +1,184 @@
+#include "app/ClockText.h"
+#include "app/U_ChangePass.h"
+#include "data/AppError.h"
+#include "tests/app/AppTestSupport.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class MainWindowTest : public ShellTest {
+  protected:
+    void showActive() {
+        main->show();
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    }
+    void pressCtrl(Qt::Key key) {
+        QTest::keyClick(QApplication::focusWindow(), key, Qt::ControlModifier);
+    }
+};
+
+TEST_F(MainWindowTest, AtCreationTheClockRunsAndNothingTouchesTheDatabase) {
+    EXPECT_TRUE(main->Timer2.isActive());
+    EXPECT_FALSE(main->Timer1.isActive());
+    EXPECT_EQ(main->Timer2.interval(), 1000);
+    EXPECT_EQ(main->panelText(3).size(), clockText(QDateTime::currentDateTime()).size());
+    EXPECT_FALSE(data->Qry_SoftInfo.isActive());
+    EXPECT_EQ(main->size(), QSize(769, 483));
+    EXPECT_EQ(main->menuWidget(), nullptr);
+}
+
+TEST_F(MainWindowTest, FirstShowingSetsCaptionPathTimerAndOpensTheList) {
+    program.exec("update T_SoftInfo set SoftName = 'ABC', Version = '1.0'");
+    main->show();
+    EXPECT_EQ(main->windowTitle(), "ABC1.0");
+    EXPECT_EQ(main->panelText(2), QCoreApplication::applicationFilePath());
+    EXPECT_TRUE(main->Timer1.isActive());
+    EXPECT_EQ(main->MdiArea->subWindowList().size(), 1);
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    main->hide();
+    main->show(); // only the first showing does all this
+    EXPECT_EQ(main->MdiArea->subWindowList().size(), 1);
+}
+
+TEST_F(MainWindowTest, EmptySoftInfoGivesAnEmptyCaptionSilently) {
+    program.exec("delete from T_SoftInfo");
+    main->setWindowTitle("before");
+    main->show();
+    EXPECT_EQ(main->windowTitle(), "");
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(main->MdiArea->subWindowList().size(), 1);
+}
+
+TEST_F(MainWindowTest, FailingSoftInfoIsReportedAndTheShowingStopsThere) {
+    program.exec("drop table T_SoftInfo");
+    main->show();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.last().icon, MsgIcon::Error);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->windowTitle(), "");
+    EXPECT_EQ(main->panelText(2), "");
+    EXPECT_FALSE(main->Timer1.isActive());
+    EXPECT_TRUE(main->MdiArea->subWindowList().isEmpty());
+}
+
+TEST_F(MainWindowTest, StatusPanelsHaveTheirWidthsAndTheLastTakesTheRest) {
+    main->resize(900, 400);
+    main->show();
+    QCoreApplication::processEvents();
+    const auto panels = main->StatusBar1->findChildren<QLabel*>();
+    ASSERT_EQ(panels.size(), 4);
+    EXPECT_EQ(panels[0]->width(), 150);
+    EXPECT_EQ(panels[1]->width(), 250);
+    EXPECT_EQ(panels[2]->width(), 250);
+    EXPECT_GT(panels[3]->geometry().right(), 800);
+    EXPECT_GE(panels[3]->x(), panels[2]->geometry().right());
+}
+
+TEST_F(MainWindowTest, NavButtonFaceDoesNothingItsArrowCarriesTheThreeActions) {
+    QList<QSignalSpy*> spies;
+    for (QAction* action : main->ActionList1)
+        spies << new QSignalSpy(action, &QAction::triggered);
+    main->TB_Nav->click();
+    for (QSignalSpy* spy : spies) {
+        EXPECT_EQ(spy->count(), 0);
+        delete spy;
+    }
+    EXPECT_EQ(main->TB_Nav->text(), QStringLiteral(" 客户管理 "));
+    EXPECT_EQ(main->TB_Nav->popupMode(), QToolButton::MenuButtonPopup);
+    EXPECT_EQ(main->TB_Nav->menu()->actions(),
+              (QList<QAction*>{main->AddCust, main->EditCust, main->DelCust}));
+    EXPECT_EQ(main->AddCust->shortcut(), QKeySequence("Ctrl+A"));
+    EXPECT_EQ(main->DelCust->text(), QStringLiteral("删除&D"));
+    EXPECT_TRUE(main->ExportCustCSV->shortcut().isEmpty());
+}
+
+TEST_F(MainWindowTest, ShortcutsWorkInTheWindowAndItsChildButNotUnderAModalDialog) {
+    showActive();
+    QSignalSpy add(main->AddCust, &QAction::triggered);
+    QSignalSpy edit(main->EditCust, &QAction::triggered);
+    pressCtrl(Qt::Key_A);
+    EXPECT_EQ(add.count(), 1);
+
+    QWidget* child = main->MdiArea->subWindowList().first()->widget();
+    child->setFocusPolicy(Qt::StrongFocus);
+    child->setFocus();
+    pressCtrl(Qt::Key_E);
+    EXPECT_EQ(edit.count(), 1);
+
+    bool sawDialog = false;
+    whenModal<TFrm_ChangePass>([&](TFrm_ChangePass* dialog) {
+        sawDialog = dialog->parent() == main.get();
+        QTest::keyClick(main->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+        pressCtrl(Qt::Key_A);
+        dialog->reject();
+    });
+    main->ToolButton4->click();
+    EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(add.count(), 1);
+
+    main->activateWindow(); // a desktop hands activation back; the offscreen one does not
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    pressCtrl(Qt::Key_A);
+    EXPECT_EQ(add.count(), 2);
+}
+
+TEST_F(MainWindowTest, ReminderHookRunsOnTimer1AndItsErrorsAreShown) {
+    int ticks = 0;
+    main->onReminderCheck = [&] {
+        if (++ticks == 2)
+            throw AppError("no reminders");
+    };
+    main->Timer1Timer();
+    main->Timer1Timer();
+    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(messages.texts(), QStringList{"no reminders."});
+}
+
+struct DerivedChild : TFrm_CustomPlaceholder {
+    using TFrm_CustomPlaceholder::TFrm_CustomPlaceholder;
+};
+
+TEST_F(MainWindowTest, ShowChildFormBringsBackTheExactClassOrCreatesOne) {
+    main->show();
+    QPointer<DerivedChild> derived;
+    main->ShowChildForm(derived);
+    QPointer<TFrm_CustomPlaceholder> list;
+    main->ShowChildForm(list); // the list opened at the first showing, not the derived one
+    ASSERT_TRUE(list);
+    EXPECT_EQ(typeid(*list.data()), typeid(TFrm_CustomPlaceholder));
+    EXPECT_EQ(main->MdiArea->subWindowList().size(), 2);
+
+    auto* sub = qobject_cast<QMdiSubWindow*>(list->parentWidget());
+    sub->showMinimized();
+    QPointer<TFrm_CustomPlaceholder> again;
+    main->ShowChildForm(again);
+    EXPECT_EQ(again, list);
+    EXPECT_FALSE(sub->isMinimized());
+    EXPECT_EQ(main->MdiArea->activeSubWindow(), sub);
+
+    sub->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(list.isNull()); // the reference follows the window away
+    main->ShowChildForm(list);
+    EXPECT_TRUE(list);
+    EXPECT_EQ(main->MdiArea->subWindowList().size(), 2);
+}
+
+TEST_F(MainWindowTest, ClosingAsksNothingAndSignalsTheEnd) {
+    main->show();
+    QSignalSpy closed(main.get(), &TFrm_Main::closed);
+    EXPECT_TRUE(main->close());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+} // namespace
