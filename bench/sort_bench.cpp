@@ -1,0 +1,132 @@
+// Sorting the customer list by a title: Query::setSort by Company beside the floor, a plain
+// std::stable_sort of row numbers by QCollatorSortKeys made once per string beforehand (the
+// key making is timed too, and shown apart). Prints the time ratio per size.
+
+#include "bench/support/CustomerGenerator.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <numeric>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct SizeResult {
+    double keySeconds = 0, floorSeconds = 0, querySeconds = 0;
+};
+
+std::map<int, SizeResult> results;
+
+struct Fixture {
+    std::unique_ptr<SqliteConnection> connection;
+    std::unique_ptr<Query> query;
+    std::vector<QString> companies; // the same strings the query sorts, in database order
+};
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+QCollator chineseCollator() {
+    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+void benchFloor(benchmark::State& state, Fixture* fixture, int rows) {
+    double keySeconds = 0, seconds = 0;
+    const QCollator collator = chineseCollator();
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(fixture->companies.size());
+        for (const QString& company : fixture->companies)
+            keys.push_back(collator.sortKey(company));
+        keySeconds += since(start);
+        std::vector<uint32_t> order(keys.size());
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+        benchmark::DoNotOptimize(order.data());
+        seconds += since(start);
+    }
+    results[rows].keySeconds = keySeconds / double(state.iterations());
+    results[rows].floorSeconds = seconds / double(state.iterations());
+}
+
+void benchQuery(benchmark::State& state, Fixture* fixture, int rows) {
+    double seconds = 0;
+    bool descending = false;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        fixture->query->setSort(descending ? "  Company DESC " : "  Company");
+        seconds += since(start);
+        descending = !descending;
+    }
+    results[rows].querySeconds = seconds / double(state.iterations());
+}
+
+std::unique_ptr<Fixture> makeFixture(const QString& path, int rows) {
+    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
+    BenchData::addCustomers(path, rows);
+    auto fixture = std::make_unique<Fixture>();
+    fixture->connection = openSqliteDatabase(path);
+    fixture->query = std::make_unique<Query>("Qry_Cust", fixture->connection.get());
+    fixture->query->setCommand(Sql::allCustomers());
+    fixture->query->open();
+    const int company = fixture->query->fieldByName("Company");
+    fixture->companies.reserve(size_t(rows));
+    for (int row = 0; row < rows; ++row)
+        fixture->companies.push_back(fixture->query->displayText(row, company));
+    return fixture;
+}
+
+void printRatios() {
+    std::printf("\n%9s %12s %10s %10s %7s\n", "rows", "of it keys", "floor ms", "setSort ms",
+                "ratio");
+    for (const auto& [rows, r] : results)
+        std::printf("%9d %12.1f %10.1f %10.1f %7.2f\n", rows, r.keySeconds * 1e3,
+                    r.floorSeconds * 1e3, r.querySeconds * 1e3, r.querySeconds / r.floorSeconds);
+    std::printf("target: ratio <= 2.00\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir dir;
+    std::vector<int> sizes = {100'000, 1'000'000};
+    if (qEnvironmentVariableIsSet("SORT_BENCH_MAX_ROWS"))
+        std::erase_if(
+            sizes, [](int n) { return n > qEnvironmentVariableIntValue("SORT_BENCH_MAX_ROWS"); });
+    std::vector<std::unique_ptr<Fixture>> fixtures;
+    for (int rows : sizes) {
+        fixtures.push_back(makeFixture(dir.filePath(QString("sort-%1.db").arg(rows)), rows));
+        const int iterations = rows >= 1'000'000 ? 2 : 6;
+        const std::string size = std::to_string(rows);
+        benchmark::RegisterBenchmark(("floor/" + size).c_str(), benchFloor, fixtures.back().get(),
+                                     rows)
+            ->Iterations(iterations)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Query::setSort/" + size).c_str(), benchQuery,
+                                     fixtures.back().get(), rows)
+            ->Iterations(iterations)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
