@@ -253,8 +253,8 @@ void TFrm_Preview::setZoom(const QString& choice) {
 }
 
 void TFrm_Preview::refreshPane() {
-    const QSize page = PagePane->pageSize();
-    PagePane->resize(page + QSize(2 * paneGap, 2 * paneGap));
+    const QSize page = PagePane->pageSize() + QSize(2 * paneGap, 2 * paneGap);
+    PagePane->resize(page.expandedTo(ScrollBox->viewport()->size())); // grey all around
     PagePane->update();
 }
 

@@ -1,0 +1,187 @@
+// Making the print pages of 10,000 customers as the preview makes them: the grid read into a
+// document and composed, then every page recorded as a picture through the page painter.
+// Beside it the floor: the same cell texts drawn into as many pictures with plain drawText,
+// at fixed places, without reading the grid, lines, fitting or eliding. Prints pages per
+// second and the ratio of the two.
+
+#include "bench/support/CustomerGenerator.h"
+#include "data/MessageService.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+#include "grid/DataGrid.h"
+#include "grid/GridPrinter.h"
+#include "grid/PrintPainter.h"
+#include "grid/PrintPreviewService.h"
+
+#include <QApplication>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPicture>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int customerCount = 10'000;
+
+class SilentMessages : public MessageService {
+  public:
+    SilentMessages() : MessageService("custdesk") {}
+
+  protected:
+    int present(const MessageBoxRequest&) override { return mbOK; }
+};
+
+// The customer list's shown columns of the delivered layout.
+void layOutLikeTheCustomerList(DataGrid& grid) {
+    const std::pair<const char*, int> columns[] = {{"Company", 160}, {"tel", 110},
+                                                   {"Mobile", 110},  {"OtherInfo", 110},
+                                                   {"AddDate", 90},  {"memo2", 260}};
+    for (const auto& [field, width] : columns) {
+        GridColumn column{field, width};
+        column.titleButton = true;
+        grid.addColumn(column);
+    }
+    GridColumn first = grid.column(0);
+    first.footerKind = fvtStaticText;
+    first.footerText = "总计";
+    grid.setColumn(0, first);
+    GridColumn second = grid.column(1);
+    second.footerKind = fvtCount;
+    grid.setColumn(1, second);
+}
+
+QPageLayout a4() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+}
+
+QList<QPicture> recordPages(const PrintDocument& document) {
+    const PrintPainter painter(document);
+    QList<QPicture> pages;
+    for (int p = 0; p < document.pageCount(); ++p) {
+        QPicture picture;
+        QPainter on(&picture);
+        painter.paintPage(on, p);
+        on.end();
+        pages << picture;
+    }
+    return pages;
+}
+
+// The same texts, page by page, each at a fixed place in its line.
+QList<QPicture> recordPlainTexts(const PrintDocument& document) {
+    QList<QPicture> pages;
+    const int perPage = std::max<int>(
+        1, int((document.snapshot.rows.size() + document.pageCount() - 1) / document.pageCount()));
+    for (int first = 0; first < document.snapshot.rows.size(); first += perPage) {
+        QPicture picture;
+        QPainter on(&picture);
+        on.setFont(document.style.fonts.data);
+        const int last = std::min<int>(first + perPage, int(document.snapshot.rows.size()));
+        for (int r = first; r < last; ++r) {
+            const QStringList& row = document.snapshot.rows[r];
+            for (int c = 0; c < row.size(); ++c)
+                on.drawText(QPoint(80 + 110 * c, 80 + 20 * (r - first)), row[c]);
+        }
+        on.end();
+        pages << picture;
+    }
+    return pages;
+}
+
+struct Figures {
+    double documentSeconds = 0, pagesSeconds = 0, floorSeconds = 0;
+    int pages = 0;
+} figures;
+
+struct Fixture {
+    std::unique_ptr<SqliteConnection> connection;
+    std::unique_ptr<Query> query;
+    SilentMessages messages;
+    std::unique_ptr<DataGrid> grid;
+    std::unique_ptr<PrintPreviewService> previews;
+    std::unique_ptr<GridPrinter> printer;
+};
+
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void benchMaking(benchmark::State& state, Fixture* f) {
+    double document = 0, pages = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const PrintDocument d = f->printer->makeDocument(a4(), 96);
+        document += seconds(start);
+        const auto recording = Clock::now();
+        benchmark::DoNotOptimize(recordPages(d));
+        pages += seconds(recording);
+        figures.pages = d.pageCount();
+    }
+    figures.documentSeconds = document / double(state.iterations());
+    figures.pagesSeconds = pages / double(state.iterations());
+    state.counters["pages"] = figures.pages;
+}
+
+void benchFloor(benchmark::State& state, Fixture* f) {
+    const PrintDocument d = f->printer->makeDocument(a4(), 96);
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(recordPlainTexts(d));
+        total += seconds(start);
+    }
+    figures.floorSeconds = total / double(state.iterations());
+}
+
+void printFigures() {
+    const double making = figures.documentSeconds + figures.pagesSeconds;
+    std::printf("\n%9s %7s %12s %11s %11s %10s %9s %7s\n", "customers", "pages", "document ms",
+                "pictures ms", "floor ms", "pages/s", "floor p/s", "ratio");
+    std::printf("%9d %7d %12.1f %11.1f %11.1f %10.0f %9.0f %7.2f\n", customerCount, figures.pages,
+                figures.documentSeconds * 1e3, figures.pagesSeconds * 1e3,
+                figures.floorSeconds * 1e3, figures.pages / making,
+                figures.pages / figures.floorSeconds, making / figures.floorSeconds);
+    std::printf("document: grid read and composed; pictures: every page recorded; ratio: both "
+                "against the floor\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("customers.db");
+    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
+    BenchData::addCustomers(path, customerCount);
+
+    Fixture f;
+    f.connection = openSqliteDatabase(path);
+    f.query = std::make_unique<Query>("Qry_Cust", f.connection.get());
+    f.query->setCommand(Sql::allCustomers());
+    f.query->open();
+    f.grid = std::make_unique<DataGrid>();
+    f.grid->setFooterRowCount(1);
+    f.grid->setQuery(f.query.get());
+    layOutLikeTheCustomerList(*f.grid);
+    f.previews = std::make_unique<PrintPreviewService>(f.messages);
+    f.printer = std::make_unique<GridPrinter>(*f.grid, *f.previews, f.messages);
+
+    benchmark::RegisterBenchmark("print/making", benchMaking, &f)
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("print/floor", benchFloor, &f)
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RunSpecifiedBenchmarks();
+    printFigures();
+    benchmark::Shutdown();
+    return 0;
+}
