@@ -12,6 +12,12 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// A file's bytes, or "<absent>" when there is no such file.
+inline QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
 // Acts on the modal dialog of class T as soon as it is the active modal window, so that a
 // test never blocks on exec().
 template <class T> void whenModal(std::function<void(T*)> act) {
@@ -35,10 +41,7 @@ class ShellTest : public ::testing::Test {
     std::unique_ptr<TFrm_Data> data = program.connect(messages);
     std::unique_ptr<TFrm_Main> main = std::make_unique<TFrm_Main>(*data, messages);
 
-    QByteArray config() const {
-        QFile file(program.configPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
-    }
+    QByteArray config() const { return fileBytes(program.configPath()); }
     QString storedPassword(const QString& user) {
         data->OpenQuery(data->Qry_Temp, {"select password from admin where username = ?", {user}});
         return data->Qry_Temp.asString("password");

@@ -19,10 +19,7 @@ class MainSequenceTest : public ::testing::Test {
             act(login);
         });
     }
-    QByteArray config() const {
-        QFile file(program.configPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
-    }
+    QByteArray config() const { return fileBytes(program.configPath()); }
 };
 
 TEST_F(MainSequenceTest, FailedConnectionEndsTheProgramBeforeTheLogin) {
