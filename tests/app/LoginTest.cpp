@@ -2,6 +2,7 @@
 #include "tests/app/AppTestSupport.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -38,6 +39,14 @@ TEST_F(LoginTest, FirstStartChoosingAdminAndPressingEnterLogsIn) {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("登录"));
         EXPECT_EQ(dialog->Combo_User->currentIndex(), -1);
         EXPECT_EQ(dialog->Combo_User->count(), 1);
+        const auto afterTab = [&](QWidget* from) {
+            from->setFocus();
+            QTest::keyClick(from, Qt::Key_Tab);
+            return dialog->focusWidget();
+        };
+        EXPECT_EQ(afterTab(dialog->Combo_User), dialog->Edit_Pass);
+        EXPECT_EQ(afterTab(dialog->Edit_Pass), dialog->Btn_ok);
+        EXPECT_EQ(afterTab(dialog->Btn_ok), dialog->Btn_Exit);
         QTest::keyClick(dialog->Combo_User, Qt::Key_Down); // choosing moves on to the password
         EXPECT_EQ(dialog->focusWidget(), dialog->Edit_Pass);
         QTest::keyClick(dialog->Edit_Pass, Qt::Key_Return);
@@ -148,6 +157,17 @@ TEST_F(LoginTest, ADatabaseErrorStopsTheTestAndWritesNoPosition) {
     EXPECT_EQ(messages.last().caption, "custdesk");
     EXPECT_FALSE(login->LoginOK);
     EXPECT_EQ(config(), "<absent>");
+}
+
+TEST_F(LoginTest, ARefusedWriteOfThePositionIsShownButTheLoginStands) {
+    ASSERT_TRUE(QDir(program.dir()).mkdir("Config.ini"));
+    open();
+    attempt(0, "");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.last().text, "Unable to write to " + program.configPath() + ".");
+    EXPECT_TRUE(login->LoginOK);
+    EXPECT_EQ(login->result(), QDialog::Accepted);
+    EXPECT_EQ(main->CurrentOperator, "Admin");
 }
 
 } // namespace
