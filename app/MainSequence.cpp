@@ -18,6 +18,7 @@ int RunMainSequence(const QString& programDir, MessageService& messages) {
     // its creation steps run after the main window, as the start-up order requires.
     TFrm_Data data(programDir, messages);
     TFrm_Main main(data, messages);
+    QApplication::setWindowIcon(main.windowIcon()); // the login dialog carries it too
     data.FormCreate();
     splash.reset();
     if (!data.DBConnected)
