@@ -56,7 +56,9 @@ QList<int> grownRowHeights(const PrintSnapshot& snapshot, const QList<int>& widt
         for (int c = 0; c < row.size() && c < widths.size(); ++c) {
             const QRect room(0, 0, std::max(1, widths[c] - 2 * cellPadding), 1 << 20);
             const QRect needed = metrics.boundingRect(room, Qt::TextWordWrap, row[c]);
-            height = std::max(height, needed.height() + linePadding);
+            // Each further wrapped line adds one line spacing to a plain row.
+            const int lines = std::max(1, qRound(double(needed.height()) / metrics.lineSpacing()));
+            height = std::max(height, minimumHeight + (lines - 1) * metrics.lineSpacing());
         }
         heights << height;
     }

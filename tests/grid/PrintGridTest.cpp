@@ -1,5 +1,8 @@
 #include "PrintFixture.h"
 
+#include <QHeaderView>
+#include <QImage>
+#include <QPainter>
 #include <QTableView>
 #include <QTest>
 
@@ -72,4 +75,55 @@ TEST_F(PrintFixture, AWideLayoutContinuesOnPagesOfItsOwnColumnsUnlessScaled) {
     EXPECT_EQ(scaled.layout.groups.size(), 1);
     EXPECT_NEAR(scaled.layout.scale * 1200, usable, 1);
     EXPECT_LT(scaled.pageCount(), split.pageCount());
+}
+
+TEST_F(PrintFixture, OptimalWidthsAndGrowingRowsMakeRoomForLongTexts) {
+    program.exec("INSERT INTO Custom (CustCode, Company, tel) VALUES "
+                 "(99, '一家名字非常非常非常非常非常长的客户有限公司', '1');");
+    openWithCustomers(1);
+    GridColumn narrow = grid->column(0);
+    narrow.width = 40;
+    grid->setColumn(0, narrow);
+
+    const PrintDocument plain = document(*printer);
+    EXPECT_EQ(plain.snapshot.columns[0].width, 40);
+    EXPECT_TRUE(plain.metrics.rowHeights.isEmpty());
+
+    printer->settings().stretchLongLines = true; // the long name wraps within 40 pixels
+    const PrintDocument grown = document(*printer);
+    ASSERT_EQ(grown.metrics.rowHeights.size(), 2);
+    EXPECT_EQ(grown.metrics.rowHeights[0], grown.metrics.rowHeight); // "客户1" fits
+    EXPECT_GT(grown.metrics.rowHeights[1], 3 * grown.metrics.rowHeight);
+
+    printer->settings().stretchLongLines = false;
+    printer->settings().optimalColumnWidths = true;
+    const PrintDocument fitted = document(*printer);
+    EXPECT_GT(fitted.snapshot.columns[0].width, 200);
+    EXPECT_GT(fitted.snapshot.columns[1].width, 0);
+}
+
+TEST_F(PrintFixture, PagesAreBlackOnWhiteUnlessColoured) {
+    openWithCustomers(3);
+    auto colours = [](const PrintDocument& d) {
+        QImage image(d.metrics.pageWidth, d.metrics.pageHeight, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PrintPainter(d).paintPage(painter, 0);
+        painter.end();
+        int coloured = 0, dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                coloured += c.red() != c.green() || c.green() != c.blue();
+                dark += c.lightness() < 128;
+            }
+        return std::pair{coloured, dark};
+    };
+    const auto [coloured, dark] = colours(document(*printer));
+    EXPECT_EQ(coloured, 0);
+    EXPECT_GT(dark, 100); // lines and texts are there
+
+    printer->settings().colored = true;
+    grid->view()->horizontalHeader()->setPalette(QPalette(QColor(200, 220, 255)));
+    EXPECT_GT(colours(document(*printer)).first, 100); // titles on the grid's title colour
 }
