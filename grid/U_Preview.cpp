@@ -162,11 +162,13 @@ void TFrm_Preview::preview(GridPrinter& printer) {
 
 void TFrm_Preview::startMaking() {
     stopMaking();
+    // Made before anything is dropped, so a failure leaves the previous pages intact.
+    auto next =
+        std::make_unique<PrintDocument>(printer_->makeDocument(paper(), screenResolution(this)));
     pages_.clear();
     shown_ = 0;
     painter_.reset();
-    document_ =
-        std::make_unique<PrintDocument>(printer_->makeDocument(paper(), screenResolution(this)));
+    document_ = std::move(next);
     painter_ = std::make_unique<PrintPainter>(*document_);
     making_ = true;
     makeNextPage(); // the window opens on its first page
