@@ -1,7 +1,7 @@
-#include "Guard.h"
+#include "data/Guard.h"
 
-#include "AppError.h"
-#include "MessageService.h"
+#include "data/AppError.h"
+#include "data/MessageService.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "MessageService.h"
+#include "data/MessageService.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "SettingsFile.h"
+#include "data/SettingsFile.h"
 
-#include "AppError.h"
+#include "data/AppError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,8 @@
-#include "U_Data.h"
+#include "data/U_Data.h"
 
-#include "AppError.h"
-#include "Guard.h"
-#include "MessageService.h"
-#include "Statements.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
 
 #include <QDir>
 

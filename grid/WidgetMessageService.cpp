@@ -1,4 +1,4 @@
-#include "WidgetMessageService.h"
+#include "grid/WidgetMessageService.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
