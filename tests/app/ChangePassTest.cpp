@@ -97,6 +97,9 @@ TEST_F(ChangePassTest, AnOperatorWithoutARowIsToldSoAndNothingIsCreated) {
 
 TEST_F(ChangePassTest, UsesAConnectionOfItsOwn) {
     open();
+    for (Query* q : {&data->Qry_Cust, &data->Qry_Temp, &data->Qry_Str, &data->Qry_FieldShow,
+                     &data->Qry_SoftInfo})
+        q->setConnection(nullptr);
     data->ADOConnection1.reset(); // the shared one is gone: the dialog does not need it
     submit("", "p", "p");
     EXPECT_EQ(messages.last().text, QStringLiteral("修改密码成功!"));
