@@ -1,0 +1,114 @@
+#include "ExcelExportFixture.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <cmath>
+
+namespace {
+
+// Splits CSV text with double-quoted fields into rows of fields.
+QList<QStringList> parseCsv(const QString& text) {
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                field += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row << field;
+            field.clear();
+        } else if (c == '\n') {
+            rows << (row << field);
+            row.clear();
+            field.clear();
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    if (!field.isEmpty() || !row.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+// What the reader must show in a cell: a text, a number, or nothing (invalid).
+void expectCell(const QString& got, const QVariant& want, int row, int column) {
+    const auto where = QString(" at row %1, column %2").arg(row).arg(column).toStdString();
+    if (want.typeId() == QMetaType::Double) {
+        bool ok = false;
+        const double value = got.toDouble(&ok);
+        EXPECT_TRUE(ok) << got.toStdString() << where;
+        EXPECT_NEAR(value, want.toDouble(), 1e-9 * std::max(1.0, std::fabs(want.toDouble())))
+            << where;
+    } else {
+        EXPECT_EQ(got, want.toString()) << where;
+    }
+}
+
+} // namespace
+
+// A reader written elsewhere must take every cell back. The file names no code page, so the
+// reader runs in a Chinese locale and decodes the texts as GBK, as a Chinese desktop does.
+TEST_F(ExcelExportTest, LibreOfficeReadsBackEveryCell) {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty())
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed; the read-back check needs it";
+
+    program.exec("create table T_Read (Name VARCHAR(50), Qty INTEGER, Big INTEGER,"
+                 " Price CURRENCY, Ratio FLOAT, Note MEMO, Added DATETIME);"
+                 "insert into T_Read values ('甲公司', 5, 1000000000, 12.5, 0.03125,"
+                 " '多行\n文本, \"引号\"', '2024-03-05 14:07:09');"
+                 "insert into T_Read values ('', -3, -2000000000, NULL, -1.75, NULL, NULL);"
+                 "insert into T_Read values (NULL, NULL, 7, 0.1, 1e-7, 'plain', NULL);");
+    openList("select * from T_Read order by rowid", {{"Name", fvtStaticText},
+                                                     {"Qty", fvtCount},
+                                                     {"Big", fvtSum},
+                                                     {"Price", fvtSum},
+                                                     {"Ratio", fvtNon},
+                                                     {"Note", fvtNon},
+                                                     {"Added", fvtNon}});
+    query().setDisplayLabel(0, "客户名称");
+    ASSERT_TRUE(exportAs(pathIn("read.xls")));
+
+    QTemporaryDir out;
+    QProcess lo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LANG", "zh_CN.UTF-8");
+    env.insert("LC_ALL", "zh_CN.UTF-8");
+    lo.setProcessEnvironment(env);
+    lo.start(soffice,
+             {"--headless", "--norestore",
+              "-env:UserInstallation=" + QUrl::fromLocalFile(out.filePath("profile")).toString(),
+              // comma, double quote, UTF-8, from line 1, full precision
+              "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false",
+              "--outdir", out.path(), pathIn("read.xls")});
+    ASSERT_TRUE(lo.waitForFinished(180000)) << "LibreOffice did not finish";
+    QFile csv(out.filePath("read.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << lo.readAllStandardError().toStdString();
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.readAll()));
+
+    const Query& q = query();
+    const QList<QVariantList> expected = {
+        {"客户名称", "Qty", "Big", "Price", "Ratio", "Note", "Added"},
+        {"甲公司", 5.0, 1e9, 12.5, 0.03125, "多行\n文本, \"引号\"", q.displayText(0, 6)},
+        {"", -3.0, -2e9, "", -1.75, "", ""},
+        {"", "", 7.0, 0.1, 1e-7, "plain", ""},
+        {"总计", 3.0, 7.0 - 2e9 + 1e9, 12.6, "", "", ""},
+    };
+    ASSERT_EQ(rows.size(), expected.size());
+    for (int r = 0; r < expected.size(); ++r) {
+        ASSERT_EQ(rows[r].size(), expected[r].size()) << "row " << r;
+        for (int c = 0; c < expected[r].size(); ++c)
+            expectCell(rows[r][c], expected[r][c], r, c);
+    }
+}
