@@ -31,6 +31,10 @@ bool isFraction(FieldKind kind) {
     return kind == FieldKind::Float || kind == FieldKind::Currency || kind == FieldKind::Decimal;
 }
 
+QString tooManyRecordsText(const DataGrid& grid) {
+    return QStringLiteral("记录超过 %1 条，不能导出成Excel文件!").arg(maxExportRecords(grid));
+}
+
 [[noreturn]] void totalOverflow() {
     throw AppError(QStringLiteral("合计超出范围,不能导出成Excel文件!"));
 }
@@ -237,6 +241,8 @@ int maxExportRecords(const DataGrid& grid) {
 }
 
 void writeGridWorksheet(Query& query, DataGrid& grid, const QString& path) {
+    if (query.recordCount() > maxExportRecords(grid))
+        throw AppError(tooManyRecordsText(grid)); // the rows would wrap round to the top
     SheetFile file(path);
     {
         FrozenDisplay frozen(grid);
@@ -256,9 +262,8 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
         messages.notice(QStringLiteral("没有数据,不能导出成Excel文件!"), owner);
         return;
     }
-    const int limit = maxExportRecords(grid);
-    if (query.recordCount() > limit) {
-        messages.notice(QStringLiteral("记录超过 %1 条，不能导出成Excel文件!").arg(limit), owner);
+    if (query.recordCount() > maxExportRecords(grid)) {
+        messages.notice(tooManyRecordsText(grid), owner);
         return;
     }
     const QString typed = dialogs.askFileName(kExcelFileFilter);

@@ -1,5 +1,6 @@
 #include "ExcelExportFixture.h"
 
+#include "data/AppError.h"
 #include "grid/BiffWriter.h"
 
 #include <QApplication>
@@ -242,6 +243,7 @@ TEST_F(ExcelExportTest, ListsBeyondTheSheetsRowsAreRefusedAndTheLastRowFits) {
     ASSERT_TRUE(exportAs(pathIn("over.xls")));
     EXPECT_EQ(messages.texts(), QStringList{"记录超过 65534 条，不能导出成Excel文件!"});
     EXPECT_TRUE(askedFilters.isEmpty());
+    EXPECT_THROW(writeGridWorksheet(query(), grid, pathIn("over.xls")), AppError);
     EXPECT_FALSE(QFile::exists(pathIn("over.xls")));
 }
 

@@ -1,0 +1,145 @@
+// Saving the customer list as a worksheet: 65,534 generated customers (the most a sheet holds
+// beside the title and footer rows) in the seven customer columns, written through the export
+// as the command writes them. Beside it the floor: the same cells read from the query and
+// written as CSV text with plain buffered writes. Prints both and their ratio.
+
+#include "bench/support/CustomerGenerator.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+#include "grid/DataGrid.h"
+#include "grid/ExcelExport.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int customerCount = 65'534;
+
+// The customer list's shown columns of the delivered layout, and the customer code.
+void layOutLikeTheCustomerList(DataGrid& grid) {
+    for (const char* field :
+         {"Company", "tel", "Mobile", "OtherInfo", "AddDate", "memo2", "CustCode"}) {
+        GridColumn column;
+        column.fieldName = field;
+        grid.addColumn(column);
+    }
+    GridColumn first = grid.column(0);
+    first.footerKind = fvtStaticText;
+    first.footerText = "总计";
+    grid.setColumn(0, first);
+    GridColumn second = grid.column(1);
+    second.footerKind = fvtCount;
+    grid.setColumn(1, second);
+}
+
+// The same cells as CSV lines: titles, then each record, numbers as digits.
+void writeCsv(const Query& query, const DataGrid& grid, const QString& path) {
+    std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");
+    QByteArray line;
+    for (int c = 0; c < grid.columnCount(); ++c)
+        line += grid.columnTitle(c).toUtf8() + ',';
+    line += '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), out);
+    for (int row = 0; row < query.recordCount(); ++row) {
+        line.clear();
+        for (int c = 0; c < grid.columnCount(); ++c) {
+            const int field = grid.columnField(c);
+            if (query.field(field).kind == FieldKind::AutoInc)
+                line += QByteArray::number(query.value(row, field).toLongLong());
+            else
+                line += query.displayText(row, field).toUtf8();
+            line += ',';
+        }
+        line += '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), out);
+    }
+    std::fclose(out);
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::unique_ptr<SqliteConnection> connection;
+    std::unique_ptr<Query> query;
+    std::unique_ptr<DataGrid> grid;
+};
+
+struct Figures {
+    double exportSeconds = 0, floorSeconds = 0;
+    qint64 exportBytes = 0, floorBytes = 0;
+} figures;
+
+double seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void benchExport(benchmark::State& state, Fixture* f) {
+    const QString path = f->dir.filePath("customers.xls");
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        writeGridWorksheet(*f->query, *f->grid, path);
+        total += seconds(start);
+    }
+    figures.exportSeconds = total / double(state.iterations());
+    figures.exportBytes = QFileInfo(path).size();
+}
+
+void benchFloor(benchmark::State& state, Fixture* f) {
+    const QString path = f->dir.filePath("customers.csv");
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        writeCsv(*f->query, *f->grid, path);
+        total += seconds(start);
+    }
+    figures.floorSeconds = total / double(state.iterations());
+    figures.floorBytes = QFileInfo(path).size();
+}
+
+void printFigures() {
+    std::printf("\n%9s %8s %10s %10s %10s %10s %7s\n", "customers", "columns", "export ms",
+                "floor ms", "xls MB", "csv MB", "ratio");
+    std::printf("%9d %8d %10.1f %10.1f %10.2f %10.2f %7.2f\n", customerCount, 7,
+                figures.exportSeconds * 1e3, figures.floorSeconds * 1e3, figures.exportBytes / 1e6,
+                figures.floorBytes / 1e6, figures.exportSeconds / figures.floorSeconds);
+    std::printf("ratio: export against the CSV floor (target at most 1.5)\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+
+    Fixture f;
+    const QString path = f.dir.filePath("customers.db");
+    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
+    BenchData::addCustomers(path, customerCount);
+    f.connection = openSqliteDatabase(path);
+    f.query = std::make_unique<Query>("Qry_Cust", f.connection.get());
+    f.query->setCommand(Sql::allCustomers());
+    f.query->open();
+    f.grid = std::make_unique<DataGrid>();
+    f.grid->setFooterRowCount(1);
+    f.grid->setQuery(f.query.get());
+    layOutLikeTheCustomerList(*f.grid);
+
+    benchmark::RegisterBenchmark("export/xls", benchExport, &f)
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("export/csv floor", benchFloor, &f)
+        ->Iterations(5)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RunSpecifiedBenchmarks();
+    printFigures();
+    benchmark::Shutdown();
+    return 0;
+}
