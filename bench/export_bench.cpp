@@ -11,10 +11,12 @@
 #include "grid/ExcelExport.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -78,28 +80,32 @@ double seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-void benchExport(benchmark::State& state, Fixture* f) {
-    const QString path = f->dir.filePath("customers.xls");
+// Times write into path; keeps the mean seconds per iteration and the size of the file.
+void timeWriting(benchmark::State& state, const QString& path,
+                 const std::function<void(const QString&)>& write, double& meanSeconds,
+                 qint64& bytes) {
     double total = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        writeGridWorksheet(*f->query, *f->grid, path);
+        write(path);
         total += seconds(start);
     }
-    figures.exportSeconds = total / double(state.iterations());
-    figures.exportBytes = QFileInfo(path).size();
+    meanSeconds = total / double(state.iterations());
+    bytes = QFileInfo(path).size();
+}
+
+void benchExport(benchmark::State& state, Fixture* f) {
+    timeWriting(
+        state, f->dir.filePath("customers.xls"),
+        [f](const QString& path) { writeGridWorksheet(*f->query, *f->grid, path); },
+        figures.exportSeconds, figures.exportBytes);
 }
 
 void benchFloor(benchmark::State& state, Fixture* f) {
-    const QString path = f->dir.filePath("customers.csv");
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        writeCsv(*f->query, *f->grid, path);
-        total += seconds(start);
-    }
-    figures.floorSeconds = total / double(state.iterations());
-    figures.floorBytes = QFileInfo(path).size();
+    timeWriting(
+        state, f->dir.filePath("customers.csv"),
+        [f](const QString& path) { writeCsv(*f->query, *f->grid, path); }, figures.floorSeconds,
+        figures.floorBytes);
 }
 
 void printFigures() {

@@ -12,12 +12,15 @@ class Query;
 class QFileDialog;
 class QWidget;
 
+// Opens a file in the desktop's default program for its type.
+void openWithDefaultProgram(const QString& path);
+
 // What the export asks of the desktop; tests put in their own.
 struct ExportDialogs {
     // Shows the save dialog with the filter; "" when the operator cancelled.
     std::function<QString(const QString& filter)> askFileName;
     // Opens the written file in its default program; the outcome is not looked at.
-    std::function<void(const QString& path)> openFile;
+    std::function<void(const QString& path)> openFile = openWithDefaultProgram;
 };
 
 inline const QString kExcelFileFilter = QStringLiteral("EXCEL文件(*.xls)");
@@ -25,7 +28,6 @@ inline const QString kExcelFileFilter = QStringLiteral("EXCEL文件(*.xls)");
 // Runs the given save dialog: empty file name, the filter, no default suffix, no question
 // before replacing a file. Returns the chosen path, "" when cancelled.
 QString askSaveFileName(QFileDialog& dialog, const QString& filter);
-void openWithDefaultProgram(const QString& path);
 
 // The desktop's dialogs: the window's own save dialog, or a fresh one over parent each time.
 ExportDialogs desktopExportDialogs(QFileDialog& saveDialog);
