@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLayout>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -73,6 +75,23 @@ TEST_F(GridTest, CtrlClicksNotifyOnceWhenCtrlIsReleased) {
     QTest::keyRelease(grid->view(), Qt::Key_Control);
     EXPECT_EQ(grid->sortMarkedColumns(), (QList<int>{0, 1}));
     EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(GridTest, CtrlClickIsReportedWhenTheGridLosesTheFocus) {
+    openCustomers();
+    addColumn("Company");
+    auto* other = new QLineEdit(&window);
+    window.layout()->addWidget(other);
+    other->show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QSignalSpy changed(grid, &DataGrid::sortMarkingChanged);
+    clickTitle(0, Qt::ControlModifier);
+    ASSERT_TRUE(grid->view()->hasFocus());
+    EXPECT_EQ(changed.count(), 0);
+    other->setFocus();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(grid->column(0).sortMarker, smDownEh);
 }
 
 TEST_F(GridTest, OnlyButtonTitlesMarkAndOnlyWhenMarkingIsOn) {
