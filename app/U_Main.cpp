@@ -3,10 +3,16 @@
 #include "app/ClockText.h"
 #include "app/U_ChangePass.h"
 #include "app/WindowPlacement.h"
+#include "customers/CustomerCommands.h"
+#include "customers/U_Custom.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/ColumnChooser.h"
+#include "grid/ExcelExport.h"
+#include "grid/PrintPreviewService.h"
+#include "reminders/ReminderCheck.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -41,12 +47,6 @@ QToolButton* toolButton(QToolBar* bar, const QString& caption, const QString& ic
 
 } // namespace
 
-TFrm_CustomPlaceholder::TFrm_CustomPlaceholder(QWidget* parent) : QWidget(parent) {
-    setWindowTitle(QStringLiteral("客户资料"));
-    setWindowState(Qt::WindowMaximized);
-    setAttribute(Qt::WA_DeleteOnClose);
-}
-
 TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     : QMainWindow(parent), MdiArea(new QMdiArea(this)), data_(data), messages_(messages) {
     initAppResources();
@@ -67,6 +67,12 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
 
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+
+    previews_ = std::make_unique<PrintPreviewService>(messages_);
+    chooser_ = std::make_unique<ColumnChooser>(data_, messages_);
+    reminderCheck_ = std::make_unique<ReminderCheck>(
+        data_, messages_, *previews_, [this] { return CurrentOperator; }, this, &Timer1);
+    onReminderCheck = [this] { reminderCheck_->Timer1Timer(); };
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);
@@ -161,7 +167,14 @@ void TFrm_Main::FormShow() {
 }
 
 void TFrm_Main::OpenCustomerList() {
-    ShowChildForm(Frm_Custom, MdiArea);
+    CustomerListHooks hooks;
+    hooks.AddCust = AddCust;
+    hooks.EditCust = EditCust;
+    hooks.DelCust = DelCust;
+    hooks.ExportCustCSV = ExportCustCSV;
+    hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
+    hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
+    ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);
 }
 
 void TFrm_Main::closeEvent(QCloseEvent* event) {
@@ -190,8 +203,25 @@ void TFrm_Main::ToolButton1Click() {
 }
 
 // The customer commands arrive with the customer windows.
-void TFrm_Main::AddCustExecute() {}
-void TFrm_Main::EditCustExecute() {}
-void TFrm_Main::DelCustExecute() {}
-void TFrm_Main::ExportCustCSVExecute() {}
-void TFrm_Main::ShowField_CustExecute() {}
+void TFrm_Main::AddCustExecute() {
+    ::AddCustExecute(data_, messages_, this);
+}
+
+void TFrm_Main::EditCustExecute() {
+    ::EditCustExecute(data_, messages_, this);
+}
+
+void TFrm_Main::DelCustExecute() {
+    ::DelCustExecute(data_, messages_, this);
+}
+
+void TFrm_Main::ExportCustCSVExecute() {
+    // Only the list's menu reaches this action, so its grid is there to export.
+    if (Frm_Custom)
+        ExportGridToExcel(messages_, data_.Qry_Cust, *Frm_Custom->Grid_Cust,
+                          desktopExportDialogs(*SaveDialog1));
+}
+
+void TFrm_Main::ShowField_CustExecute() {
+    chooser_->open(QStringLiteral("Custom"));
+}

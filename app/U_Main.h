@@ -6,7 +6,10 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QTimer>
+
+#include "customers/U_Custom.h"
 #include <functional>
+#include <memory>
 #include <typeinfo>
 
 class QAction;
@@ -17,12 +20,9 @@ class QToolButton;
 class MessageService;
 class TFrm_Data;
 
-// Stands in the MDI area where the customer list will open.
-class TFrm_CustomPlaceholder : public QWidget {
-    Q_OBJECT
-  public:
-    explicit TFrm_CustomPlaceholder(QWidget* parent = nullptr);
-};
+class ColumnChooser;
+class PrintPreviewService;
+class ReminderCheck;
 
 // The frame of the program: toolbar, the customer actions, status bar, timers, and the MDI
 // area that holds the customer list.
@@ -33,6 +33,8 @@ class TFrm_Main : public QMainWindow {
     ~TFrm_Main() override;
 
     TFrm_Data& data() const { return data_; }
+    PrintPreviewService& previews() const { return *previews_; }
+    TFrm_Custom* customerList() const { return Frm_Custom; }
     MessageService& messages() const { return messages_; }
 
     QString CurrentOperator; // set once by the login, at most 20 GBK bytes
@@ -101,7 +103,10 @@ class TFrm_Main : public QMainWindow {
     MessageService& messages_;
     QList<QLabel*> panels_;
     bool shown_ = false;
-    QPointer<TFrm_CustomPlaceholder> Frm_Custom; // the customer list, while it is open
+    QPointer<TFrm_Custom> Frm_Custom;               // the customer list, while it is open
+    std::unique_ptr<PrintPreviewService> previews_; // the application's one print preview
+    std::unique_ptr<ColumnChooser> chooser_;
+    std::unique_ptr<ReminderCheck> reminderCheck_;
 };
 
 template <class T, class... Args>
