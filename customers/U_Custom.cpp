@@ -23,7 +23,6 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -48,13 +47,22 @@ class SearchInProgress {
     QWidget* button_;
 };
 
-QToolButton* actionButton(QAction* action, QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    if (action)
-        button->setDefaultAction(action);
-    else
+// A push button that shows and runs an action of the main window. Unlike a tool button it
+// keeps the "&" of the caption as its access key.
+QPushButton* actionButton(QAction* action, QWidget* parent) {
+    auto* button = new QPushButton(parent);
+    if (!action) {
         button->setEnabled(false);
+        return button;
+    }
+    auto mirror = [button, action] {
+        button->setText(action->text());
+        button->setIcon(action->icon());
+        button->setEnabled(action->isEnabled());
+    };
+    mirror();
+    QObject::connect(action, &QAction::changed, button, mirror);
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
     return button;
 }
 

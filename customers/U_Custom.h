@@ -15,7 +15,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTabWidget;
-class QToolButton;
 class TFrm_Data;
 
 // What the customer list borrows from the main window: its customer actions (the buttons and
@@ -44,9 +43,9 @@ class TFrm_Custom : public QWidget {
     QLabel* Label3;
     QLineEdit* Edit_Key;
     QPushButton* Btn_S_Cust;
-    QToolButton* BitBtn1;
-    QToolButton* BitBtn2;
-    QToolButton* BitBtn3;
+    QPushButton* BitBtn1; // the main window's AddCust
+    QPushButton* BitBtn2; // EditCust
+    QPushButton* BitBtn3; // DelCust
     QTabWidget* Page_Cust;
     QWidget* TabSheet1;
     DataGrid* Grid_Cust;
