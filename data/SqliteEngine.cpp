@@ -152,6 +152,7 @@ SqliteResultSet::SqliteResultSet(sqlite3* db, sqlite3_stmt* statement)
     columns_.reserve(size_t(n));
     for (int i = 0; i < n; ++i)
         columns_.push_back(describeColumn(db_, statement_, i));
+    values_.resize(size_t(n), nullptr);
 }
 
 SqliteResultSet::~SqliteResultSet() {
@@ -162,8 +163,12 @@ bool SqliteResultSet::next() {
     if (done_)
         return false;
     const int rc = sqlite3_step(statement_);
-    if (rc == SQLITE_ROW)
+    if (rc == SQLITE_ROW) {
+        // One call per cell through the locked column API; the values are read directly.
+        for (size_t i = 0; i < values_.size(); ++i)
+            values_[i] = sqlite3_column_value(statement_, int(i));
         return true;
+    }
     done_ = true;
     if (rc != SQLITE_DONE)
         fail(db_);
@@ -171,7 +176,7 @@ bool SqliteResultSet::next() {
 }
 
 CellType SqliteResultSet::type(int i) const {
-    switch (sqlite3_column_type(statement_, i)) {
+    switch (sqlite3_value_type(values_[size_t(i)])) {
     case SQLITE_INTEGER:
         return CellType::Integer;
     case SQLITE_FLOAT:
@@ -186,20 +191,18 @@ CellType SqliteResultSet::type(int i) const {
 }
 
 qint64 SqliteResultSet::toInt64(int i) const {
-    return sqlite3_column_int64(statement_, i);
+    return sqlite3_value_int64(values_[size_t(i)]);
 }
 
 double SqliteResultSet::toDouble(int i) const {
-    return sqlite3_column_double(statement_, i);
+    return sqlite3_value_double(values_[size_t(i)]);
 }
 
 std::string_view SqliteResultSet::text(int i) const {
-    const bool blob = sqlite3_column_type(statement_, i) == SQLITE_BLOB;
-    const void* data = blob ? sqlite3_column_blob(statement_, i)
-                            : static_cast<const void*>(sqlite3_column_text(statement_, i));
-    const int bytes = sqlite3_column_bytes(statement_, i);
-    return data ? std::string_view(static_cast<const char*>(data), size_t(bytes))
-                : std::string_view();
+    // A blob comes back as its own bytes here, unconverted.
+    sqlite3_value* v = values_[size_t(i)];
+    const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return data ? std::string_view(data, size_t(sqlite3_value_bytes(v))) : std::string_view();
 }
 
 // ---- connection ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 struct SqliteOpenOptions {
     int busyTimeoutMs = 5000; // how long a locked database is waited for
@@ -30,6 +31,7 @@ class SqliteResultSet : public ResultSet {
     sqlite3* db_;
     sqlite3_stmt* statement_;
     std::vector<ColumnInfo> columns_;
+    std::vector<sqlite3_value*> values_; // the current row's cells, valid until the next step
     bool done_ = false;
 };
 

@@ -1,0 +1,166 @@
+// Opening the customer list: Query::open of "Select  * from Custom" beside the floor, plain
+// sqlite3 stepping the same statement and reading every column as text. Prints the time
+// ratio per size, the time per row (growth should be linear) and the memory the open result
+// holds against the UTF-8 size of its cells.
+
+#include "bench/support/CustomerGenerator.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <malloc.h>
+#include <map>
+#include <sqlite3.h>
+#include <time.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Wall time and processor time: the machine may be shared, and processor time is what the
+// other work on it disturbs least.
+struct Timing {
+    double wall = 0, cpu = 0;
+};
+
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+class Stopwatch {
+  public:
+    Stopwatch() : wall_(Clock::now()), cpu_(cpuSeconds()) {}
+    void addTo(Timing& total) const {
+        total.wall += std::chrono::duration<double>(Clock::now() - wall_).count();
+        total.cpu += cpuSeconds() - cpu_;
+    }
+
+  private:
+    Clock::time_point wall_;
+    double cpu_;
+};
+
+Timing perIteration(Timing total, const benchmark::State& state) {
+    return {total.wall / double(state.iterations()), total.cpu / double(state.iterations())};
+}
+
+struct SizeResult {
+    Timing floor, query;
+    size_t cellBytes = 0, heldBytes = 0, mallocBytes = 0;
+};
+
+std::map<int, SizeResult> results;
+
+struct Fixture {
+    QString path;
+    std::unique_ptr<SqliteConnection> connection;
+};
+
+// The floor: every cell of every row read as text, nothing kept.
+size_t stepAsText(sqlite3* db) {
+    const QByteArray sql = Sql::allCustomers().sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    size_t bytes = 0;
+    const int columns = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW)
+        for (int c = 0; c < columns; ++c) {
+            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+            bytes += size_t(sqlite3_column_bytes(st, c));
+        }
+    sqlite3_finalize(st);
+    return bytes;
+}
+
+size_t mallocInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void benchFloor(benchmark::State& state, Fixture* fixture, int rows) {
+    Timing total;
+    for (auto _ : state) {
+        const Stopwatch watch;
+        results[rows].cellBytes = stepAsText(fixture->connection->handle());
+        watch.addTo(total);
+    }
+    results[rows].floor = perIteration(total, state);
+    state.counters["rows"] = rows;
+}
+
+void benchQuery(benchmark::State& state, Fixture* fixture, int rows) {
+    Timing total;
+    Query query("Qry_Cust", fixture->connection.get());
+    query.setCommand(Sql::allCustomers());
+    for (auto _ : state) {
+        const size_t before = mallocInUse();
+        const Stopwatch watch;
+        query.open();
+        watch.addTo(total);
+        results[rows].mallocBytes = mallocInUse() - before;
+        results[rows].heldBytes = query.bytesHeld();
+        if (query.recordCount() != rows)
+            state.SkipWithError("wrong row count");
+        state.PauseTiming(); // closing is not part of opening
+        query.close();
+        state.ResumeTiming();
+    }
+    results[rows].query = perIteration(total, state);
+}
+
+void printRatios() {
+    std::printf("\n%9s %9s %9s %9s %9s %9s %9s %9s %11s %12s\n", "rows", "floor ms", "Query ms",
+                "ratio", "floorCPU", "QueryCPU", "ratioCPU", "ns/row", "held/cells",
+                "malloc/cells");
+    for (const auto& [rows, r] : results) {
+        const double cells = double(r.cellBytes);
+        std::printf("%9d %9.1f %9.1f %9.2f %9.1f %9.1f %9.2f %9.0f %11.2f %12.2f\n", rows,
+                    r.floor.wall * 1e3, r.query.wall * 1e3, r.query.wall / r.floor.wall,
+                    r.floor.cpu * 1e3, r.query.cpu * 1e3, r.query.cpu / r.floor.cpu,
+                    r.query.cpu * 1e9 / rows, double(r.heldBytes) / cells,
+                    double(r.mallocBytes) / cells);
+    }
+    std::printf("cells: UTF-8 bytes of every cell read as text; ns/row: Query processor time\n");
+    std::printf("targets: ratio <= 2.00 at 100000 rows, ns/row about flat, held/cells <= 3.00\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    QTemporaryDir dir;
+    std::vector<int> sizes = {10'000, 100'000, 1'000'000};
+    if (qEnvironmentVariableIsSet("OPEN_BENCH_MAX_ROWS"))
+        std::erase_if(
+            sizes, [](int n) { return n > qEnvironmentVariableIntValue("OPEN_BENCH_MAX_ROWS"); });
+    std::vector<std::unique_ptr<Fixture>> fixtures;
+    for (int rows : sizes) {
+        auto fixture = std::make_unique<Fixture>();
+        fixture->path = dir.filePath(QString("customers-%1.db").arg(rows));
+        BenchData::createDatabase(fixture->path, CUSTDESK_SCHEMA_SQL);
+        BenchData::addCustomers(fixture->path, rows);
+        fixture->connection = openSqliteDatabase(fixture->path);
+        const int iterations = rows >= 1'000'000 ? 3 : rows >= 100'000 ? 10 : 50;
+        const std::string size = std::to_string(rows);
+        benchmark::RegisterBenchmark(("floor/" + size).c_str(), benchFloor, fixture.get(), rows)
+            ->Iterations(iterations)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Query::open/" + size).c_str(), benchQuery, fixture.get(),
+                                     rows)
+            ->Iterations(iterations)
+            ->Unit(benchmark::kMillisecond);
+        fixtures.push_back(std::move(fixture));
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
