@@ -1,0 +1,179 @@
+// One keystroke in the customer list's keyword box: the field lookup, the filtered statement,
+// the layout of the grid and its footers, through the real window, beside the floor (the same
+// LIKE statement with the same Jet-style like function stepped through plain sqlite3, every
+// cell read as text). Two keywords per size: "" (every row) and one that matches about 1%.
+
+#include "bench/support/CustomerGenerator.h"
+#include "customers/U_Custom.h"
+#include "data/JetFunctions.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
+#include "data/U_Data.h"
+#include "grid/PrintPreviewService.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <sqlite3.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A failure must stop the run, not wait for an answer.
+class FailingMessages : public MessageService {
+  public:
+    FailingMessages() : MessageService("search_bench") {}
+
+  protected:
+    int present(const MessageBoxRequest& request) override {
+        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
+        std::abort();
+    }
+};
+
+struct Case {
+    const char* name;
+    const char* title; // the search field's display name
+    const char* field;
+    const char* keyword;
+};
+
+const Case cases[] = {{"all", "客户名称", "Company", ""}, {"1pct", "手机号码", "Mobile", "567"}};
+
+struct Result {
+    double floorSeconds = 0, keystrokeSeconds = 0;
+    int matches = 0;
+};
+
+std::map<std::pair<int, std::string>, Result> results;
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A program folder with the generated customers and the list window over it, shown.
+struct Program {
+    QTemporaryDir dir;
+    FailingMessages messages;
+    std::unique_ptr<TFrm_Data> data;
+    std::unique_ptr<PrintPreviewService> previews;
+    std::unique_ptr<TFrm_Custom> list;
+
+    explicit Program(int rows) {
+        QDir(dir.path()).mkpath("DataBase");
+        const QString path = dir.filePath("DataBase/Custom.db");
+        BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
+        BenchData::addCustomers(path, rows);
+        data = std::make_unique<TFrm_Data>(dir.path(), messages);
+        data->FormCreate();
+        previews = std::make_unique<PrintPreviewService>(messages);
+        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
+        list->show();
+        QApplication::processEvents();
+    }
+    QString path() const { return dir.filePath("DataBase/Custom.db"); }
+};
+
+int stepSearch(sqlite3* db, const SqlCommand& command) {
+    const QByteArray sql = command.sql.toUtf8();
+    const QByteArray pattern = command.params.value(0).toString().toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, pattern.constData(), int(pattern.size()), SQLITE_STATIC);
+    int rows = 0;
+    const int columns = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c)
+            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+    }
+    sqlite3_finalize(st);
+    return rows;
+}
+
+void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(program->path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    registerJetFunctions(db);
+    const SqlCommand command =
+        Sql::customerSearch(*program->data->ADOConnection1, c.field, c.keyword);
+    double seconds = 0;
+    Result& result = results[{rows, c.name}];
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        result.matches = stepSearch(db, command);
+        seconds += since(start);
+    }
+    sqlite3_close(db);
+    result.floorSeconds = seconds / double(state.iterations());
+}
+
+void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c) {
+    TFrm_Custom& list = *program->list;
+    list.Combo_Type->setCurrentIndex(list.Combo_Type->findText(QString::fromUtf8(c.title)));
+    list.Edit_Key->setText(QString::fromUtf8(c.keyword));
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        list.Edit_KeyKeyUp(Qt::Key_7);
+        seconds += since(start);
+        state.PauseTiming(); // painting is not part of the keystroke
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    if (program->data->Qry_Cust.recordCount() != results[{rows, c.name}].matches)
+        state.SkipWithError("the window found other rows than the floor");
+    results[{rows, c.name}].keystrokeSeconds = seconds / double(state.iterations());
+}
+
+void printRatios() {
+    std::printf("\n%9s %6s %9s %10s %13s %7s\n", "rows", "case", "matches", "floor ms",
+                "keystroke ms", "ratio");
+    for (const auto& [key, r] : results)
+        std::printf("%9d %6s %9d %10.1f %13.1f %7.2f\n", key.first, key.second.c_str(), r.matches,
+                    r.floorSeconds * 1e3, r.keystrokeSeconds * 1e3,
+                    r.keystrokeSeconds / r.floorSeconds);
+    std::printf("targets: ratio <= 2.00 at 100000 rows; the 1pct keystroke under 50 ms\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::vector<int> sizes = {100'000, 1'000'000};
+    if (qEnvironmentVariableIsSet("SEARCH_BENCH_MAX_ROWS"))
+        std::erase_if(
+            sizes, [](int n) { return n > qEnvironmentVariableIntValue("SEARCH_BENCH_MAX_ROWS"); });
+    std::vector<std::unique_ptr<Program>> programs;
+    for (int rows : sizes) {
+        programs.push_back(std::make_unique<Program>(rows));
+        for (const Case& c : cases) {
+            const bool large = rows >= 1'000'000 && c.keyword[0] == '\0';
+            const int iterations = large ? 3 : 10;
+            const std::string name = std::string(c.name) + "/" + std::to_string(rows);
+            benchmark::RegisterBenchmark(("floor/" + name).c_str(), benchFloor,
+                                         programs.back().get(), rows, c)
+                ->Iterations(iterations)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("keystroke/" + name).c_str(), benchKeystroke,
+                                         programs.back().get(), rows, c)
+                ->Iterations(iterations)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
