@@ -1,8 +1,12 @@
 #include "CustomerTestSupport.h"
 
 #include "grid/DataGrid.h"
+#include "grid/U_Preview.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -75,9 +79,16 @@ TEST_F(CustomList, SearchKeepsWildcardsBlanksAndQuotesAndLeavesNullsOut) {
 TEST_F(CustomList, EveryKeyReleasedSearchesAndEnterSearchesTwice) {
     openList();
     counts.clear();
+    bool busy = false;
+    duringCount = [&] {
+        busy = !list->Btn_S_Cust->isEnabled() && QApplication::overrideCursor() &&
+               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
     QTest::keyClick(list->Edit_Key, Qt::Key_1);
+    EXPECT_TRUE(busy) << "hourglass and a disabled button while the search runs";
+    EXPECT_TRUE(list->Btn_S_Cust->isEnabled());
     EXPECT_EQ(counts.size(), 1);
-    EXPECT_EQ(shownRows(), 1) << "'1' is in Acme's number and in 北京 100%: ";
+    EXPECT_EQ(shownRows(), 1) << "only 北京 100% has a '1' in its name";
     QTest::keyClick(list->Edit_Key, Qt::Key_Left);
     EXPECT_EQ(counts.size(), 2);
     QTest::keyClick(list->Edit_Key, Qt::Key_Return);
@@ -164,8 +175,26 @@ TEST_F(CustomList, CtrlAInTheGridAddsAndF5Refreshes) {
     EXPECT_EQ(shownRows(), 4);
 }
 
-TEST_F(CustomList, MenuItemsReachChooserAndLayoutSave) {
+TEST_F(CustomList, RightClickMenuAndTitleClickSort) {
     openList();
+    QTableView* view = list->Grid_Cust->view();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                           view->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(view->viewport(), &menu);
+    EXPECT_TRUE(list->Menu_Cust->isVisible());
+    list->Menu_Cust->hide();
+    QHeaderView* titles = view->horizontalHeader();
+    const QPoint title(titles->sectionViewportPosition(0) + 5, titles->height() / 2);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, title);
+    EXPECT_EQ(data->Qry_Cust.sort().simplified(), "Company");
+    EXPECT_EQ(data->Qry_Cust.asString("Company"), "Acme 公司") << "the current row stays";
+}
+
+TEST_F(CustomList, MenuItemsReachChooserPrintAndLayoutSave) {
+    openList();
+    list->N10->trigger();
+    ASSERT_NE(previews.window(), nullptr);
+    EXPECT_TRUE(previews.window()->isVisible());
     list->N441->trigger();
     EXPECT_EQ(chooserRuns, 1);
     list->N25->trigger();

@@ -42,7 +42,11 @@ class CustomerFixture : public ::testing::Test {
                 &delCust,
                 &exportCsv,
                 [this] { ++chooserRuns; },
-                [this](const QString& text) { counts << text; }};
+                [this](const QString& text) {
+                    counts << text;
+                    if (duringCount)
+                        duringCount();
+                }};
     }
 
     TFrm_Custom& openList() {
@@ -67,6 +71,7 @@ class CustomerFixture : public ::testing::Test {
     QHash<QAction*, int> runs;
     int chooserRuns = 0;
     QStringList counts;
+    std::function<void()> duringCount; // runs while the list writes its count text
     QPointer<TFrm_Custom> list;
 };
 
