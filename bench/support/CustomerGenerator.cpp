@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QStringList>
 #include <sqlite3.h>
 #include <stdexcept>
 
@@ -80,7 +81,7 @@ class Insert {
             throw std::runtime_error(sqlite3_errmsg(db));
     }
     ~Insert() { sqlite3_finalize(statement_); }
-    void run(std::initializer_list<QString> values) {
+    void run(const QStringList& values) {
         int i = 0;
         for (const QString& v : values) {
             ++i;
@@ -170,30 +171,42 @@ void createDatabase(const QString& path, const QString& schemaPath) {
     db.exec(schema.readAll().constData());
 }
 
-void addCustomers(const QString& path, int count, quint32 seed) {
+namespace {
+
+// Inserts count generated rows in one transaction; row(generator) gives each row's texts.
+template <typename MakeRow>
+void insertGenerated(const QString& path, const char* sql, int count, quint32 seed, MakeRow row) {
     Db db(path);
     db.exec("BEGIN");
-    Insert insert(db.handle, "insert into Custom (Company, tel, Mobile, OtherInfo, memo2, "
-                             "AddDate, introduce) values (?, ?, ?, ?, ?, ?, ?)");
+    Insert insert(db.handle, sql);
     CustomerGenerator generator(seed);
-    for (int i = 0; i < count; ++i) {
-        const Customer c = generator.nextCustomer();
-        insert.run({c.company, c.tel, c.mobile, c.contract, c.memo, c.addDate, c.introduce});
-    }
+    for (int i = 0; i < count; ++i)
+        insert.run(row(generator));
     db.exec("COMMIT");
 }
 
+} // namespace
+
+void addCustomers(const QString& path, int count, quint32 seed) {
+    insertGenerated(path,
+                    "insert into Custom (Company, tel, Mobile, OtherInfo, memo2, AddDate, "
+                    "introduce) values (?, ?, ?, ?, ?, ?, ?)",
+                    count, seed, [](CustomerGenerator& g) {
+                        const Customer c = g.nextCustomer();
+                        return QStringList{c.company, c.tel,     c.mobile,   c.contract,
+                                           c.memo,    c.addDate, c.introduce};
+                    });
+}
+
 void addActivities(const QString& path, const QString& user, int count, quint32 seed) {
-    Db db(path);
-    db.exec("BEGIN");
-    Insert insert(db.handle, "insert into T_Schedule (F_User, CustName, Subject, Content, Awoke, "
-                             "AwokeDate) values (?, ?, ?, ?, ?, ?)");
-    CustomerGenerator generator(seed);
-    for (int i = 0; i < count; ++i) {
-        const Activity a = generator.nextActivity(user);
-        insert.run({a.user, a.custName, a.subject, a.content, a.awoke ? "1" : "0", a.awokeDate});
-    }
-    db.exec("COMMIT");
+    insertGenerated(path,
+                    "insert into T_Schedule (F_User, CustName, Subject, Content, Awoke, "
+                    "AwokeDate) values (?, ?, ?, ?, ?, ?)",
+                    count, seed, [&](CustomerGenerator& g) {
+                        const Activity a = g.nextActivity(user);
+                        return QStringList{a.user,    a.custName,          a.subject,
+                                           a.content, a.awoke ? "1" : "0", a.awokeDate};
+                    });
 }
 
 } // namespace BenchData
