@@ -202,6 +202,7 @@ bool TFrm_Custom::eventFilter(QObject* watched, QEvent* event) {
 void TFrm_Custom::FormCreate() {
     setWindowTitle(QStringLiteral("客户信息"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowState(Qt::WindowMaximized); // the MDI frame opens the list maximised
     Edit_Key->clear();
 }
 

@@ -42,7 +42,10 @@ TEST_F(MainWindowTest, FirstShowingSetsCaptionPathTimerAndOpensTheList) {
     EXPECT_EQ(main->windowTitle(), "ABC1.0");
     EXPECT_EQ(main->panelText(2), QCoreApplication::applicationFilePath());
     EXPECT_TRUE(main->Timer1.isActive());
-    EXPECT_EQ(main->MdiArea->subWindowList().size(), 1);
+    ASSERT_EQ(main->MdiArea->subWindowList().size(), 1);
+    EXPECT_TRUE(main->MdiArea->subWindowList().first()->isMaximized());
+    EXPECT_EQ(main->customerList()->windowTitle(), QStringLiteral("客户信息"));
+    EXPECT_EQ(main->panelText(1), QStringLiteral("当前共有 0 条客户记录"));
     EXPECT_TRUE(messages.shown.isEmpty());
 
     main->hide();
