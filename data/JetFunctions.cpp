@@ -78,9 +78,55 @@ struct CompiledLike {
     char32_t escape = 0;
     std::vector<Token> tokens;
     std::vector<CharSet> sets;
+    // "%text%", "text%", "%text" or "text" with caseless characters only: a byte search.
+    std::optional<std::string> needle;
+    bool anyStart = false, anyEnd = false;
 
     bool matches(std::string_view text) const;
+    bool walk(std::string_view text) const;
+    void findNeedle();
 };
+
+// Characters that no case folding touches, and that nothing else folds to.
+bool caseless(char32_t c) {
+    if (c < 128)
+        return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
+    return (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x9FFF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF20);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+void CompiledLike::findNeedle() {
+    size_t first = 0, last = tokens.size();
+    anyStart = first < last && tokens[first].kind == Token::AnyRun;
+    first += anyStart;
+    anyEnd = first < last && tokens[last - 1].kind == Token::AnyRun;
+    last -= anyEnd;
+    std::string bytes;
+    for (size_t i = first; i < last; ++i) {
+        if (tokens[i].kind != Token::Literal || !caseless(tokens[i].ch))
+            return;
+        appendUtf8(bytes, tokens[i].ch);
+    }
+    needle = std::move(bytes);
+}
 
 void addRange(CharSet& set, char32_t low, char32_t high) {
     set.raw.push_back({low, high});
@@ -138,12 +184,27 @@ CompiledLike compileLike(std::string_view source, char32_t escape) {
             out.tokens.push_back({Token::Literal, fold(c)});
         }
     }
+    out.findNeedle();
     return out;
+}
+
+bool CompiledLike::matches(std::string_view text) const {
+    if (!needle)
+        return walk(text);
+    // Valid UTF-8 of whole characters can only be found at character boundaries.
+    const std::string_view n = *needle;
+    if (anyStart && anyEnd)
+        return text.find(n) != std::string_view::npos;
+    if (anyStart)
+        return text.ends_with(n);
+    if (anyEnd)
+        return text.starts_with(n);
+    return text == n;
 }
 
 // Every token but AnyRun takes exactly one code point, so the classic wildcard walk with
 // one back-track point is exact and never allocates.
-bool CompiledLike::matches(std::string_view text) const {
+bool CompiledLike::walk(std::string_view text) const {
     auto p = reinterpret_cast<const unsigned char*>(text.data());
     const auto end = p + text.size();
     const size_t n = tokens.size();

@@ -174,6 +174,12 @@ TEST(JetLike, Patterns) {
         {"%大学", "北京大学", true},
         {"北%学", "北京大学", true},
         {"a_c", "a华c", true},
+        {"%123%", "0123-9", true},
+        {"123", "1234", false},
+        {"%京大%", "北京大学", true},
+        {"京大%", "北京大学", false},
+        {"%学", "大学x", false},
+        {"%“引”%", "说“引”了", true},
         {"%_%_", "a", false},
     };
     for (const Case& c : cases)
