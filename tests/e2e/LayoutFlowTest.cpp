@@ -1,5 +1,6 @@
 #include "tests/e2e/ProgramRun.h"
 
+#include "customers/U_AddCust.h"
 #include "customers/U_Custom.h"
 #include "data/U_Data.h"
 #include "grid/DataGrid.h"
@@ -7,6 +8,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
@@ -102,7 +104,7 @@ TEST_F(Layouts, HiddenColumnGoesAfterF5AndADraggedLayoutOutlivesARestart) {
     });
 }
 
-TEST_F(Layouts, TitleClicksSortTheListWithoutTouchingTheDatabase) {
+TEST_F(Layouts, TitleClicksSortTheListAndTheEditorChangesTheRowClicked) {
     start([&](TFrm_Main& main) {
         TFrm_Custom& list = *main.customerList();
         DataGrid& grid = *list.Grid_Cust;
@@ -115,10 +117,23 @@ TEST_F(Layouts, TitleClicksSortTheListWithoutTouchingTheDatabase) {
         clickTitle(grid, 2); // Mobile
         EXPECT_EQ(gridTexts(grid, 0), (QStringList{"Alpha", "Zeta 公司", "Mid Co"}));
         EXPECT_EQ(grid.column(0).sortMarker, smNoneEh);
-        EXPECT_EQ(main.customerList()->Grid_Cust->footerValueText(1), "3");
+        EXPECT_EQ(grid.footerValueText(1), "3");
+
+        // The editor opened from a sorted list changes the row that was clicked.
+        onNextModal<TFrm_AddCust>(
+            [&](TFrm_AddCust* editor) {
+                EXPECT_EQ(editor->Edit_CustName->text(), "Zeta 公司");
+                QTest::keyClicks(editor->Edit_OtherInfo, "HT-9");
+                editor->Btn_OK->click();
+                editor->Btn_Cancel->click();
+            },
+            "the editor");
+        doubleClickRow(grid, 1);
+        EXPECT_EQ(gridTexts(grid, 0), (QStringList{"Alpha", "Zeta 公司", "Mid Co"}));
     });
-    EXPECT_EQ(db("select Company from Custom order by CustCode"),
-              (QList<QStringList>{{"Mid Co"}, {"Alpha"}, {"Zeta 公司"}}));
+    EXPECT_EQ(
+        db("select Company, OtherInfo from Custom order by CustCode"),
+        (QList<QStringList>{{"Mid Co", "<null>"}, {"Alpha", "<null>"}, {"Zeta 公司", "HT-9"}}));
     EXPECT_EQ(config(), "[login]\nusername=0\n");
     EXPECT_TRUE(messages.shown.isEmpty());
 }
