@@ -1,0 +1,9 @@
+#include "FuzzInput.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+void fuzzFailure(const QString& what) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what.toUtf8().constData());
+    std::abort();
+}
