@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build-bench
 max_rows=${BENCH_MAX_ROWS:-1000000}
+scripts/deps.sh xdotool
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCUSTDESK_BENCH=ON \
     -DCUSTDESK_TESTS=OFF >/dev/null
