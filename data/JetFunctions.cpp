@@ -34,7 +34,7 @@ char32_t decode(const unsigned char*& p, const unsigned char* end) {
     const unsigned char b = *p++;
     if (b < 0x80)
         return b;
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    const int extra = b >= 0xF8 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
     if (extra == 0 || end - p < extra)
         return b;
     char32_t c = b & (0x3F >> extra);
@@ -43,6 +43,10 @@ char32_t decode(const unsigned char*& p, const unsigned char* end) {
             return b;
         c = (c << 6) | (p[i] & 0x3F);
     }
+    // Overlong forms, surrogates and values past U+10FFFF are malformed: C0 A5 is not a '%'.
+    constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < shortest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+        return b;
     p += extra;
     return c;
 }

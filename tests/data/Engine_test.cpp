@@ -181,9 +181,20 @@ TEST(JetLike, Patterns) {
         {"%学", "大学x", false},
         {"%“引”%", "说“引”了", true},
         {"%_%_", "a", false},
+        // Overlong forms, surrogates and values past U+10FFFF are malformed bytes, one each.
+        {"a\xC0\xA5", "abc", false},
+        {"a\xC0\xA5", "a\xC0\xA5", true},
+        {"_", "\xED\xA0\x80", false},
+        {"___", "\xED\xA0\x80", true},
+        {"_", "\xF4\x90\x80\x80", false},
+        {"_", "\xF8\x90\x80\x80", false},
+        {"_", "\xE0\xA0\x80", true},
+        {"_", "\xF0\x9F\x98\x80", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(jetLike(c.pattern, c.text), c.match) << c.pattern << " / " << c.text;
+    EXPECT_FALSE(jetLike("\xC0\x80", std::string_view("\0", 1)));
+    EXPECT_FALSE(jetLike("\xC1\x9B", "x")) << "an overlong '[' opens no set";
     EXPECT_THROW(jetLike("ab[", "ab"), AppError);
     EXPECT_THROW(jetLike("[!", "x"), AppError);
 }
