@@ -18,6 +18,10 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[1]);
     std::stringstream sql;
     sql << in.rdbuf();
+    if (!in || sql.str().empty()) { // an empty database would be refused at every start
+        std::fprintf(stderr, "makedb: cannot read %s\n", argv[1]);
+        return 1;
+    }
     std::filesystem::create_directories(target.parent_path());
     // Built aside and renamed, so an interrupted build never leaves half a database.
     const std::filesystem::path temp = target.string() + ".new";
