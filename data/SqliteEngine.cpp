@@ -366,6 +366,35 @@ void checkDatabase(sqlite3* db, const QString& path, int timeoutMs) {
         throw AppError(QString("数据库文件 '%1' 是空的，不含任何表").arg(path));
 }
 
+bool inWalMode(sqlite3* db) {
+    sqlite3_stmt* st = nullptr;
+    bool wal = false;
+    if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        wal =
+            sqlite3_stricmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "wal") == 0;
+    sqlite3_finalize(st);
+    return wal;
+}
+
+// Every page read through: switching to WAL rewrites the header, so a damaged file is refused
+// as it is rather than changed first and found unreadable later.
+void checkWholeFile(sqlite3* db, const QString& path, int timeoutMs) {
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    const QString verdict =
+        rc == SQLITE_ROW
+            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)))
+            : QString();
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW)
+        failOpen(db, path, timeoutMs);
+    if (verdict != u"ok")
+        throw AppError(QString("数据库文件 '%1' 已损坏: %2").arg(path, verdict));
+}
+
 } // namespace
 
 std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
@@ -379,6 +408,8 @@ std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
         throw AppError(QString("数据库文件 '%1' 是只读的，无法写入").arg(path));
     sqlite3_busy_timeout(h.db, options.busyTimeoutMs);
     checkDatabase(h.db, path, options.busyTimeoutMs);
+    if (!inWalMode(h.db))
+        checkWholeFile(h.db, path, options.busyTimeoutMs);
     // WAL lets other copies of the program read while one of them writes.
     if (sqlite3_exec(h.db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
         failOpen(h.db, path, options.busyTimeoutMs);

@@ -64,6 +64,7 @@ class SqliteConnection : public Connection {
 };
 
 // The database file at path, opened for reading and writing (never created), checked with a
-// real read, in WAL mode, with the program's SQL functions. Throws AppError.
+// real read (every page, before a first switch to WAL mode), in WAL mode, with the program's SQL
+// functions. Throws AppError.
 std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
                                                      const SqliteOpenOptions& options = {});

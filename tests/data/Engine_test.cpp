@@ -60,6 +60,22 @@ TEST(OpenDatabase, RefusesWhatIsNoUsableDatabaseAndNeverCreatesAFile) {
     empty.close();
     EXPECT_THAT(openError(empty.fileName()), HasSubstr("空的"));
     EXPECT_EQ(QFileInfo(empty.fileName()).size(), 0) << "an empty file stays untouched";
+
+    // Sound first page, damaged pages after it: refused before WAL mode rewrites the header.
+    TempProgram damaged;
+    damaged.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) "
+                 "INSERT INTO Custom (Company, memo2) SELECT 'c' || i, hex(randomblob(60)) FROM n");
+    QFile file(damaged.databasePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    for (qsizetype i = 8192; i < bytes.size(); i += 7)
+        bytes[i] = char(i * 31);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    EXPECT_NE(openError(damaged.databasePath()), "opened");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == bytes) << "a refused file is left exactly as it was";
 }
 
 TEST(OpenDatabase, ALockedDatabaseFailsAfterTheTimeOut) {
