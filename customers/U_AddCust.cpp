@@ -236,7 +236,17 @@ void TFrm_AddCust::save() {
         data_.Qry_Cust.append(values);
         ClearControls();
     } else {
-        data_.Qry_Cust.edit(values);
+        Query& query = data_.Qry_Cust;
+        const int rows = query.recordCount();
+        try {
+            query.edit(values);
+        } catch (...) {
+            // Deleted elsewhere, the row has left the query: show the row that took its place,
+            // so the next save cannot overwrite that customer with this one's input.
+            if (query.recordCount() < rows)
+                LoadCustomer();
+            throw;
+        }
         loadedAddDate_ = values.value("AddDate");
     }
 }

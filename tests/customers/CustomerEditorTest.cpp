@@ -183,6 +183,19 @@ TEST_F(CustomerEditor, ARefusedSaveKeepsTheInputAndShowsTheRowAsStored) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->Edit_tel->text(), "555");
     EXPECT_EQ(data->Qry_Cust.asString("tel"), "999");
+
+    // Deleted by another copy: the row leaves the query, and the boxes must not stay over the
+    // customer that became current, or the next save would overwrite that customer.
+    program.exec("DELETE FROM Custom WHERE Company='Acme 公司'");
+    dialog->Btn_OK->click();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.last().icon, MsgIcon::Error);
+    ASSERT_EQ(data->Qry_Cust.recordCount(), 2);
+    EXPECT_EQ(dialog->Edit_CustName->text(), data->Qry_Cust.asString("Company"));
+    dialog->Btn_OK->click();
+    EXPECT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(stored("北京 100%", "Mobile"), "138");
+    EXPECT_EQ(customerRows("Company='Acme 公司'"), 0);
 }
 
 TEST_F(CustomerEditor, TypingStopsAtTheColumnSize) {
