@@ -241,6 +241,8 @@ void TFrm_Custom::Btn_S_CustClick() {
     Query& lookup = data_.Qry_Str;
     data_.OpenQuery(lookup, Sql::searchFieldLookup(Combo_Type->currentText()));
     const QString field = lookup.isEmpty() ? QString() : lookup.asString("Field");
+    // Closed first, so a refused field leaves the list empty like any failing statement.
+    data_.Qry_Cust.close();
     data_.OpenQuery(data_.Qry_Cust, Sql::customerSearch(*data_.ADOConnection1, field, pattern));
     layOut();
     showCount();

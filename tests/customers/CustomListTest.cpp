@@ -118,6 +118,8 @@ TEST_F(CustomList, FailingSearchShowsTheErrorAndReleasesButtonAndCursor) {
     EXPECT_EQ(messages.last().icon, MsgIcon::Error);
     EXPECT_TRUE(list->Btn_S_Cust->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(data->Qry_Cust.isActive()) << "the list is empty until a search succeeds";
+    EXPECT_EQ(list->Grid_Cust->view()->model()->rowCount(), 0);
     search("客户名称", "Acme");
     EXPECT_EQ(shownRows(), 1) << "the next search works";
 }
