@@ -16,6 +16,15 @@ QStringList titlesOf(const PrintSnapshot& snapshot) {
     return titles;
 }
 
+// A cell printed on one line shows a memo's line breaks and tabs as blanks, as the grid does;
+// drawn as they stand, the lines would spill over the rows beside.
+QString oneLine(QString text) {
+    for (QChar& c : text)
+        if (c == u'\n' || c == u'\r' || c == u'\t')
+            c = u' ';
+    return text;
+}
+
 int textWidth(const QFontMetrics& metrics, const QString& text) {
     return metrics.horizontalAdvance(text) + 2 * cellPadding + 1;
 }
@@ -112,8 +121,8 @@ void PrintPainter::paintLine(QPainter& painter, const QList<int>& columns, int y
                 painter.drawText(room.adjusted(0, linePadding / 2, 0, 0),
                                  align | Qt::AlignTop | Qt::TextWordWrap, text);
             else
-                painter.drawText(room, align | Qt::AlignVCenter,
-                                 metrics.elidedText(text, Qt::ElideRight, room.width()));
+                painter.drawText(room, align | Qt::AlignVCenter | Qt::TextSingleLine,
+                                 metrics.elidedText(oneLine(text), Qt::ElideRight, room.width()));
         }
         x += width;
     }

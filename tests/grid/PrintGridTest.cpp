@@ -127,3 +127,23 @@ TEST_F(PrintFixture, PagesAreBlackOnWhiteUnlessColoured) {
     grid->view()->horizontalHeader()->setPalette(QPalette(QColor(200, 220, 255)));
     EXPECT_GT(colours(document(*printer)).first, 100); // titles on the grid's title colour
 }
+
+TEST_F(PrintFixture, AMemoWithLineBreaksStaysOnItsOwnRowAsTheGridShowsIt) {
+    program.exec("INSERT INTO Custom (CustCode, Company, tel) VALUES "
+                 "(99, '甲' || char(10) || '乙' || char(13, 10) || '丙', '1');");
+    openWithCustomers(2);
+    const PrintDocument d = document(*printer);
+    const int row = int(printedCompanies(d).indexOf(QString("甲\n乙\r\n丙")));
+    ASSERT_GE(row, 0);
+    PrintDocument oneLine = d;
+    oneLine.snapshot.rows[row][0] = "甲 乙  丙";
+    auto picture = [](const PrintDocument& doc) {
+        QImage image(doc.metrics.pageWidth, doc.metrics.pageHeight, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PrintPainter(doc).paintPage(painter, 0);
+        painter.end();
+        return image;
+    };
+    EXPECT_TRUE(picture(d) == picture(oneLine)) << "the lines would spill over the rows beside";
+}
