@@ -77,7 +77,7 @@ void TFrm_Field::buildControls() {
     Btn_ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
     Btn_ok->setDefault(true);
     Btn_exit = new QPushButton(QStringLiteral("取消(&C)"), this);
-    Btn_exit->setAutoDefault(false);
+    Btn_exit->setAutoDefault(true); // Enter while it has the focus cancels instead of OK
 
     auto* arrows = new QVBoxLayout;
     arrows->addStretch(1);

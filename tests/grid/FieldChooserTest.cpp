@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -66,6 +67,13 @@ TEST_F(FieldChooser, ShowsHiddenLeftAndShownRightWithTheArrowsThatCanAct) {
     EXPECT_EQ(items(chooser->DstList).size(), 8);
     EXPECT_FALSE(chooser->SP_right->isEnabled());
     EXPECT_FALSE(chooser->SP_allright->isEnabled());
+
+    // Enter on the focused cancel button cancels; it must not reach the default OK.
+    const auto before = flags();
+    QTest::keyClick(chooser->Btn_exit, Qt::Key_Return);
+    EXPECT_FALSE(chooser->isVisible());
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(flags(), before);
 }
 
 TEST_F(FieldChooser, ArrowWithoutSelectionSelectsTheFirstItemThenMovesIt) {
