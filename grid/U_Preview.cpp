@@ -173,7 +173,7 @@ void TFrm_Preview::startMaking() {
     making_ = true;
     makeNextPage(); // the window opens on its first page
     refreshPane();
-    if (!isVisible())
+    if (!isVisible() || isMinimized()) // a minimised preview would hide the new pages
         showMaximized();
     raise();
     activateWindow();

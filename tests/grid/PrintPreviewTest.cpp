@@ -112,11 +112,15 @@ TEST_F(PrintFixture, PagingZoomAndPrintButtonFollowThePages) {
     preview->Menu_Zoom->actions().at(0)->trigger();
     EXPECT_DOUBLE_EQ(preview->zoomFactor(), 5.0);
 
-    // A second preview reuses the window, starting at its first page again.
+    // A second preview reuses the window, starting at its first page again, and brings a
+    // minimised window back.
     preview->printerInstalled = [] { return true; };
+    preview->showMinimized();
     printer->Preview();
     EXPECT_EQ(previews->window(), preview);
     EXPECT_EQ(preview->shownPage(), 0);
+    EXPECT_FALSE(preview->isMinimized());
+    EXPECT_TRUE(preview->isMaximized());
     finishMaking(*preview);
     EXPECT_TRUE(preview->Btn_Print->isEnabled());
 
