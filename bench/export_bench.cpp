@@ -3,6 +3,7 @@
 // as the command writes them. Beside it the floor: the same cells read from the query and
 // written as CSV text with plain buffered writes. Prints both and their ratio.
 
+#include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
@@ -22,23 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int customerCount = 65'534;
-
-// The customer list's shown columns of the delivered layout, and the customer code.
-void layOutLikeTheCustomerList(DataGrid& grid) {
-    for (const char* field :
-         {"Company", "tel", "Mobile", "OtherInfo", "AddDate", "memo2", "CustCode"}) {
-        GridColumn column;
-        column.fieldName = field;
-        grid.addColumn(column);
-    }
-    GridColumn first = grid.column(0);
-    first.footerKind = fvtStaticText;
-    first.footerText = "总计";
-    grid.setColumn(0, first);
-    GridColumn second = grid.column(1);
-    second.footerKind = fvtCount;
-    grid.setColumn(1, second);
-}
 
 // The same cells as CSV lines: titles, then each record, numbers as digits.
 void writeCsv(const Query& query, const DataGrid& grid, const QString& path) {
@@ -136,7 +120,7 @@ int main(int argc, char** argv) {
     f.grid = std::make_unique<DataGrid>();
     f.grid->setFooterRowCount(1);
     f.grid->setQuery(f.query.get());
-    layOutLikeTheCustomerList(*f.grid);
+    BenchData::layOutLikeTheCustomerList(*f.grid, true);
 
     benchmark::RegisterBenchmark("export/xls", benchExport, &f)
         ->Iterations(5)

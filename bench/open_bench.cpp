@@ -3,6 +3,7 @@
 // ratio per size, the time per row (growth should be linear) and the memory the open result
 // holds against the UTF-8 size of its cells.
 
+#include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
@@ -137,10 +138,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
-    std::vector<int> sizes = {10'000, 100'000, 1'000'000};
-    if (qEnvironmentVariableIsSet("OPEN_BENCH_MAX_ROWS"))
-        std::erase_if(
-            sizes, [](int n) { return n > qEnvironmentVariableIntValue("OPEN_BENCH_MAX_ROWS"); });
+    const std::vector<int> sizes =
+        BenchData::sizesUpTo({10'000, 100'000, 1'000'000}, "OPEN_BENCH_MAX_ROWS");
     std::vector<std::unique_ptr<Fixture>> fixtures;
     for (int rows : sizes) {
         auto fixture = std::make_unique<Fixture>();
@@ -150,13 +149,8 @@ int main(int argc, char** argv) {
         fixture->connection = openSqliteDatabase(fixture->path);
         const int iterations = rows >= 1'000'000 ? 3 : rows >= 100'000 ? 10 : 50;
         const std::string size = std::to_string(rows);
-        benchmark::RegisterBenchmark(("floor/" + size).c_str(), benchFloor, fixture.get(), rows)
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("Query::open/" + size).c_str(), benchQuery, fixture.get(),
-                                     rows)
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMillisecond);
+        BenchData::registerPair(size, "Query::open", iterations, benchFloor, benchQuery,
+                                fixture.get(), rows);
         fixtures.push_back(std::move(fixture));
     }
     benchmark::RunSpecifiedBenchmarks();

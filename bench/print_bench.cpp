@@ -4,6 +4,7 @@
 // at fixed places, without reading the grid, lines, fitting or eliding. Prints pages per
 // second and the ratio of the two.
 
+#include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
 #include "data/MessageService.h"
 #include "data/Query.h"
@@ -35,25 +36,6 @@ class SilentMessages : public MessageService {
   protected:
     int present(const MessageBoxRequest&) override { return mbOK; }
 };
-
-// The customer list's shown columns of the delivered layout.
-void layOutLikeTheCustomerList(DataGrid& grid) {
-    const std::pair<const char*, int> columns[] = {{"Company", 160}, {"tel", 110},
-                                                   {"Mobile", 110},  {"OtherInfo", 110},
-                                                   {"AddDate", 90},  {"memo2", 260}};
-    for (const auto& [field, width] : columns) {
-        GridColumn column{field, width};
-        column.titleButton = true;
-        grid.addColumn(column);
-    }
-    GridColumn first = grid.column(0);
-    first.footerKind = fvtStaticText;
-    first.footerText = "总计";
-    grid.setColumn(0, first);
-    GridColumn second = grid.column(1);
-    second.footerKind = fvtCount;
-    grid.setColumn(1, second);
-}
 
 QPageLayout a4() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
@@ -170,7 +152,7 @@ int main(int argc, char** argv) {
     f.grid = std::make_unique<DataGrid>();
     f.grid->setFooterRowCount(1);
     f.grid->setQuery(f.query.get());
-    layOutLikeTheCustomerList(*f.grid);
+    BenchData::layOutLikeTheCustomerList(*f.grid);
     f.previews = std::make_unique<PrintPreviewService>(f.messages);
     f.printer = std::make_unique<GridPrinter>(*f.grid, *f.previews, f.messages);
 

@@ -3,6 +3,7 @@
 // LIKE statement with the same Jet-style like function stepped through plain sqlite3, every
 // cell read as text). Two keywords per size: "" (every row) and one that matches about 1%.
 
+#include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
 #include "customers/U_Custom.h"
 #include "data/JetFunctions.h"
@@ -151,10 +152,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    std::vector<int> sizes = {100'000, 1'000'000};
-    if (qEnvironmentVariableIsSet("SEARCH_BENCH_MAX_ROWS"))
-        std::erase_if(
-            sizes, [](int n) { return n > qEnvironmentVariableIntValue("SEARCH_BENCH_MAX_ROWS"); });
+    const std::vector<int> sizes =
+        BenchData::sizesUpTo({100'000, 1'000'000}, "SEARCH_BENCH_MAX_ROWS");
     std::vector<std::unique_ptr<Program>> programs;
     for (int rows : sizes) {
         programs.push_back(std::make_unique<Program>(rows));
@@ -162,14 +161,8 @@ int main(int argc, char** argv) {
             const bool large = rows >= 1'000'000 && c.keyword[0] == '\0';
             const int iterations = large ? 3 : 10;
             const std::string name = std::string(c.name) + "/" + std::to_string(rows);
-            benchmark::RegisterBenchmark(("floor/" + name).c_str(), benchFloor,
-                                         programs.back().get(), rows, c)
-                ->Iterations(iterations)
-                ->Unit(benchmark::kMillisecond);
-            benchmark::RegisterBenchmark(("keystroke/" + name).c_str(), benchKeystroke,
-                                         programs.back().get(), rows, c)
-                ->Iterations(iterations)
-                ->Unit(benchmark::kMillisecond);
+            BenchData::registerPair(name, "keystroke", iterations, benchFloor, benchKeystroke,
+                                    programs.back().get(), rows, c);
         }
     }
     benchmark::RunSpecifiedBenchmarks();

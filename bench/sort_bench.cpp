@@ -2,6 +2,7 @@
 // std::stable_sort of row numbers by QCollatorSortKeys made once per string beforehand (the
 // key making is timed too, and shown apart). Prints the time ratio per size.
 
+#include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
@@ -107,23 +108,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
-    std::vector<int> sizes = {100'000, 1'000'000};
-    if (qEnvironmentVariableIsSet("SORT_BENCH_MAX_ROWS"))
-        std::erase_if(
-            sizes, [](int n) { return n > qEnvironmentVariableIntValue("SORT_BENCH_MAX_ROWS"); });
+    const std::vector<int> sizes =
+        BenchData::sizesUpTo({100'000, 1'000'000}, "SORT_BENCH_MAX_ROWS");
     std::vector<std::unique_ptr<Fixture>> fixtures;
     for (int rows : sizes) {
         fixtures.push_back(makeFixture(dir.filePath(QString("sort-%1.db").arg(rows)), rows));
         const int iterations = rows >= 1'000'000 ? 2 : 6;
         const std::string size = std::to_string(rows);
-        benchmark::RegisterBenchmark(("floor/" + size).c_str(), benchFloor, fixtures.back().get(),
-                                     rows)
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("Query::setSort/" + size).c_str(), benchQuery,
-                                     fixtures.back().get(), rows)
-            ->Iterations(iterations)
-            ->Unit(benchmark::kMillisecond);
+        BenchData::registerPair(size, "Query::setSort", iterations, benchFloor, benchQuery,
+                                fixtures.back().get(), rows);
     }
     benchmark::RunSpecifiedBenchmarks();
     printRatios();

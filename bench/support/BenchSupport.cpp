@@ -1,0 +1,40 @@
+#include "bench/support/BenchSupport.h"
+
+#include "grid/DataGrid.h"
+
+#include <QtGlobal>
+#include <algorithm>
+
+namespace BenchData {
+
+std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable) {
+    if (qEnvironmentVariableIsSet(maxRowsVariable)) {
+        const int most = qEnvironmentVariableIntValue(maxRowsVariable);
+        std::erase_if(sizes, [most](int n) { return n > most; });
+    }
+    return sizes;
+}
+
+void layOutLikeTheCustomerList(DataGrid& grid, bool withCustomerCode) {
+    std::vector<std::pair<const char*, int>> columns = {{"Company", 160}, {"tel", 110},
+                                                        {"Mobile", 110},  {"OtherInfo", 110},
+                                                        {"AddDate", 90},  {"memo2", 260}};
+    if (withCustomerCode)
+        columns.push_back({"CustCode", 70});
+    for (const auto& [field, width] : columns) {
+        GridColumn column;
+        column.fieldName = field;
+        column.width = width;
+        column.titleButton = true;
+        grid.addColumn(column);
+    }
+    GridColumn first = grid.column(0);
+    first.footerKind = fvtStaticText;
+    first.footerText = "总计";
+    grid.setColumn(0, first);
+    GridColumn second = grid.column(1);
+    second.footerKind = fvtCount;
+    grid.setColumn(1, second);
+}
+
+} // namespace BenchData

@@ -1,0 +1,33 @@
+#pragma once
+
+// What every benchmark program shares: its sizes, its pairs of floor and measured runs, and the
+// customer list's column layout.
+
+#include <benchmark/benchmark.h>
+#include <string>
+#include <vector>
+
+class DataGrid;
+
+namespace BenchData {
+
+// The sizes to run, without those above the row count the environment variable gives.
+std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable);
+
+// Registers "floor/<name>" and "<measured>/<name>" with the same iterations, in milliseconds.
+template <class Floor, class Measured, class... Args>
+void registerPair(const std::string& name, const std::string& measured, int iterations, Floor floor,
+                  Measured measure, Args... args) {
+    benchmark::RegisterBenchmark(("floor/" + name).c_str(), floor, args...)
+        ->Iterations(iterations)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((measured + "/" + name).c_str(), measure, args...)
+        ->Iterations(iterations)
+        ->Unit(benchmark::kMillisecond);
+}
+
+// The customer list's shown columns of the delivered layout, with the total and count footers;
+// the customer code as a seventh column when asked.
+void layOutLikeTheCustomerList(DataGrid& grid, bool withCustomerCode = false);
+
+} // namespace BenchData
