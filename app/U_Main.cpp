@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -64,6 +65,7 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ShowField_Cust = newAction(QString(), {}, &TFrm_Main::ShowField_CustExecute);
     createToolBar();
     createStatusBar();
+    QCoreApplication::instance()->installEventFilter(this);
 
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
@@ -100,6 +102,21 @@ QAction* TFrm_Main::newAction(const QString& caption, const QKeySequence& shortc
     addAction(action);
     ActionList1 << action;
     return action;
+}
+
+// A text box of the frame would keep Ctrl+A (select all) to itself; the customer commands
+// come first, wherever the focus is in the frame or its child.
+bool TFrm_Main::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* action : {AddCust, EditCust, DelCust})
+            if (action->shortcut() == pressed) {
+                event->ignore(); // not overridden: the shortcut runs the action
+                return true;
+            }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFrm_Main::createToolBar() {
@@ -162,7 +179,8 @@ void TFrm_Main::FormShow() {
     Version = empty ? QString() : data_.Qry_SoftInfo.asString("Version");
     setWindowTitle(SoftName + Version);
     setPanelText(2, QCoreApplication::applicationFilePath());
-    Timer1.start();
+    if (!Timer1.isActive()) // the login may have started it: keep its beat
+        Timer1.start();
     OpenCustomerList();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -121,6 +122,22 @@ TEST_F(MainWindowTest, ShortcutsWorkInTheWindowAndItsChildButNotUnderAModalDialo
     pressCtrl(Qt::Key_E);
     EXPECT_EQ(edit.count(), 1);
 
+    // A text box of the child does not keep the window's shortcuts to itself.
+    QSignalSpy del(main->DelCust, &QAction::triggered);
+    QLineEdit* keyword = main->customerList()->Edit_Key;
+    keyword->setText("abc");
+    keyword->setFocus();
+    pressCtrl(Qt::Key_E);
+    pressCtrl(Qt::Key_D);
+    EXPECT_EQ(edit.count(), 2);
+    EXPECT_EQ(del.count(), 1);
+    EXPECT_EQ(keyword->text(), "abc");
+    whenModal<TFrm_AddCust>([](TFrm_AddCust* editor) { editor->reject(); });
+    pressCtrl(Qt::Key_A);
+    EXPECT_EQ(add.count(), 2);
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+
     bool sawDialog = false;
     whenModal<TFrm_ChangePass>([&](TFrm_ChangePass* dialog) {
         sawDialog = dialog->parent() == main.get();
@@ -130,13 +147,13 @@ TEST_F(MainWindowTest, ShortcutsWorkInTheWindowAndItsChildButNotUnderAModalDialo
     });
     main->ToolButton4->click();
     EXPECT_TRUE(sawDialog);
-    EXPECT_EQ(add.count(), 1);
+    EXPECT_EQ(add.count(), 2);
 
     main->activateWindow(); // a desktop hands activation back; the offscreen one does not
     ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
     whenModal<TFrm_AddCust>([](TFrm_AddCust* editor) { editor->reject(); });
     pressCtrl(Qt::Key_A);
-    EXPECT_EQ(add.count(), 2);
+    EXPECT_EQ(add.count(), 3);
 }
 
 TEST_F(MainWindowTest, ReminderHookRunsOnTimer1AndItsErrorsAreShown) {
