@@ -50,9 +50,7 @@ void writeCsv(const Query& query, const DataGrid& grid, const QString& path) {
 
 struct Fixture {
     QTemporaryDir dir;
-    std::unique_ptr<SqliteConnection> connection;
-    std::unique_ptr<Query> query;
-    std::unique_ptr<DataGrid> grid;
+    std::unique_ptr<BenchData::CustomerListGrid> list;
 };
 
 struct Figures {
@@ -81,15 +79,15 @@ void timeWriting(benchmark::State& state, const QString& path,
 void benchExport(benchmark::State& state, Fixture* f) {
     timeWriting(
         state, f->dir.filePath("customers.xls"),
-        [f](const QString& path) { writeGridWorksheet(*f->query, *f->grid, path); },
+        [f](const QString& path) { writeGridWorksheet(*f->list->query, *f->list->grid, path); },
         figures.exportSeconds, figures.exportBytes);
 }
 
 void benchFloor(benchmark::State& state, Fixture* f) {
     timeWriting(
         state, f->dir.filePath("customers.csv"),
-        [f](const QString& path) { writeCsv(*f->query, *f->grid, path); }, figures.floorSeconds,
-        figures.floorBytes);
+        [f](const QString& path) { writeCsv(*f->list->query, *f->list->grid, path); },
+        figures.floorSeconds, figures.floorBytes);
 }
 
 void printFigures() {
@@ -113,14 +111,7 @@ int main(int argc, char** argv) {
     const QString path = f.dir.filePath("customers.db");
     BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
     BenchData::addCustomers(path, customerCount);
-    f.connection = openSqliteDatabase(path);
-    f.query = std::make_unique<Query>("Qry_Cust", f.connection.get());
-    f.query->setCommand(Sql::allCustomers());
-    f.query->open();
-    f.grid = std::make_unique<DataGrid>();
-    f.grid->setFooterRowCount(1);
-    f.grid->setQuery(f.query.get());
-    BenchData::layOutLikeTheCustomerList(*f.grid, true);
+    f.list = std::make_unique<BenchData::CustomerListGrid>(path, true);
 
     benchmark::RegisterBenchmark("export/xls", benchExport, &f)
         ->Iterations(5)

@@ -81,10 +81,8 @@ struct Figures {
 } figures;
 
 struct Fixture {
-    std::unique_ptr<SqliteConnection> connection;
-    std::unique_ptr<Query> query;
+    std::unique_ptr<BenchData::CustomerListGrid> list;
     SilentMessages messages;
-    std::unique_ptr<DataGrid> grid;
     std::unique_ptr<PrintPreviewService> previews;
     std::unique_ptr<GridPrinter> printer;
 };
@@ -145,16 +143,9 @@ int main(int argc, char** argv) {
     BenchData::addCustomers(path, customerCount);
 
     Fixture f;
-    f.connection = openSqliteDatabase(path);
-    f.query = std::make_unique<Query>("Qry_Cust", f.connection.get());
-    f.query->setCommand(Sql::allCustomers());
-    f.query->open();
-    f.grid = std::make_unique<DataGrid>();
-    f.grid->setFooterRowCount(1);
-    f.grid->setQuery(f.query.get());
-    BenchData::layOutLikeTheCustomerList(*f.grid);
+    f.list = std::make_unique<BenchData::CustomerListGrid>(path);
     f.previews = std::make_unique<PrintPreviewService>(f.messages);
-    f.printer = std::make_unique<GridPrinter>(*f.grid, *f.previews, f.messages);
+    f.printer = std::make_unique<GridPrinter>(*f.list->grid, *f.previews, f.messages);
 
     benchmark::RegisterBenchmark("print/making", benchMaking, &f)
         ->Iterations(5)

@@ -1,6 +1,6 @@
 #include "bench/support/BenchSupport.h"
 
-#include "grid/DataGrid.h"
+#include "data/Statements.h"
 
 #include <QtGlobal>
 #include <algorithm>
@@ -15,7 +15,14 @@ std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable) 
     return sizes;
 }
 
-void layOutLikeTheCustomerList(DataGrid& grid, bool withCustomerCode) {
+CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
+    : connection(openSqliteDatabase(path)),
+      query(std::make_unique<Query>("Qry_Cust", connection.get())),
+      grid(std::make_unique<DataGrid>()) {
+    query->setCommand(Sql::allCustomers());
+    query->open();
+    grid->setFooterRowCount(1);
+    grid->setQuery(query.get());
     std::vector<std::pair<const char*, int>> columns = {{"Company", 160}, {"tel", 110},
                                                         {"Mobile", 110},  {"OtherInfo", 110},
                                                         {"AddDate", 90},  {"memo2", 260}};
@@ -26,15 +33,15 @@ void layOutLikeTheCustomerList(DataGrid& grid, bool withCustomerCode) {
         column.fieldName = field;
         column.width = width;
         column.titleButton = true;
-        grid.addColumn(column);
+        grid->addColumn(column);
     }
-    GridColumn first = grid.column(0);
+    GridColumn first = grid->column(0);
     first.footerKind = fvtStaticText;
     first.footerText = "总计";
-    grid.setColumn(0, first);
-    GridColumn second = grid.column(1);
+    grid->setColumn(0, first);
+    GridColumn second = grid->column(1);
     second.footerKind = fvtCount;
-    grid.setColumn(1, second);
+    grid->setColumn(1, second);
 }
 
 } // namespace BenchData

@@ -3,11 +3,14 @@
 // What every benchmark program shares: its sizes, its pairs of floor and measured runs, and the
 // customer list's column layout.
 
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "grid/DataGrid.h"
+
 #include <benchmark/benchmark.h>
+#include <memory>
 #include <string>
 #include <vector>
-
-class DataGrid;
 
 namespace BenchData {
 
@@ -26,8 +29,15 @@ void registerPair(const std::string& name, const std::string& measured, int iter
         ->Unit(benchmark::kMillisecond);
 }
 
-// The customer list's shown columns of the delivered layout, with the total and count footers;
-// the customer code as a seventh column when asked.
-void layOutLikeTheCustomerList(DataGrid& grid, bool withCustomerCode = false);
+// All customers of the database at path in a grid with the customer list's shown columns of
+// the delivered layout and its total and count footers; the customer code as a seventh column
+// when asked.
+struct CustomerListGrid {
+    CustomerListGrid(const QString& path, bool withCustomerCode = false);
+
+    std::unique_ptr<SqliteConnection> connection;
+    std::unique_ptr<Query> query;
+    std::unique_ptr<DataGrid> grid;
+};
 
 } // namespace BenchData
