@@ -102,8 +102,7 @@ void printFigures() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchData::preferOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
@@ -113,14 +112,6 @@ int main(int argc, char** argv) {
     BenchData::addCustomers(path, customerCount);
     f.list = std::make_unique<BenchData::CustomerListGrid>(path, true);
 
-    benchmark::RegisterBenchmark("export/xls", benchExport, &f)
-        ->Iterations(5)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("export/csv floor", benchFloor, &f)
-        ->Iterations(5)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
-    printFigures();
-    benchmark::Shutdown();
-    return 0;
+    BenchData::registerPair("export", "xls", 5, benchFloor, benchExport, &f);
+    return BenchData::runAndPrint(printFigures);
 }

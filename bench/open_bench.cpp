@@ -153,8 +153,5 @@ int main(int argc, char** argv) {
                                 fixture.get(), rows);
         fixtures.push_back(std::move(fixture));
     }
-    benchmark::RunSpecifiedBenchmarks();
-    printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return BenchData::runAndPrint(printRatios);
 }

@@ -133,8 +133,7 @@ void printFigures() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchData::preferOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
@@ -147,14 +146,6 @@ int main(int argc, char** argv) {
     f.previews = std::make_unique<PrintPreviewService>(f.messages);
     f.printer = std::make_unique<GridPrinter>(*f.list->grid, *f.previews, f.messages);
 
-    benchmark::RegisterBenchmark("print/making", benchMaking, &f)
-        ->Iterations(5)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("print/floor", benchFloor, &f)
-        ->Iterations(5)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
-    printFigures();
-    benchmark::Shutdown();
-    return 0;
+    BenchData::registerPair("print", "making", 5, benchFloor, benchMaking, &f);
+    return BenchData::runAndPrint(printFigures);
 }

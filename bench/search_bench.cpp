@@ -148,8 +148,7 @@ void printRatios() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchData::preferOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     const std::vector<int> sizes =
@@ -165,8 +164,5 @@ int main(int argc, char** argv) {
                                     programs.back().get(), rows, c);
         }
     }
-    benchmark::RunSpecifiedBenchmarks();
-    printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return BenchData::runAndPrint(printRatios);
 }

@@ -118,8 +118,5 @@ int main(int argc, char** argv) {
         BenchData::registerPair(size, "Query::setSort", iterations, benchFloor, benchQuery,
                                 fixtures.back().get(), rows);
     }
-    benchmark::RunSpecifiedBenchmarks();
-    printRatios();
-    benchmark::Shutdown();
-    return 0;
+    return BenchData::runAndPrint(printRatios);
 }

@@ -7,6 +7,18 @@
 
 namespace BenchData {
 
+int runAndPrint(void (*printFigures)()) {
+    benchmark::RunSpecifiedBenchmarks();
+    printFigures();
+    benchmark::Shutdown();
+    return 0;
+}
+
+void preferOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable) {
     if (qEnvironmentVariableIsSet(maxRowsVariable)) {
         const int most = qEnvironmentVariableIntValue(maxRowsVariable);

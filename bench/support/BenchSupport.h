@@ -14,6 +14,12 @@
 
 namespace BenchData {
 
+// Runs the registered benchmarks, then prints the program's own table of figures.
+int runAndPrint(void (*printFigures)());
+
+// Widget benchmarks draw offscreen unless the environment names a platform.
+void preferOffscreen();
+
 // The sizes to run, without those above the row count the environment variable gives.
 std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable);
 
