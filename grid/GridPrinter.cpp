@@ -9,6 +9,7 @@
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QTableView>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -103,8 +104,9 @@ PrintStyle styleOf(const DataGrid& grid, const PrintSettings& settings, double u
     return style;
 }
 
+// Clamped so that an absurd margin cannot overflow the conversion into some other margin.
 int unitsOfCm(double cm, int resolution) {
-    return int(std::lround(cm / 2.54 * resolution));
+    return int(std::lround(std::clamp(cm, 0.0, 1000.0) / 2.54 * resolution));
 }
 
 PageMetrics pageMetrics(const PrintStyle& style, const PrintSettings& settings,

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -317,11 +318,15 @@ void TFrm_Preview::Btn_PDFClick() {
     guarded(messages_, [&] {
         if (making_ || pageCount() == 0)
             return;
-        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("PDF"),
-                                                          QStringLiteral("表格信息.pdf"),
-                                                          QStringLiteral("PDF (*.pdf)"));
-        if (!path.isEmpty())
-            writePdf(path);
+        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("PDF"),
+                                                    QStringLiteral("表格信息.pdf"),
+                                                    QStringLiteral("PDF (*.pdf)"));
+        if (path.isEmpty())
+            return;
+        // The dialog keeps a name typed without the type's suffix as it is.
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".pdf");
+        writePdf(path);
     });
 }
 

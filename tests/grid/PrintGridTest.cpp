@@ -100,6 +100,14 @@ TEST_F(PrintFixture, OptimalWidthsAndGrowingRowsMakeRoomForLongTexts) {
     const PrintDocument fitted = document(*printer);
     EXPECT_GT(fitted.snapshot.columns[0].width, 200);
     EXPECT_GT(fitted.snapshot.columns[1].width, 0);
+
+    // An absurd margin once overflowed into a negative one; now it is just a very wide margin.
+    printer->settings().marginLeftCm = 1e12;
+    printer->settings().marginTopCm = -3;
+    const PrintDocument margins = document(*printer);
+    EXPECT_GT(margins.metrics.marginLeft, margins.metrics.pageWidth);
+    EXPECT_EQ(margins.metrics.marginTop, 0);
+    EXPECT_GE(margins.pageCount(), 1);
 }
 
 TEST_F(PrintFixture, PagesAreBlackOnWhiteUnlessColoured) {
