@@ -69,7 +69,8 @@ PrintSnapshot snapshotOf(const DataGrid& grid, double unitsPerPixel) {
         const int field = open ? grid.columnField(i) : -1;
         const bool number = field >= 0 && isNumberKind(query->field(field).kind);
         const int width = int(std::lround(column.width * unitsPerPixel));
-        snapshot.columns << PrintColumn{grid.columnTitle(i), width, number};
+        snapshot.columns << PrintColumn{grid.columnTitle(i), width, number,
+                                        column.footerKind != fvtStaticText};
         for (int r = 0; r < rows.size(); ++r)
             snapshot.rows[r] << (field >= 0 ? query->displayText(rows[r], field) : QString());
         if (snapshot.hasFooter)

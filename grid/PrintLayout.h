@@ -12,6 +12,7 @@ struct PrintColumn {
     QString title;
     int width = 0; // page units
     bool alignRight = false;
+    bool footerAlignRight = false; // as the grid's footer: all but fixed texts to the right
 };
 
 // What the pages show: the grid's visible columns in screen order and the printed rows.

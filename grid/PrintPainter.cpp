@@ -88,21 +88,22 @@ void PrintPainter::paintPage(QPainter& painter, int pageIndex) const {
 
     int y = 0;
     paintLine(painter, columns, y, d.metrics.titleHeight, titlesOf(d.snapshot), d.style.fonts.title,
-              true);
+              Line::Titles);
     y += d.metrics.titleHeight;
     for (int r = page.band.firstRow; r < page.band.firstRow + page.band.rowCount; ++r) {
         const int height = d.metrics.heightOfRow(r);
-        paintLine(painter, columns, y, height, d.snapshot.rows.at(r), d.style.fonts.data, false);
+        paintLine(painter, columns, y, height, d.snapshot.rows.at(r), d.style.fonts.data,
+                  Line::Rows);
         y += height;
     }
     if (page.band.footer)
         paintLine(painter, columns, y, d.metrics.footerHeight, d.snapshot.footer,
-                  d.style.fonts.footer, true);
+                  d.style.fonts.footer, Line::Footer);
     painter.restore();
 }
 
 void PrintPainter::paintLine(QPainter& painter, const QList<int>& columns, int y, int height,
-                             const QStringList& texts, const QFont& font, bool titles) const {
+                             const QStringList& texts, const QFont& font, Line line) const {
     const PrintDocument& d = document_;
     painter.setFont(font);
     const QFontMetrics metrics(font);
@@ -110,14 +111,16 @@ void PrintPainter::paintLine(QPainter& painter, const QList<int>& columns, int y
     for (int c : columns) {
         const int width = d.layout.widths.at(c);
         const QRect cell(x, y, width, height);
-        if (titles && d.style.colored)
+        if (line != Line::Rows && d.style.colored)
             painter.fillRect(cell, d.style.titleBackground);
         painter.drawRect(cell);
         const QRect room = cell.adjusted(cellPadding, 0, -cellPadding, 0);
         const QString text = texts.value(c);
         if (room.width() > 0 && !text.isEmpty()) {
-            const int align = d.snapshot.columns.at(c).alignRight ? Qt::AlignRight : Qt::AlignLeft;
-            if (d.style.wrapLongTexts && !titles)
+            const PrintColumn& column = d.snapshot.columns.at(c);
+            const bool right = line == Line::Footer ? column.footerAlignRight : column.alignRight;
+            const int align = right ? Qt::AlignRight : Qt::AlignLeft;
+            if (d.style.wrapLongTexts && line == Line::Rows)
                 painter.drawText(room.adjusted(0, linePadding / 2, 0, 0),
                                  align | Qt::AlignTop | Qt::TextWordWrap, text);
             else

@@ -46,8 +46,9 @@ class PrintPainter {
     void paintPage(QPainter& painter, int page) const;
 
   private:
+    enum class Line { Titles, Rows, Footer };
     void paintLine(QPainter& painter, const QList<int>& columns, int y, int height,
-                   const QStringList& texts, const QFont& font, bool titles) const;
+                   const QStringList& texts, const QFont& font, Line line) const;
 
     const PrintDocument& document_;
 };

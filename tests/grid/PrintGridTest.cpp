@@ -24,6 +24,10 @@ TEST_F(PrintFixture, AnEmptyListPrintsItsTitlesAndACountOfNothing) {
     EXPECT_TRUE(d.snapshot.rows.isEmpty());
     EXPECT_TRUE(d.layout.pages[0].band.footer);
     EXPECT_EQ(d.snapshot.footer, (QStringList{"总计", "0", "0"}));
+    // Aligned as the grid's footer: the fixed text left, the count in a text column right.
+    EXPECT_FALSE(d.snapshot.columns[0].footerAlignRight);
+    EXPECT_FALSE(d.snapshot.columns[1].alignRight);
+    EXPECT_TRUE(d.snapshot.columns[1].footerAlignRight);
 }
 
 TEST_F(PrintFixture, MarkedRowsAloneArePrintedAndCounted) {
