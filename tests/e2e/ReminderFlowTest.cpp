@@ -72,7 +72,7 @@ class Reminders : public EndToEnd {
     // Runs the program for longer than a few ticks of the reminder check.
     void startAndWait(ReminderWatch& watch) {
         start([&](TFrm_Main&) {
-            QTest::qWaitFor([&] { return watch.openings > 0; }, 5000);
+            (void)QTest::qWaitFor([&] { return watch.openings > 0; }, 5000);
             QTest::qWait(2500); // more ticks: the window must not come back
         });
     }

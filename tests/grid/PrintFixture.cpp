@@ -29,14 +29,22 @@ void PrintFixture::openWithCustomers(int count) {
         program.exec(sql);
     data->OpenQuery(data->Qry_Cust, Sql::allCustomers());
     grid->setQuery(&data->Qry_Cust);
-    GridColumn company{"Company", 160};
+    GridColumn company;
+    company.fieldName = "Company";
+    company.width = 160;
     company.footerKind = fvtStaticText;
     company.footerText = "总计";
-    GridColumn tel{"tel", 110};
+    GridColumn tel;
+    tel.fieldName = "tel";
+    tel.width = 110;
     tel.footerKind = fvtCount;
-    GridColumn code{"CustCode", 70};
+    GridColumn code;
+    code.fieldName = "CustCode";
+    code.width = 70;
     code.footerKind = fvtSum;
-    GridColumn hidden{"Mobile", 110};
+    GridColumn hidden;
+    hidden.fieldName = "Mobile";
+    hidden.width = 110;
     hidden.visible = false;
     for (const GridColumn& column : {company, tel, code, hidden})
         grid->addColumn(column);
