@@ -501,6 +501,7 @@ void Query::append(const QVariantMap& values) {
         transaction.commit();
     }
     store.order.push_back(store.addRow(*fresh));
+    store.orderChanged();
     store.current = recordCount() - 1;
     store.bof = store.eof = false;
     emit rowInserted(store.current);
@@ -550,6 +551,7 @@ void Query::refuseChange(QueryWriter& writer, int position) {
 
 void Query::dropPosition(int position) {
     store_->order.erase(store_->order.begin() + position);
+    store_->orderChanged();
     const int count = recordCount();
     store_->current = count == 0 ? -1 : std::min(position, count - 1);
     store_->bof = count == 0;
@@ -566,16 +568,34 @@ void Query::setSort(const QString& spec) {
     QList<QPair<int, bool>> keys;
     for (const SortKey& key : parseSortSpec(spec))
         keys.append({fieldByName(key.field), key.descending});
-    const int current = store_->current;
-    const qint64 currentRow = current >= 0 ? qint64(store_->order[size_t(current)]) : -1;
-    sortRows(*store_, keys);
-    store_->current = -1;
-    for (size_t i = 0; i < store_->order.size(); ++i)
-        if (qint64(store_->order[i]) == currentRow)
-            store_->current = int(i);
+    const qint64 currentRow = recordId(store_->current);
+    emit aboutToResort();
+    auto finish = [&] {
+        store_->orderChanged();
+        store_->current = positionOfRecord(currentRow);
+        emit resorted();
+    };
+    try {
+        sortRows(*store_, keys);
+    } catch (...) { // the rows are still all there; views must not stay half-changed
+        finish();
+        throw;
+    }
     sort_ = spec;
-    emit reset();
+    finish();
     emit currentChanged(store_->current);
+}
+
+qint64 Query::recordId(int position) const {
+    if (!store_ || position < 0 || position >= recordCount())
+        return -1;
+    return store_->order[size_t(position)];
+}
+
+int Query::positionOfRecord(qint64 id) const {
+    if (!store_ || id < 0 || id >= qint64(store_->storedRows()))
+        return -1;
+    return store_->position(uint32_t(id));
 }
 
 size_t Query::bytesHeld() const {

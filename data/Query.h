@@ -76,14 +76,22 @@ class Query : public QObject {
 
     // Re-orders the open result without running the statement again; the current row stays
     // current. An empty text restores the database's order. Throws AppError for a bad text.
+    // Emits aboutToResort() and resorted(), not reset().
     void setSort(const QString& spec);
     const QString& sort() const { return sort_; }
+
+    // A record's id is its own until the query is closed, whatever the order; views find
+    // their rows again by it after resorted(). -1 for a position or id that has no record.
+    qint64 recordId(int position) const;
+    int positionOfRecord(qint64 id) const; // one O(n) pass after each change of order
 
     // Bytes the open result holds in memory (0 when closed).
     size_t bytesHeld() const;
 
   signals:
-    void reset(); // opened, closed or re-sorted: everything may have changed
+    void reset();         // opened or closed: everything may have changed
+    void aboutToResort(); // the same rows are about to take a new order
+    void resorted();      // same rows, new order; recordId() and positionOfRecord() map them
     void rowInserted(int row);
     void rowChanged(int row);
     void rowRemoved(int row);

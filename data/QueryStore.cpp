@@ -81,6 +81,7 @@ void QueryStore::load(ResultSet& result) {
     order.resize(rows_);
     for (size_t i = 0; i < rows_; ++i)
         order[i] = uint32_t(i);
+    orderChanged();
     inferComputedKinds();
 }
 
@@ -112,7 +113,18 @@ std::string_view QueryStore::text(uint32_t row, int column) const {
     return TextArena::read(reinterpret_cast<const char*>(uintptr_t(cells_[at(row, column)])));
 }
 
+int QueryStore::position(uint32_t row) const {
+    if (!positionsValid_) {
+        positions_.assign(rows_, -1);
+        for (size_t i = 0; i < order.size(); ++i)
+            positions_[order[i]] = int32_t(i);
+        positionsValid_ = true;
+    }
+    return row < positions_.size() ? positions_[row] : -1;
+}
+
 size_t QueryStore::bytesHeld() const {
     return sizeof(*this) + cells_.capacity() * sizeof(uint64_t) + types_.capacity() +
-           order.capacity() * sizeof(uint32_t) + arena_.bytesHeld();
+           order.capacity() * sizeof(uint32_t) + positions_.capacity() * sizeof(int32_t) +
+           arena_.bytesHeld();
 }

@@ -34,6 +34,10 @@ class QueryStore {
     std::vector<FieldDef> fields;
     std::vector<ColumnInfo> columns;
     std::vector<uint32_t> order; // position in the present order -> stored row
+    // The inverse of order (stored row -> position, -1 when dropped), made when first asked
+    // for after the order changed.
+    int position(uint32_t row) const;
+    void orderChanged() { positionsValid_ = false; }
     int current = -1;
     bool bof = true;
     bool eof = true;
@@ -60,4 +64,6 @@ class QueryStore {
     std::vector<uint64_t> cells_;
     std::vector<uint8_t> types_;
     TextArena arena_;
+    mutable std::vector<int32_t> positions_;
+    mutable bool positionsValid_ = false;
 };

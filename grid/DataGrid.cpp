@@ -146,8 +146,8 @@ void DataGrid::Private::connectQuery(Query* query) {
     for (auto signal : {&Query::rowChanged, &Query::rowRemoved})
         queryConnections << QObject::connect(query, signal, &context,
                                              [this](int) { invalidateSums(); });
-    queryConnections << QObject::connect(query, &Query::reset, &context,
-                                         [this] { invalidateSums(); });
+    for (auto signal : {&Query::reset, &Query::resorted})
+        queryConnections << QObject::connect(query, signal, &context, [this] { invalidateSums(); });
 }
 
 void DataGrid::Private::onSettled() {

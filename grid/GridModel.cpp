@@ -39,6 +39,8 @@ void GridModel::setQuery(Query* query) {
     query_ = query;
     if (query_) {
         connect(query_, &Query::reset, this, &GridModel::onQueryReset);
+        connect(query_, &Query::aboutToResort, this, &GridModel::onAboutToResort);
+        connect(query_, &Query::resorted, this, &GridModel::onResorted);
         connect(query_, &Query::rowInserted, this, &GridModel::onRowInserted);
         connect(query_, &Query::rowChanged, this, &GridModel::onRowChanged);
         connect(query_, &Query::rowRemoved, this, &GridModel::onRowRemoved);
@@ -157,6 +159,32 @@ void GridModel::onQueryReset() {
         rebuildAutomaticColumns();
     resolveFields();
     endResetModel();
+    settle();
+}
+
+// A re-sort is a layout change, not a reset: marked rows and the current cell follow their
+// records to the new positions.
+void GridModel::onAboutToResort() {
+    ++changing_;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    resortFrom_ = persistentIndexList();
+    resortIds_.clear();
+    resortIds_.reserve(resortFrom_.size());
+    for (const QModelIndex& i : resortFrom_)
+        resortIds_.append(query_->recordId(i.row()));
+}
+
+void GridModel::onResorted() {
+    QModelIndexList to;
+    to.reserve(resortFrom_.size());
+    for (qsizetype i = 0; i < resortFrom_.size(); ++i) {
+        const int row = query_->positionOfRecord(resortIds_.at(i));
+        to.append(row < 0 ? QModelIndex() : index(row, resortFrom_.at(i).column()));
+    }
+    changePersistentIndexList(resortFrom_, to);
+    resortFrom_.clear();
+    resortIds_.clear();
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     settle();
 }
 

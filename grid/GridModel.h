@@ -51,6 +51,8 @@ class GridModel : public QAbstractTableModel {
 
   private:
     void onQueryReset();
+    void onAboutToResort();
+    void onResorted();
     void onRowInserted(int row);
     void onRowChanged(int row);
     void onRowRemoved(int row);
@@ -66,4 +68,6 @@ class GridModel : public QAbstractTableModel {
     bool own_ = false;
     int rows_ = 0;
     int changing_ = 0;
+    QModelIndexList resortFrom_; // persistent indexes (marks, current) held over a re-sort
+    QList<qint64> resortIds_;    // the record behind each of them
 };

@@ -201,6 +201,20 @@ TEST_F(GridTest, MarksStayOnTheirRowsWhenRowsGoAndCome) {
     EXPECT_EQ(grid->markedRows(), (QList<int>{1, 3}));
     query().append({{"Company", "末尾"}});
     EXPECT_EQ(grid->markedRows(), (QList<int>{1, 3}));
+
+    // A title click re-sorts: the marks and the current cell go with their customers.
+    QObject::connect(grid, &DataGrid::sortMarkingChanged,
+                     [&] { ApplySortMarkers(*grid, query()); });
+    query().setRecNo(2); // 客户4
+    clickTitle(0);
+    clickTitle(0); // descending: 末尾 客户6 客户5 客户4 客户3 客户2
+    EXPECT_EQ(grid->markedRows(), (QList<int>{2, 4}));
+    EXPECT_EQ(grid->markedRowsText(), "客户5\r\n客户3\r\n");
+    EXPECT_EQ(query().recNo(), 3);
+    EXPECT_EQ(grid->view()->currentIndex().row(), 3);
+
+    openCustomers(); // a reopen is a new list: no marks carried over
+    EXPECT_TRUE(grid->markedRows().isEmpty());
 }
 
 TEST_F(GridTest, CopiesMarkedRowsAsTabSeparatedLines) {

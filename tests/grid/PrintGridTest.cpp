@@ -41,6 +41,13 @@ TEST_F(PrintFixture, MarkedRowsAloneArePrintedAndCounted) {
     EXPECT_EQ(d.snapshot.footer, (QStringList{"总计", "2", "7"})); // sums of the printed rows
     EXPECT_EQ(data->Qry_Cust.recNo(), 3);                          // the current row stays
 
+    // Sorting keeps the same customers marked; reopening the list forgets them.
+    data->Qry_Cust.setSort("  CustCode DESC ");
+    EXPECT_EQ(printedCompanies(document(*printer)), (QStringList{"客户5", "客户2"}));
+    EXPECT_EQ(data->Qry_Cust.recNo(), 1);
+    data->OpenQuery(data->Qry_Cust, Sql::allCustomers());
+    EXPECT_EQ(document(*printer).snapshot.rows.size(), 5);
+
     // A plain click marks one row; moving with the keyboard clears the marks again.
     grid->clearMarks();
     clickRow(*grid, 2);
