@@ -2,6 +2,27 @@
 
 #include "SqliteEngine.h"
 
+void ResultSet::readRow(CellValue* cells) const {
+    for (int i = 0; i < columnCount(); ++i) {
+        CellValue& cell = cells[i];
+        cell.type = type(i);
+        switch (cell.type) {
+        case CellType::Integer:
+            cell.integer = toInt64(i);
+            break;
+        case CellType::Float:
+            cell.real = toDouble(i);
+            break;
+        case CellType::Text:
+        case CellType::Blob:
+            cell.text = text(i);
+            break;
+        case CellType::Null:
+            break;
+        }
+    }
+}
+
 Transaction::~Transaction() {
     if (done_)
         return;

@@ -31,19 +31,27 @@ struct SqlCommand {
 };
 
 struct ColumnInfo {
-    QString name;         // as the result names it
+    QString name; // as the result names it
     FieldKind kind = FieldKind::Text;
-    int size = 0;         // declared text size; 0 when none was declared
-    QString table;        // base table the column comes from; empty for computed columns
-    QString baseColumn;   // the column's own name in that table
+    int size = 0;       // declared text size; 0 when none was declared
+    QString table;      // base table the column comes from; empty for computed columns
+    QString baseColumn; // the column's own name in that table
     bool primaryKey = false;
 };
 
 enum class CellType { Null, Integer, Float, Text, Blob };
 
+// One cell of a result's current row, as the engine holds it.
+struct CellValue {
+    CellType type = CellType::Null;
+    qint64 integer = 0;
+    double real = 0;
+    std::string_view text; // UTF-8 (or raw bytes), valid until next()
+};
+
 // The rows of one running statement, read forward once.
 class ResultSet {
-public:
+  public:
     virtual ~ResultSet() = default;
     virtual int columnCount() const = 0;
     virtual const ColumnInfo& column(int i) const = 0;
@@ -52,10 +60,12 @@ public:
     virtual qint64 toInt64(int i) const = 0;
     virtual double toDouble(int i) const = 0;
     virtual std::string_view text(int i) const = 0; // UTF-8 (or raw bytes), valid until next()
+    // Every cell of the current row at once, into cells[0..columnCount()).
+    virtual void readRow(CellValue* cells) const;
 };
 
 class Connection {
-public:
+  public:
     virtual ~Connection() = default;
 
     virtual std::unique_ptr<ResultSet> query(const SqlCommand& command) = 0;
@@ -76,14 +86,14 @@ public:
 
 // Commits on commit(), rolls back when left without it.
 class Transaction {
-public:
+  public:
     explicit Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
     ~Transaction();
     void commit();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-private:
+  private:
     Connection& connection_;
     bool done_ = false;
 };

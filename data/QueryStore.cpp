@@ -3,34 +3,71 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+// Big blocks are filled at once, so their pages are mapped in one call rather than one fault
+// at a time; where the system cannot, the pages come in as they are written.
+void prefault(void* data, size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    constexpr uintptr_t page = 4096;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)size;
+#endif
+}
+
+} // namespace
 
 const char* TextArena::add(std::string_view text) {
-    const size_t need = sizeof(uint32_t) + text.size();
+    // The length goes first in 7-bit groups: most cells are short, so it mostly takes one byte.
+    uint8_t length[5];
+    size_t lengthBytes = 0;
+    for (auto n = uint32_t(text.size());; n >>= 7) {
+        length[lengthBytes++] = uint8_t(n & 0x7f) | (n > 0x7f ? 0x80 : 0);
+        if (n <= 0x7f)
+            break;
+    }
+    const size_t need = lengthBytes + text.size();
     if (need > room_) {
         const size_t size = std::max(need, nextChunk_);
         nextChunk_ = std::min<size_t>(nextChunk_ * 2, 1 << 20);
         chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
         free_ = chunks_.back().get();
+        prefault(free_, size);
         room_ = size;
         held_ += size;
     }
     char* entry = free_;
-    const auto length = uint32_t(text.size());
-    std::memcpy(entry, &length, sizeof length);
+    std::memcpy(entry, length, lengthBytes);
     if (!text.empty())
-        std::memcpy(entry + sizeof length, text.data(), text.size());
+        std::memcpy(entry + lengthBytes, text.data(), text.size());
     free_ += need;
     room_ -= need;
     return entry;
 }
 
 std::string_view TextArena::read(const char* entry) {
-    uint32_t length;
-    std::memcpy(&length, entry, sizeof length);
-    return {entry + sizeof length, length};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(entry);
+    uint32_t length = 0;
+    int shift = 0;
+    while (*bytes & 0x80) {
+        length |= uint32_t(*bytes++ & 0x7f) << shift;
+        shift += 7;
+    }
+    length |= uint32_t(*bytes++) << shift;
+    return {reinterpret_cast<const char*>(bytes), length};
 }
 
-QueryStore::QueryStore(const ResultSet& result) : columnCount_(result.columnCount()) {
+QueryStore::QueryStore(const ResultSet& result)
+    : columnCount_(result.columnCount()), row_(size_t(columnCount_)) {
     for (int i = 0; i < columnCount_; ++i) {
         const ColumnInfo& c = result.column(i);
         columns.push_back(c);
@@ -38,46 +75,62 @@ QueryStore::QueryStore(const ResultSet& result) : columnCount_(result.columnCoun
     }
 }
 
-void QueryStore::putCell(size_t index, const ResultSet& result, int column) {
-    const CellType type = result.type(column);
+void QueryStore::putCell(Block& block, size_t index, const CellValue& cell) {
     uint64_t payload = 0;
-    switch (type) {
+    switch (cell.type) {
     case CellType::Integer:
-        payload = uint64_t(result.toInt64(column));
+        payload = uint64_t(cell.integer);
         break;
     case CellType::Float:
-        payload = std::bit_cast<uint64_t>(result.toDouble(column));
+        payload = std::bit_cast<uint64_t>(cell.real);
         break;
     case CellType::Text:
     case CellType::Blob:
-        payload = uint64_t(reinterpret_cast<uintptr_t>(arena_.add(result.text(column))));
+        payload = uint64_t(reinterpret_cast<uintptr_t>(arena_.add(cell.text)));
         break;
     case CellType::Null:
         break;
     }
-    cells_[index] = payload;
-    types_[index] = uint8_t(type);
+    block.cells[index] = payload;
+    block.types[index] = uint8_t(cell.type);
 }
 
 uint32_t QueryStore::addRow(const ResultSet& result) {
-    const size_t base = cells_.size();
-    cells_.resize(base + size_t(columnCount_));
-    types_.resize(base + size_t(columnCount_));
+    const auto row = uint32_t(rows_);
+    if ((row & (blockRows - 1)) == 0) {
+        Block& fresh = blocks_.emplace_back();
+        if (row > 0) {
+            const size_t cells = size_t(blockRows) * size_t(columnCount_);
+            fresh.cells.reserve(cells);
+            fresh.types.reserve(cells);
+            prefault(fresh.cells.data(), cells * sizeof(uint64_t));
+            prefault(fresh.types.data(), cells);
+        }
+    }
+    result.readRow(row_.data());
+    Block& last = blocks_.back();
+    const size_t base = last.cells.size();
+    last.cells.resize(base + size_t(columnCount_));
+    last.types.resize(base + size_t(columnCount_));
     for (int c = 0; c < columnCount_; ++c)
-        putCell(base + size_t(c), result, c);
+        putCell(last, base + size_t(c), row_[size_t(c)]);
     return uint32_t(rows_++);
 }
 
 void QueryStore::setRow(uint32_t row, const ResultSet& result) {
+    result.readRow(row_.data());
+    Block& target = blocks_[row >> blockShift];
     for (int c = 0; c < columnCount_; ++c)
-        putCell(at(row, c), result, c);
+        putCell(target, slot(row, c), row_[size_t(c)]);
 }
 
 void QueryStore::load(ResultSet& result) {
     while (result.next())
         addRow(result);
-    cells_.shrink_to_fit();
-    types_.shrink_to_fit();
+    if (!blocks_.empty()) {
+        blocks_.back().cells.shrink_to_fit();
+        blocks_.back().types.shrink_to_fit();
+    }
     order.resize(rows_);
     for (size_t i = 0; i < rows_; ++i)
         order[i] = uint32_t(i);
@@ -106,11 +159,12 @@ void QueryStore::inferComputedKinds() {
 }
 
 double QueryStore::real(uint32_t row, int column) const {
-    return std::bit_cast<double>(cells_[at(row, column)]);
+    return std::bit_cast<double>(block(row).cells[slot(row, column)]);
 }
 
 std::string_view QueryStore::text(uint32_t row, int column) const {
-    return TextArena::read(reinterpret_cast<const char*>(uintptr_t(cells_[at(row, column)])));
+    return TextArena::read(
+        reinterpret_cast<const char*>(uintptr_t(block(row).cells[slot(row, column)])));
 }
 
 int QueryStore::position(uint32_t row) const {
@@ -124,7 +178,10 @@ int QueryStore::position(uint32_t row) const {
 }
 
 size_t QueryStore::bytesHeld() const {
-    return sizeof(*this) + cells_.capacity() * sizeof(uint64_t) + types_.capacity() +
-           order.capacity() * sizeof(uint32_t) + positions_.capacity() * sizeof(int32_t) +
-           arena_.bytesHeld();
+    size_t held = sizeof(*this) + blocks_.capacity() * sizeof(Block) +
+                  row_.capacity() * sizeof(CellValue) + order.capacity() * sizeof(uint32_t) +
+                  positions_.capacity() * sizeof(int32_t) + arena_.bytesHeld();
+    for (const Block& b : blocks_)
+        held += b.cells.capacity() * sizeof(uint64_t) + b.types.capacity();
+    return held;
 }

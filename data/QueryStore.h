@@ -1,8 +1,8 @@
 #pragma once
 
-// The open result of a Query, kept compact: one 8-byte payload and one type byte per cell,
-// texts in a chunked arena, and an order vector from position to stored row. Cells become
-// QString only when they are read.
+// The open result of a Query, kept compact: one 8-byte payload and one type byte per cell, in
+// blocks of rows that never move, texts in a chunked arena, and an order vector from position
+// to stored row. Cells become QString only when they are read.
 
 #include "Engine.h"
 #include "Query.h"
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-// Texts live in chunks that never move, each prefixed by its 32-bit length.
+// Texts live in chunks that never move, each prefixed by its length.
 class TextArena {
   public:
     const char* add(std::string_view text);
@@ -47,22 +47,37 @@ class QueryStore {
     void setRow(uint32_t row, const ResultSet& result);
 
     size_t storedRows() const { return rows_; }
-    CellType type(uint32_t row, int column) const { return CellType(types_[at(row, column)]); }
-    qint64 integer(uint32_t row, int column) const { return qint64(cells_[at(row, column)]); }
+    CellType type(uint32_t row, int column) const {
+        return CellType(block(row).types[slot(row, column)]);
+    }
+    qint64 integer(uint32_t row, int column) const {
+        return qint64(block(row).cells[slot(row, column)]);
+    }
     double real(uint32_t row, int column) const;
     std::string_view text(uint32_t row, int column) const; // also the bytes of a blob
 
     size_t bytesHeld() const;
 
   private:
-    size_t at(uint32_t row, int column) const { return size_t(row) * columnCount_ + column; }
-    void putCell(size_t index, const ResultSet& result, int column);
+    // A full block is allocated at once and never grows, so a big result is not copied as it
+    // grows; the first block grows as needed, so a small result stays small.
+    static constexpr int blockShift = 12;
+    static constexpr uint32_t blockRows = 1u << blockShift;
+    struct Block {
+        std::vector<uint64_t> cells;
+        std::vector<uint8_t> types;
+    };
+    const Block& block(uint32_t row) const { return blocks_[row >> blockShift]; }
+    size_t slot(uint32_t row, int column) const {
+        return size_t(row & (blockRows - 1)) * size_t(columnCount_) + size_t(column);
+    }
+    void putCell(Block& block, size_t index, const CellValue& cell);
     void inferComputedKinds();
 
     int columnCount_ = 0;
     size_t rows_ = 0;
-    std::vector<uint64_t> cells_;
-    std::vector<uint8_t> types_;
+    std::vector<Block> blocks_;
+    std::vector<CellValue> row_; // the row being stored, as the result gave it
     TextArena arena_;
     mutable std::vector<int32_t> positions_;
     mutable bool positionsValid_ = false;

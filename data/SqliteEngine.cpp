@@ -96,6 +96,12 @@ ColumnInfo describeColumn(sqlite3* db, sqlite3_stmt* st, int i) {
     return info;
 }
 
+// A blob comes back as its own bytes here, unconverted.
+std::string_view textOf(sqlite3_value* v) {
+    const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return data ? std::string_view(data, size_t(sqlite3_value_bytes(v))) : std::string_view();
+}
+
 void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
     int rc = SQLITE_OK;
     auto bindText = [&](const QString& text) {
@@ -152,7 +158,6 @@ SqliteResultSet::SqliteResultSet(sqlite3* db, sqlite3_stmt* statement)
     columns_.reserve(size_t(n));
     for (int i = 0; i < n; ++i)
         columns_.push_back(describeColumn(db_, statement_, i));
-    values_.resize(size_t(n), nullptr);
 }
 
 SqliteResultSet::~SqliteResultSet() {
@@ -163,20 +168,21 @@ bool SqliteResultSet::next() {
     if (done_)
         return false;
     const int rc = sqlite3_step(statement_);
-    if (rc == SQLITE_ROW) {
-        // One call per cell through the locked column API; the values are read directly.
-        for (size_t i = 0; i < values_.size(); ++i)
-            values_[i] = sqlite3_column_value(statement_, int(i));
+    if (rc == SQLITE_ROW)
         return true;
-    }
     done_ = true;
     if (rc != SQLITE_DONE)
         fail(db_);
     return false;
 }
 
+sqlite3_value* SqliteResultSet::value(int i) const {
+    // The cell itself, read through its value rather than the column calls, which convert.
+    return sqlite3_column_value(statement_, i);
+}
+
 CellType SqliteResultSet::type(int i) const {
-    switch (sqlite3_value_type(values_[size_t(i)])) {
+    switch (sqlite3_value_type(value(i))) {
     case SQLITE_INTEGER:
         return CellType::Integer;
     case SQLITE_FLOAT:
@@ -191,18 +197,42 @@ CellType SqliteResultSet::type(int i) const {
 }
 
 qint64 SqliteResultSet::toInt64(int i) const {
-    return sqlite3_value_int64(values_[size_t(i)]);
+    return sqlite3_value_int64(value(i));
 }
 
 double SqliteResultSet::toDouble(int i) const {
-    return sqlite3_value_double(values_[size_t(i)]);
+    return sqlite3_value_double(value(i));
 }
 
 std::string_view SqliteResultSet::text(int i) const {
-    // A blob comes back as its own bytes here, unconverted.
-    sqlite3_value* v = values_[size_t(i)];
-    const auto* data = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    return data ? std::string_view(data, size_t(sqlite3_value_bytes(v))) : std::string_view();
+    return textOf(value(i));
+}
+
+void SqliteResultSet::readRow(CellValue* cells) const {
+    for (int i = 0; i < columnCount(); ++i) {
+        sqlite3_value* v = value(i);
+        CellValue& cell = cells[i];
+        switch (sqlite3_value_type(v)) {
+        case SQLITE_INTEGER:
+            cell.type = CellType::Integer;
+            cell.integer = sqlite3_value_int64(v);
+            break;
+        case SQLITE_FLOAT:
+            cell.type = CellType::Float;
+            cell.real = sqlite3_value_double(v);
+            break;
+        case SQLITE_TEXT:
+            cell.type = CellType::Text;
+            cell.text = textOf(v);
+            break;
+        case SQLITE_BLOB:
+            cell.type = CellType::Blob;
+            cell.text = textOf(v);
+            break;
+        default:
+            cell.type = CellType::Null;
+        }
+    }
 }
 
 // ---- connection ---------------------------------------------------------------------------

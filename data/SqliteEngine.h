@@ -26,12 +26,14 @@ class SqliteResultSet : public ResultSet {
     qint64 toInt64(int i) const override;
     double toDouble(int i) const override;
     std::string_view text(int i) const override;
+    void readRow(CellValue* cells) const override;
 
   private:
+    sqlite3_value* value(int i) const; // a cell of the current row, valid until the next step
+
     sqlite3* db_;
     sqlite3_stmt* statement_;
     std::vector<ColumnInfo> columns_;
-    std::vector<sqlite3_value*> values_; // the current row's cells, valid until the next step
     bool done_ = false;
 };
 

@@ -134,6 +134,43 @@ TEST_F(QueryTest, CellsReadAsTypedValuesAndDisplayTexts) {
     EXPECT_THROW(query.asInteger("m"), AppError) << "a text that is no number";
 }
 
+// Rows are kept in blocks of a few thousand and texts with their length in front: cells on
+// either side of a block's edge, and texts whose length takes one, two and three bytes, read
+// back as written, also after rows are added and changed once the result is open.
+TEST_F(QueryTest, ABigResultKeepsEveryCellAcrossItsBlocks) {
+    db.connection->execute({"with recursive n(i) as (select 1 union all select i + 1 from n "
+                            "where i < 9000) insert into Custom (CustCode, Company, tel) "
+                            "select i, 'c' || i, case when i % 3 = 0 then null else '' end "
+                            "from n",
+                            {}});
+    const QString medium = QString("中").repeated(100);
+    const QString large = QString("x").repeated(20000);
+    db.connection->execute(
+        {"update Custom set memo2 = ? where CustCode in (4096, 4097)", {medium}});
+    db.connection->execute({"update Custom set memo2 = ? where CustCode = 8193", {large}});
+    openCustomers("Select  * from Custom order by CustCode");
+    ASSERT_EQ(query.recordCount(), 9000);
+    const int company = query.fieldByName("Company"), tel = query.fieldByName("tel"),
+              memo = query.fieldByName("memo2");
+    for (int r : {0, 4094, 4095, 4096, 8191, 8192, 8999}) {
+        EXPECT_EQ(query.displayText(r, company), QString("c%1").arg(r + 1));
+        EXPECT_EQ(query.isNull(r, tel), (r + 1) % 3 == 0) << r;
+    }
+    EXPECT_EQ(query.displayText(4095, memo), medium);
+    EXPECT_EQ(query.displayText(4096, memo), medium);
+    EXPECT_EQ(query.displayText(8192, memo), large);
+    EXPECT_TRUE(query.isNull(8191, memo));
+
+    query.append({{"Company", "新"}});
+    query.setRecNo(8192);
+    query.edit({{"tel", "改"}});
+    EXPECT_EQ(query.recordCount(), 9001);
+    EXPECT_EQ(query.displayText(9000, company), "新");
+    EXPECT_EQ(query.displayText(8192, tel), "改");
+    EXPECT_EQ(query.displayText(8192, memo), large);
+    EXPECT_EQ(query.displayText(8999, company), "c9000");
+}
+
 TEST_F(QueryTest, SignalsTellViewsWhatChanged) {
     db.addCustomer("甲");
     QSignalSpy reset(&query, &Query::reset);
