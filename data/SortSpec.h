@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-// A sort specification such as "  A DESC , B": field names separated by commas, each
+// A sort text such as "  A DESC , B": field names separated by commas, each
 // optionally followed by DESC; the first field is the main key.
 struct SortKey {
     QString field;
