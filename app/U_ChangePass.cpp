@@ -5,6 +5,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/EnterOnFocus.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -28,7 +29,8 @@ QPushButton* pictureButton(QWidget* parent, const QString& caption, QStyle::Stan
                            int x) {
     auto* button = new QPushButton(parent->style()->standardIcon(icon), caption, parent);
     button->setGeometry(x, 166, 85, 27);
-    button->setAutoDefault(false); // neither button answers Enter
+    button->setAutoDefault(false); // neither button is the default for Enter in a box
+    pressOnEnterWhenFocused(button);
     return button;
 }
 

@@ -6,6 +6,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "grid/EnterOnFocus.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
 
@@ -30,8 +31,9 @@ QLabel* fieldLabel(const char* text, QWidget* parent) {
 
 QPushButton* plainButton(const char* text, QWidget* parent) {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    button->setAutoDefault(false); // Enter must not save or close the dialog
+    button->setAutoDefault(false); // Enter in a box must not save or close the dialog
     button->setDefault(false);
+    pressOnEnterWhenFocused(button);
     return button;
 }
 

@@ -6,6 +6,7 @@
 #include "data/U_Data.h"
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
+#include "grid/EnterOnFocus.h"
 #include "grid/GridPrinter.h"
 #include "grid/WindowFont.h"
 #include "reminders/WholeNumber.h"
@@ -29,6 +30,7 @@ const QString kLayout = QStringLiteral("Schedule");
 QPushButton* plainButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setAutoDefault(false); // Enter in the day box presses nothing
+    pressOnEnterWhenFocused(button);
     return button;
 }
 } // namespace

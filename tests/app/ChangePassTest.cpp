@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -34,6 +35,14 @@ TEST_F(ChangePassTest, OpensOnTheOperatorWithEmptyBoxesAndFocusOnOk) {
     EXPECT_EQ(dialog->Btn_OK->nextInFocusChain(), dialog->Btn_Exit);
     EXPECT_EQ(dialog->Btn_Exit->nextInFocusChain(), dialog->Edit_oldpass);
     EXPECT_FALSE(dialog->Btn_OK->isDefault() || dialog->Btn_OK->autoDefault());
+
+    // Enter in a box presses nothing; on a focused button it presses that button.
+    QTest::keyClick(dialog->Edit_oldpass, Qt::Key_Return);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClick(dialog->Btn_Exit, Qt::Key_Return);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
 }
 
 TEST_F(ChangePassTest, WrongCurrentPasswordChangesNothingAndKeepsTheBoxes) {
