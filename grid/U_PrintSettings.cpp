@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageSetupDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -28,6 +29,8 @@ double marginValue(const QString& text) {
 TFrm_PrintSettings::TFrm_PrintSettings(PrintSettings& settings, QPrinter* printer,
                                        MessageService& messages, QWidget* parent)
     : QDialog(parent), settings_(settings), printer_(printer), messages_(messages) {
+    if (printer_)
+        paperOnOpening_ = printer_->pageLayout();
     setWindowTitle(QStringLiteral("打印设置"));
     setModal(true);
     buildControls();
@@ -145,6 +148,12 @@ void TFrm_PrintSettings::Btn_PrinterSetupClick() {
         QPageSetupDialog dialog(printer_, this);
         dialog.exec();
     });
+}
+
+void TFrm_PrintSettings::done(int result) {
+    if (result == QDialog::Rejected && printer_)
+        printer_->setPageLayout(paperOnOpening_);
+    QDialog::done(result);
 }
 
 void TFrm_PrintSettings::Btn_OKClick() {

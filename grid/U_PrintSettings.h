@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPageLayout>
 
 class MessageService;
 class QCheckBox;
@@ -41,6 +42,9 @@ class TFrm_PrintSettings : public QDialog {
     void Btn_PrinterSetupClick();
     void Btn_OKClick();
 
+    // A cancelled dialog also takes back a paper chosen through the printer setup.
+    void done(int result) override;
+
   private:
     void buildControls();
     void showSettings();
@@ -48,6 +52,7 @@ class TFrm_PrintSettings : public QDialog {
 
     PrintSettings& settings_;
     QPrinter* printer_;
+    QPageLayout paperOnOpening_;
     MessageService& messages_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
@@ -75,4 +76,18 @@ TEST(PrintSettingsDialog, AMarginThatIsNoNumberIsReportedAndChangesNothing) {
 
     for (const QString& bad : {QString(), QString("inf")})
         EXPECT_THROW(marginValue(bad), AppError);
+}
+
+TEST(PrintSettingsDialog, CancelTakesBackAPaperChosenInThePrinterSetup) {
+    RecordingMessageService messages;
+    PrintSettings settings;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    for (const bool ok : {false, true}) {
+        TFrm_PrintSettings dialog(settings, &printer, messages);
+        printer.setPageSize(QPageSize(QPageSize::A5)); // as the printer setup does at once
+        (ok ? dialog.Btn_OK : dialog.Btn_Cancel)->click();
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), ok ? QPageSize::A5 : QPageSize::A4);
+    }
 }
