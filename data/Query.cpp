@@ -562,11 +562,11 @@ void Query::dropPosition(int position) {
 
 // ---- sorting ------------------------------------------------------------------------------
 
-void Query::setSort(const QString& spec) {
+void Query::setSort(const QString& text) {
     if (!store_)
         throw AppError(name_ + ": 查询没有打开");
     QList<QPair<int, bool>> keys;
-    for (const SortKey& key : parseSortSpec(spec))
+    for (const SortKey& key : parseSortText(text))
         keys.append({fieldByName(key.field), key.descending});
     const qint64 currentRow = recordId(store_->current);
     emit aboutToResort();
@@ -581,7 +581,7 @@ void Query::setSort(const QString& spec) {
         finish();
         throw;
     }
-    sort_ = spec;
+    sort_ = text;
     finish();
     emit currentChanged(store_->current);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Engine.h"
-#include "SortSpec.h"
+#include "SortText.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -77,7 +77,7 @@ class Query : public QObject {
     // Re-orders the open result without running the statement again; the current row stays
     // current. An empty text restores the database's order. Throws AppError for a bad text.
     // Emits aboutToResort() and resorted(), not reset().
-    void setSort(const QString& spec);
+    void setSort(const QString& text);
     const QString& sort() const { return sort_; }
 
     // A record's id is its own until the query is closed, whatever the order; views find

@@ -1,6 +1,6 @@
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
-#include "data/SortSpec.h"
+#include "data/SortText.h"
 
 #include <gtest/gtest.h>
 
@@ -42,13 +42,13 @@ TEST(DisplayFormat, FloatsInGeneralFormat) {
     EXPECT_EQ(formatBoolean(true), "True");
 }
 
-TEST(SortSpec, ParsesFieldsWithOptionalDirections) {
-    EXPECT_EQ(parseSortSpec("  A DESC , B"), (QList<SortKey>{{"A", true}, {"B", false}}));
-    EXPECT_EQ(parseSortSpec("a asc,b desc"), (QList<SortKey>{{"a", false}, {"b", true}}));
-    EXPECT_EQ(parseSortSpec("[Add Date] DESC"), (QList<SortKey>{{"Add Date", true}}));
-    EXPECT_TRUE(parseSortSpec("   ").isEmpty());
+TEST(SortText, ParsesFieldsWithOptionalDirections) {
+    EXPECT_EQ(parseSortText("  A DESC , B"), (QList<SortKey>{{"A", true}, {"B", false}}));
+    EXPECT_EQ(parseSortText("a asc,b desc"), (QList<SortKey>{{"a", false}, {"b", true}}));
+    EXPECT_EQ(parseSortText("[Add Date] DESC"), (QList<SortKey>{{"Add Date", true}}));
+    EXPECT_TRUE(parseSortText("   ").isEmpty());
     for (const char* bad : {",", "A,", "A B", "A DESC DESC", "[A", "DESC,"})
-        EXPECT_THROW(parseSortSpec(bad), AppError) << bad;
+        EXPECT_THROW(parseSortText(bad), AppError) << bad;
 }
 
 } // namespace

@@ -1,21 +1,21 @@
-#include "SortSpec.h"
+#include "SortText.h"
 
 #include "AppError.h"
 
 namespace {
 
-[[noreturn]] void badSpec(const QString& spec) {
-    throw AppError(QString("排序说明 '%1' 无效").arg(spec));
+[[noreturn]] void badSortText(const QString& text) {
+    throw AppError(QString("排序说明 '%1' 无效").arg(text));
 }
 
 // One "Name [ASC|DESC]" item; a name in brackets may hold blanks.
-SortKey parseItem(const QString& item, const QString& spec) {
+SortKey parseItem(const QString& item, const QString& text) {
     QString rest = item.trimmed();
     SortKey key;
     if (rest.startsWith(u'[')) {
         const qsizetype close = rest.indexOf(u']');
         if (close < 0)
-            badSpec(spec);
+            badSortText(text);
         key.field = rest.mid(1, close - 1).trimmed();
         rest = rest.mid(close + 1).trimmed();
     } else {
@@ -23,23 +23,23 @@ SortKey parseItem(const QString& item, const QString& spec) {
         rest = rest.section(u' ', 1, -1, QString::SectionSkipEmpty).trimmed();
     }
     if (key.field.isEmpty())
-        badSpec(spec);
+        badSortText(text);
     if (rest.compare(u"DESC", Qt::CaseInsensitive) == 0)
         key.descending = true;
     else if (!rest.isEmpty() && rest.compare(u"ASC", Qt::CaseInsensitive) != 0)
-        badSpec(spec);
+        badSortText(text);
     return key;
 }
 
 } // namespace
 
-QList<SortKey> parseSortSpec(const QString& spec) {
+QList<SortKey> parseSortText(const QString& text) {
     QList<SortKey> keys;
-    if (spec.trimmed().isEmpty())
+    if (text.trimmed().isEmpty())
         return keys;
-    QString normalised = spec;
+    QString normalised = text;
     normalised.replace(u'\t', u' ');
     for (const QString& item : normalised.split(u','))
-        keys << parseItem(item, spec);
+        keys << parseItem(item, text);
     return keys;
 }

@@ -12,4 +12,4 @@ struct SortKey {
 };
 
 // Throws AppError for a text that is not such a list.
-QList<SortKey> parseSortSpec(const QString& spec);
+QList<SortKey> parseSortText(const QString& text);
