@@ -102,6 +102,33 @@ std::string_view textOf(sqlite3_value* v) {
     return data ? std::string_view(data, size_t(sqlite3_value_bytes(v))) : std::string_view();
 }
 
+CellType typeOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return CellType::Integer;
+    case SQLITE_FLOAT:
+        return CellType::Float;
+    case SQLITE_TEXT:
+        return CellType::Text;
+    case SQLITE_BLOB:
+        return CellType::Blob;
+    default:
+        return CellType::Null;
+    }
+}
+
+CellValue cellOf(sqlite3_value* v) {
+    CellValue cell;
+    cell.type = typeOf(v);
+    if (cell.type == CellType::Integer)
+        cell.integer = sqlite3_value_int64(v);
+    else if (cell.type == CellType::Float)
+        cell.real = sqlite3_value_double(v);
+    else if (cell.type != CellType::Null)
+        cell.text = textOf(v);
+    return cell;
+}
+
 void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
     int rc = SQLITE_OK;
     auto bindText = [&](const QString& text) {
@@ -182,18 +209,7 @@ sqlite3_value* SqliteResultSet::value(int i) const {
 }
 
 CellType SqliteResultSet::type(int i) const {
-    switch (sqlite3_value_type(value(i))) {
-    case SQLITE_INTEGER:
-        return CellType::Integer;
-    case SQLITE_FLOAT:
-        return CellType::Float;
-    case SQLITE_TEXT:
-        return CellType::Text;
-    case SQLITE_BLOB:
-        return CellType::Blob;
-    default:
-        return CellType::Null;
-    }
+    return typeOf(value(i));
 }
 
 qint64 SqliteResultSet::toInt64(int i) const {
@@ -209,30 +225,8 @@ std::string_view SqliteResultSet::text(int i) const {
 }
 
 void SqliteResultSet::readRow(CellValue* cells) const {
-    for (int i = 0; i < columnCount(); ++i) {
-        sqlite3_value* v = value(i);
-        CellValue& cell = cells[i];
-        switch (sqlite3_value_type(v)) {
-        case SQLITE_INTEGER:
-            cell.type = CellType::Integer;
-            cell.integer = sqlite3_value_int64(v);
-            break;
-        case SQLITE_FLOAT:
-            cell.type = CellType::Float;
-            cell.real = sqlite3_value_double(v);
-            break;
-        case SQLITE_TEXT:
-            cell.type = CellType::Text;
-            cell.text = textOf(v);
-            break;
-        case SQLITE_BLOB:
-            cell.type = CellType::Blob;
-            cell.text = textOf(v);
-            break;
-        default:
-            cell.type = CellType::Null;
-        }
-    }
+    for (int i = 0; i < columnCount(); ++i)
+        cells[i] = cellOf(value(i));
 }
 
 // ---- connection ---------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/EnterOnFocus.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
 
@@ -77,7 +78,8 @@ void TFrm_Field::buildControls() {
     Btn_ok = new QPushButton(QStringLiteral("确定(&Y)"), this);
     Btn_ok->setDefault(true);
     Btn_exit = new QPushButton(QStringLiteral("取消(&C)"), this);
-    Btn_exit->setAutoDefault(true); // Enter while it has the focus cancels instead of OK
+    Btn_exit->setAutoDefault(false);
+    pressOnEnterWhenFocused(Btn_exit); // Enter while it has the focus cancels, not OK
 
     auto* arrows = new QVBoxLayout;
     arrows->addStretch(1);
