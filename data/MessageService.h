@@ -15,6 +15,7 @@ struct MessageBoxRequest {
     QString caption;
     MsgIcon icon = MsgIcon::None;
     int buttons = mbOK;
+    bool englishButtons = false; // the standard boxes; the program's own speak the desktop's
 };
 
 // Every message box of the program goes through here, so tests can read and answer them.
@@ -36,7 +37,8 @@ public:
     int confirm(const QString& text, int buttons, QObject* owner = nullptr);     // "Confirm", ?
     int information(const QString& text, int buttons, QObject* owner = nullptr); // "Information"
 
-    // An error text ends with "." unless its last character already sorts at or below ".".
+    // An error text ends with "." when its last ASCII character sorts above "." and is no
+    // question mark; one ending in a Chinese letter gets "。"; one ending a sentence, nothing.
     static QString errorBoxText(const QString& errorText);
 
 protected:

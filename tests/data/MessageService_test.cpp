@@ -7,16 +7,33 @@
 
 namespace {
 
-TEST(MessageServiceTest, ErrorTextGetsAFullStopOnlyWhenItsLastCharacterSortsAboveIt) {
-    EXPECT_EQ(MessageService::errorBoxText(""), "");
-    EXPECT_EQ(MessageService::errorBoxText("Field 'x' not found"), "Field 'x' not found.");
-    EXPECT_EQ(MessageService::errorBoxText("done."), "done.");
-    EXPECT_EQ(MessageService::errorBoxText("what?"), "what?."); // '?' sorts above '.'
-    EXPECT_EQ(MessageService::errorBoxText("(1-2)"), "(1-2)");  // ')' sorts below '.'
-    EXPECT_EQ(MessageService::errorBoxText("a-"), "a-");
-    EXPECT_EQ(MessageService::errorBoxText("a/"), "a/.");
-    EXPECT_EQ(MessageService::errorBoxText(QStringLiteral("数据库已锁定")),
-              QStringLiteral("数据库已锁定."));
+TEST(MessageServiceTest, ErrorTextIsClosedOnceAsOneSentenceInItsOwnScript) {
+    const struct {
+        const char* text;
+        const char* shown;
+    } cases[] = {
+        {"", ""},
+        {"Field 'x' not found", "Field 'x' not found."},
+        {"done.", "done."},
+        {"(1-2)", "(1-2)"}, // ')' sorts below '.'
+        {"a-", "a-"},
+        {"a/", "a/."},
+        {"what?", "what?"},
+        {"Stop!", "Stop!"},
+        {"ошибка", "ошибка."},
+        {"数据库已锁定", "数据库已锁定。"},
+        {"该记录已被其他用户修改或删除，未能保存。", "该记录已被其他用户修改或删除，未能保存。"},
+        {"合计超出范围,不能导出成Excel文件!", "合计超出范围,不能导出成Excel文件!"},
+        {"是否继续？", "是否继续？"},
+        {"数据库文件 'x.db' 不存在", "数据库文件 'x.db' 不存在。"},
+        {"正在等待…", "正在等待…"},
+        {"初始用户为：“Admin”", "初始用户为：“Admin”"},
+        {"Qry_Cust: 没有当前记录", "Qry_Cust: 没有当前记录。"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MessageService::errorBoxText(QString::fromUtf8(c.text)),
+                  QString::fromUtf8(c.shown))
+            << c.text;
 }
 
 TEST(MessageServiceTest, StandardBoxesCarryTheirCaptionsIconsAndButtons) {
