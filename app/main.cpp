@@ -1,3 +1,4 @@
+#include "app/ChineseLocale.h"
 #include "app/MainSequence.h"
 #include "grid/WidgetMessageService.h"
 
@@ -8,6 +9,7 @@ int main(int argc, char** argv) {
     const QString title = applicationTitleFromPath(QCoreApplication::applicationFilePath());
     QCoreApplication::setApplicationName(title);
     applyProgramFont();
+    const auto chineseTexts = useChineseWhateverTheLocale();
     WidgetMessageService messages(title);
     return RunMainSequence(QCoreApplication::applicationDirPath(), messages);
 }

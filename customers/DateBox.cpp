@@ -1,5 +1,7 @@
 #include "customers/DateBox.h"
 
+#include "data/DisplayFormat.h"
+
 #include <QCalendarWidget>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -35,8 +37,12 @@ int digitsOf(QChar part, int yearDigits) {
 
 } // namespace
 
-DateBoxFormat::DateBoxFormat(const QLocale& locale) {
-    const QString pattern = locale.dateFormat(QLocale::ShortFormat);
+DateBoxFormat::DateBoxFormat() : DateBoxFormat(shortDateFormat()) {}
+
+DateBoxFormat::DateBoxFormat(const QLocale& locale)
+    : DateBoxFormat(locale.dateFormat(QLocale::ShortFormat)) {}
+
+DateBoxFormat::DateBoxFormat(const QString& pattern) {
     order_ = fieldOrder(pattern);
     separator_ = firstSeparator(pattern);
     yearDigits_ = pattern.contains(QStringLiteral("yyyy")) ? 4 : 2;

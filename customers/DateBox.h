@@ -9,11 +9,13 @@ class QFrame;
 class QLineEdit;
 class QToolButton;
 
-// How the date box writes a date: the parts in the order of a locale's short date format, its
-// separator, two-digit month and day, a four-digit year unless the locale writes two.
+// How the date box writes a date: the parts in the order of a date format, its separator,
+// two-digit month and day, a four-digit year unless the format writes two.
 class DateBoxFormat {
   public:
-    explicit DateBoxFormat(const QLocale& locale = QLocale::system());
+    DateBoxFormat(); // the lists' own date format, so box and list read alike
+    explicit DateBoxFormat(const QString& pattern);
+    explicit DateBoxFormat(const QLocale& locale); // the locale's short date format
 
     QString text(const QDate& date) const; // "" for a null date
     // A null date for text without a whole valid date in it. Two-digit years fall within

@@ -61,39 +61,6 @@ std::optional<DateParts> parseParts(std::string_view text) {
     return p;
 }
 
-// Widens every day and month field to two digits and every year to four.
-QString normalisedDateFormat(const QString& format) {
-    QString out;
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format[i];
-        qsizetype run = 1;
-        while (i + run < format.size() && format[i + run] == c)
-            ++run;
-        if (c == u'\'') { // quoted literal text stays as it is
-            qsizetype close = format.indexOf(u'\'', i + 1);
-            close = close < 0 ? format.size() - 1 : close;
-            out += format.mid(i, close - i + 1);
-            i = close + 1;
-            continue;
-        }
-        if (c == u'd' && run <= 2)
-            out += "dd";
-        else if (c == u'M' && run <= 2)
-            out += "MM";
-        else if (c == u'y')
-            out += "yyyy";
-        else
-            out += format.mid(i, run);
-        i += run;
-    }
-    return out;
-}
-
-QString timeFormatWithoutZone(QString format) {
-    format.remove(u't');
-    return format.trimmed();
-}
-
 } // namespace
 
 QString storedDateTimeText(const QDateTime& value) {
@@ -121,28 +88,24 @@ std::optional<qint64> storedDateTimeKey(std::string_view text) {
 }
 
 const QString& shortDateFormat() {
-    // A locale that names the month in its short date (the C locale) gets the ISO order.
-    static const QString format = [] {
-        const QString system = QLocale::system().dateFormat(QLocale::ShortFormat);
-        return system.contains("MMM") ? QStringLiteral("yyyy-MM-dd") : normalisedDateFormat(system);
-    }();
+    // One spelling whatever the desktop's locale, the one the operators' other records use.
+    static const QString format = QStringLiteral("yyyy-MM-dd");
     return format;
 }
 
 const QString& longTimeFormat() {
-    static const QString format =
-        timeFormatWithoutZone(QLocale::system().timeFormat(QLocale::LongFormat));
+    static const QString format = QStringLiteral("HH:mm:ss");
     return format;
 }
 
 QString formatDate(const QDate& date) {
-    return QLocale::system().toString(date, shortDateFormat());
+    return date.toString(shortDateFormat());
 }
 
 QString formatDateTime(const QDateTime& value) {
     QString text = formatDate(value.date());
     if (value.time() != QTime(0, 0))
-        text += u' ' + QLocale::system().toString(value.time(), longTimeFormat());
+        text += u' ' + value.time().toString(longTimeFormat());
     return text;
 }
 
@@ -157,7 +120,7 @@ QString formatFloat(double value) {
             exponent.remove(0, 1);
         text = text.left(e) + u'E' + (negative ? QStringLiteral("-") : QString()) + exponent;
     }
-    const QString point = QLocale::system().decimalPoint();
+    const QString point = QLocale().decimalPoint();
     if (point != u".")
         text.replace(u'.', point);
     return text;

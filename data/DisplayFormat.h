@@ -15,9 +15,8 @@ std::optional<QDateTime> parseStoredDateTime(std::string_view text);
 // yyyyMMddHHmmss as one number, ordered as the times are; nullopt when not a date.
 std::optional<qint64> storedDateTimeKey(std::string_view text);
 
-// The system's short date format with two-digit month and day and a four-digit year.
+// The date and time formats of every list, export, printout and date box: yyyy-MM-dd, HH:mm:ss.
 const QString& shortDateFormat();
-// The system's long time format, without a time-zone name.
 const QString& longTimeFormat();
 
 QString formatDate(const QDate& date);

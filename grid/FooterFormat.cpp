@@ -40,7 +40,7 @@ QString footerSumText(FieldKind kind, qint64 whole, double real) {
     if (isWholeNumberKind(kind))
         return QString::number(whole);
     if (kind == FieldKind::Currency)
-        return QLocale::system().toCurrencyString(real);
+        return QLocale().toCurrencyString(real);
     return QString::number(real, 'g', significantDigits);
 }
 

@@ -1,5 +1,7 @@
 #include "grid/WidgetMessageService.h"
 
+#include "grid/DialogFrame.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,7 +28,7 @@ QMessageBox::Icon boxIcon(MsgIcon icon) {
 struct ButtonKind {
     MsgButton button;
     QMessageBox::StandardButton standard;
-    const char* text; // English whatever the desktop's language
+    const char* englishText; // the standard boxes' buttons, English whatever the language
 };
 
 constexpr ButtonKind buttonKinds[] = {
@@ -43,13 +45,17 @@ int WidgetMessageService::present(const MessageBoxRequest& request) {
                     qobject_cast<QWidget*>(request.owner));
     const int buttons = request.buttons ? request.buttons : int(mbOK);
     for (const ButtonKind& kind : buttonKinds)
-        if (buttons & kind.button)
-            box.addButton(kind.standard)->setText(kind.text);
+        if (buttons & kind.button) {
+            QPushButton* button = box.addButton(kind.standard);
+            if (request.englishButtons)
+                button->setText(kind.englishText);
+        }
     // Escape answers the gentlest choice on offer; a Yes/No question must be answered.
     if (buttons & mbCancel)
         box.setEscapeButton(QMessageBox::Cancel);
     else if (buttons & mbOK)
         box.setEscapeButton(QMessageBox::Ok);
+    frameFixedDialog(box);
     box.exec();
     const QAbstractButton* pressed = box.clickedButton();
     for (const ButtonKind& kind : buttonKinds)

@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei poppler-utils xvfb xauth libreoffice-calc
+    qt6-translations-l10n
     "$@"
 )
 missing=()
