@@ -5,6 +5,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
 
 #include <QFrame>
@@ -42,6 +43,7 @@ TFrm_ChangePass::TFrm_ChangePass(TFrm_Data& data, MessageService& messages,
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       data_(data), messages_(messages), currentOperator_(currentOperator), Qry("Qry") {
     setFixedSize(341, 208);
+    frameFixedDialog(*this);
     Edit_User = labelledEdit(this, Label4, QStringLiteral("当前用户"), 20);
     Edit_User->setEnabled(false);
     Edit_User->setBackgroundRole(QPalette::Button);

@@ -8,6 +8,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/DialogFrame.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -34,6 +35,7 @@ TFrm_Login::TFrm_Login(TFrm_Data& data, MessageService& messages, TFrm_Main& mai
       ADOQuery1("ADOQuery1", data.ADOConnection1.get()), data_(data), messages_(messages),
       main_(main) {
     setFixedSize(336, 201);
+    frameFixedDialog(*this);
     Image1 = new QLabel(this);
     Image1->setGeometry(0, 0, 337, 65);
     Label2 = labelAt(this, QStringLiteral("请选择操作员姓名并输入相应密码"), 24, 14);

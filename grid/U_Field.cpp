@@ -4,6 +4,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
@@ -59,6 +60,7 @@ TFrm_Field::TFrm_Field(TFrm_Data& data, MessageService& messages, QWidget* paren
       messages_(messages) {
     applyWindowFont(*this);
     setFixedSize(387, 269);
+    frameFixedDialog(*this);
     buildControls();
     connectHandlers();
     guarded(messages_, [&] { FormCreate(); });

@@ -1,5 +1,6 @@
 #include "U_PrintSettings.h"
 
+#include "DialogFrame.h"
 #include "GridPrinter.h"
 #include "data/AppError.h"
 #include "data/Guard.h"
@@ -34,6 +35,8 @@ TFrm_PrintSettings::TFrm_PrintSettings(PrintSettings& settings, QPrinter* printe
     setWindowTitle(QStringLiteral("打印设置"));
     setModal(true);
     buildControls();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    frameFixedDialog(*this);
     showSettings();
 }
 

@@ -6,6 +6,7 @@
 #include "data/U_Data.h"
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
+#include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/GridPrinter.h"
 #include "grid/WindowFont.h"
@@ -43,6 +44,7 @@ TFrm_Awoke::TFrm_Awoke(TFrm_Data& data, MessageService& messages, PrintPreviewSe
     applyWindowFont(*this);
     setModal(true);
     setSizeGripEnabled(true);
+    frameResizableDialog(*this);
     buildControls();
     PrintDBGridEh1 = new GridPrinter(*DBGridEh1, previews, messages, this);
     PrintDBGridEh1->settings().fitToPageWidth = true;
