@@ -5,15 +5,15 @@
 #include "data/Query.h"
 #include "grid/BiffWriter.h"
 #include "grid/DataGrid.h"
+#include "grid/DialogFrame.h"
 #include "grid/TextTrim.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QSaveFile>
-#include <QUrl>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -207,13 +207,10 @@ QString askSaveFileName(QFileDialog& dialog, const QString& filter) {
     dialog.setDefaultSuffix(QString());
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.selectFile(QString());
+    frameResizableDialog(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.selectedFiles().value(0);
-}
-
-void openWithDefaultProgram(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
 }
 
 ExportDialogs desktopExportDialogs(QFileDialog& saveDialog) {
@@ -227,6 +224,11 @@ ExportDialogs desktopExportDialogs(QWidget* parent) {
                 return askSaveFileName(dialog, filter);
             },
             openWithDefaultProgram};
+}
+
+QString fileNotOpenedText(const QString& path) {
+    return QStringLiteral("无法打开文件%1，它已保存在该位置，请用其他程序打开。")
+        .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
 }
 
 QString excelFileName(const QString& typed) {
@@ -273,6 +275,11 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
     writeGridWorksheet(query, grid, name);
     const QString question =
         QStringLiteral("文件") + name + QStringLiteral("已建立，是否打开文件？");
-    if (messages.information(question, mbOK | mbCancel, owner) == mbOK)
-        dialogs.openFile(name);
+    if (messages.information(question, mbOK | mbCancel, owner) != mbOK)
+        return;
+    // The message service outlives every window; the owner may be gone by the answer.
+    dialogs.openFile(name, [&messages, owner = QPointer<QObject>(owner), name] {
+        messages.messageBox(owner, fileNotOpenedText(name), QStringLiteral("提示"),
+                            MsgIcon::Warning, mbOK);
+    });
 }

@@ -3,6 +3,8 @@
 // Saving a list as an Excel worksheet: the grid's visible columns in screen order, its titles,
 // every record of the query in its present order and the footer row.
 
+#include "grid/DesktopOpen.h"
+
 #include <QString>
 #include <functional>
 
@@ -12,15 +14,13 @@ class Query;
 class QFileDialog;
 class QWidget;
 
-// Opens a file in the desktop's default program for its type.
-void openWithDefaultProgram(const QString& path);
-
 // What the export asks of the desktop; tests put in their own.
 struct ExportDialogs {
     // Shows the save dialog with the filter; "" when the operator cancelled.
     std::function<QString(const QString& filter)> askFileName;
-    // Opens the written file in its default program; the outcome is not looked at.
-    std::function<void(const QString& path)> openFile = openWithDefaultProgram;
+    // Opens the written file in its default program; failed runs when that could not be done.
+    std::function<void(const QString& path, const std::function<void()>& failed)> openFile =
+        openWithDefaultProgram;
 };
 
 inline const QString kExcelFileFilter = QStringLiteral("EXCEL文件(*.xls)");
@@ -36,6 +36,9 @@ ExportDialogs desktopExportDialogs(QWidget* parent);
 // The typed name with blanks and control characters trimmed, and ".xls" appended unless those
 // four characters occur in it (letter case counts).
 QString excelFileName(const QString& typed);
+
+// Tells where the written file is when the desktop could not open it.
+QString fileNotOpenedText(const QString& path);
 
 // The most records a sheet of this grid holds beside its title and footer rows.
 int maxExportRecords(const DataGrid& grid);

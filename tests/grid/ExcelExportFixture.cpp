@@ -9,7 +9,11 @@ ExcelExportTest::ExcelExportTest() : data(program.connect(messages)) {
         askedFilters << filter;
         return nextFileName;
     };
-    dialogs.openFile = [this](const QString& path) { openedFiles << path; };
+    dialogs.openFile = [this](const QString& path, const std::function<void()>& failed) {
+        openedFiles << path;
+        if (openFails)
+            failed();
+    };
     grid.setFooterRowCount(1);
     grid.setQuery(&query());
 }

@@ -40,4 +40,5 @@ class ExcelExportTest : public ::testing::Test {
     QString nextFileName;
     QStringList askedFilters;
     QStringList openedFiles;
+    bool openFails = false; // the desktop has no program for the file
 };

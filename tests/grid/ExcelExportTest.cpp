@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -204,6 +206,53 @@ TEST_F(ExcelExportTest, AsksThenOffersToOpenTheTrimmedName) {
 
     ASSERT_TRUE(exportAs(name));
     EXPECT_EQ(openedFiles, QStringList{name});
+}
+
+TEST_F(ExcelExportTest, AFileTheDesktopCannotOpenIsReportedWithItsFullPath) {
+    openThreeCustomers();
+    openFails = true;
+    messages.answers = {mbOK, mbOK};
+    ASSERT_TRUE(exportAs(pathIn("名单")));
+    ASSERT_EQ(messages.shown.size(), 2);
+    const QString full = QDir::toNativeSeparators(QFileInfo(pathIn("名单.xls")).absoluteFilePath());
+    EXPECT_EQ(messages.last().text, fileNotOpenedText(full));
+    EXPECT_TRUE(messages.last().text.contains(full)) << messages.last().text.toStdString();
+    EXPECT_EQ(messages.last().caption, "提示");
+    EXPECT_EQ(messages.last().icon, MsgIcon::Warning);
+    EXPECT_EQ(messages.last().buttons, mbOK);
+}
+
+// The real desktop request, with a stand-in xdg-open (or none) on the PATH.
+TEST(OpenWithDefaultProgram, ReportsAFailureOnlyWhenTheDesktopCouldNotOpenTheFile) {
+    const struct {
+        const char* xdgOpenExit; // nullptr: no xdg-open installed
+        bool failed;
+    } cases[] = {{"0", false}, {"3", true}, {"4", true}, {nullptr, true}};
+    const QByteArray path = qgetenv("PATH");
+    for (const auto& c : cases) {
+        QTemporaryDir bin;
+        const QString file = bin.filePath(QStringLiteral("名单.xls"));
+        QFile(file).open(QIODevice::WriteOnly);
+        const QString asked = bin.filePath("asked");
+        if (c.xdgOpenExit) {
+            QFile script(bin.filePath("xdg-open"));
+            script.open(QIODevice::WriteOnly);
+            script.write("#!/bin/sh\necho \"$1\" > '" + asked.toUtf8() + "'\nexit " +
+                         c.xdgOpenExit + "\n");
+            script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        }
+        qputenv("PATH", bin.path().toUtf8());
+        bool failed = false;
+        openWithDefaultProgram(file, [&failed] { failed = true; });
+        qputenv("PATH", path);
+        EXPECT_TRUE(QTest::qWaitFor([] { return qApp->findChildren<QProcess*>().isEmpty(); }));
+        EXPECT_EQ(failed, c.failed) << (c.xdgOpenExit ? c.xdgOpenExit : "no xdg-open");
+        QFile answer(asked);
+        if (c.xdgOpenExit && answer.open(QIODevice::ReadOnly))
+            EXPECT_EQ(answer.readAll().trimmed(), file.toUtf8()) << "asked with the full path";
+        else
+            EXPECT_FALSE(c.xdgOpenExit) << "xdg-open was not run";
+    }
 }
 
 TEST_F(ExcelExportTest, RefusesAClosedOrEmptyListBeforeAskingForAName) {
