@@ -6,6 +6,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
@@ -42,6 +43,7 @@ void setBoxText(QLineEdit* box, const QString& text) {
     if (box->maxLength() < text.size())
         box->setMaxLength(text.size());
     box->setText(text);
+    box->setCursorPosition(0); // a long value opens showing its beginning
 }
 
 } // namespace
@@ -50,6 +52,7 @@ TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* o
     : QDialog(owner), data_(data), messages_(messages) {
     applyWindowFont(*this);
     setFixedSize(655, 322);
+    frameFixedDialog(*this);
     buildControls();
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
@@ -151,6 +154,11 @@ void TFrm_AddCust::FormShow() {
         LoadCustomer();
         DBNavigator1->setQuery(data_.DS_Cust);
     }
+    Edit_CustName->setFocus(); // the operator types at once
+    // Selected from its end back to its start, as entering a box selects it, but showing the
+    // beginning of a long name.
+    const int length = int(Edit_CustName->text().size());
+    Edit_CustName->setSelection(length, -length);
 }
 
 // Typing stops at a column's declared size, so what is typed is what gets stored.

@@ -77,6 +77,27 @@ TEST_F(CustomerEditor, AddStoresTrimmedTextsAndStaysReadyForTheNextCustomer) {
     EXPECT_TRUE(dialog->isVisible());
 }
 
+TEST_F(CustomerEditor, OpensWithTheFocusInTheNameAndLongValuesShowingTheirBeginning) {
+    const QString longName = QString(60, u'长') + QStringLiteral("公司");
+    program.exec("update Custom set Company = '" + longName + "', tel = '" + QString(40, u'9') +
+                 "' where Company = 'Acme 公司'");
+    data->OpenQuery(data->Qry_Cust, Sql::allCustomers()); // the long-named row is the first
+    for (auto mode : {TFrm_AddCust::AddMode, TFrm_AddCust::EditMode}) {
+        auto dialog = editor(mode);
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        EXPECT_EQ(QApplication::focusWidget(), dialog->Edit_CustName) << mode;
+        if (mode == TFrm_AddCust::AddMode)
+            continue;
+        ASSERT_EQ(dialog->Edit_CustName->text(), longName);
+        for (QLineEdit* box : {dialog->Edit_CustName, dialog->Edit_tel})
+            EXPECT_EQ(box->cursorPosition(), 0) << box->text().toStdString();
+        dialog->DBNavigator1->button(RecordNavigator::nbNext)->click();
+        dialog->DBNavigator1->button(RecordNavigator::nbPrior)->click();
+        EXPECT_EQ(dialog->Edit_CustName->cursorPosition(), 0) << "after moving to the row";
+    }
+}
+
 TEST_F(CustomerEditor, DuplicateNamesAreFoundWhateverCaseBlanksOrSearch) {
     openList();
     list->Edit_Key->setText("trade");
