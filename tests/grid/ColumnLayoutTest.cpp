@@ -1,9 +1,13 @@
 #include "DataGridFixture.h"
 
 #include "data/AppError.h"
+#include "data/DisplayFormat.h"
 #include "grid/ColumnLayout.h"
+#include "grid/WindowFont.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -30,6 +34,37 @@ class LayoutTest : public GridTest {
 const QList<QString> deliveredOrder = {"Company", "tel", "Mobile", "OtherInfo", "AddDate", "memo2"};
 
 } // namespace
+
+// Delivered widths show typical values whole in the lists' own font and cell margins.
+TEST_F(LayoutTest, DeliveredWidthsShowAFullDateAndATwelveCharacterNameWhole) {
+    QWidget list;
+    applyWindowFont(list);
+    DataGrid shown(&list);
+    const QTableView* view = shown.view();
+    const QFontMetrics metrics(view->font());
+    const int textMargin =
+        view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const int margins = 2 * textMargin + 1; // both sides and the grid line
+    const QString name = QStringLiteral("北京华盛电子科技发展有限公司").left(12);
+    const QString date = formatDate(QDate(2020, 11, 23));
+    const QString dueAt = formatDateTime(QDateTime(QDate(2020, 11, 23), QTime(14, 7, 9)));
+    const struct {
+        const char* table;
+        const char* field;
+        QString value;
+    } cases[] = {{"Custom", "Company", name},
+                 {"Custom", "AddDate", date},
+                 {"Schedule", "CustName", name},
+                 {"Schedule", "AwokeDate", dueAt}};
+    for (const auto& c : cases) {
+        data->OpenQuery(data->Qry_Temp, {"select Width from T_FieldShow where TableName = ? "
+                                         "and Field = ?",
+                                         {c.table, c.field}});
+        ASSERT_FALSE(data->Qry_Temp.isEmpty()) << c.field;
+        EXPECT_GE(data->Qry_Temp.asInteger("Width"), metrics.horizontalAdvance(c.value) + margins)
+            << c.table << "." << c.field << " cuts " << c.value.toStdString();
+    }
+}
 
 TEST_F(LayoutTest, AppliesShownRowsWithTitlesWidthsAndButtons) {
     program.exec("update T_FieldShow set SumField = 1, ShowButton = 1 where Field = 'Mobile'");
