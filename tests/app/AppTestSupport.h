@@ -5,8 +5,10 @@
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/TempProgram.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -16,6 +18,15 @@
 inline QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
+// The texts of a message box's buttons, sorted.
+inline QStringList buttonTexts(QMessageBox* box) {
+    QStringList texts;
+    for (QAbstractButton* button : box->buttons())
+        texts << button->text();
+    texts.sort();
+    return texts;
 }
 
 // Acts on the modal dialog of class T as soon as it is the active modal window, so that a

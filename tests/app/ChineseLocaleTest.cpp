@@ -13,14 +13,6 @@
 
 namespace {
 
-QStringList buttonTexts(QMessageBox* box) {
-    QStringList texts;
-    for (QAbstractButton* button : box->buttons())
-        texts << button->text();
-    texts.sort();
-    return texts;
-}
-
 // Runs under the desktop's locale and again under en_US (see tests/CMakeLists.txt).
 TEST(ChineseWhateverTheLocale, ButtonsCalendarsDatesAndNumbersReadChinese) {
     const auto translations = useChineseWhateverTheLocale();

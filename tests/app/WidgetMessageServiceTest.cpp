@@ -6,14 +6,6 @@
 
 namespace {
 
-QStringList buttonTexts(QMessageBox* box) {
-    QStringList texts;
-    for (QAbstractButton* button : box->buttons())
-        texts << button->text();
-    texts.sort();
-    return texts;
-}
-
 // The desktop's own words for a standard button, translated when Qt's translations are loaded.
 QString desktopText(QMessageBox::StandardButton button) {
     QMessageBox box;
