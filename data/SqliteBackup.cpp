@@ -93,6 +93,18 @@ QString backupProblems(const QString& path) {
     return tables == QLatin1String("2") ? QString() : QStringLiteral("不是客户管理系统的数据库");
 }
 
+// Takes the file for this connection alone until it closes; refuses while others have it open.
+void holdAlone(sqlite3* db, const QString& path) {
+    run(db, "PRAGMA locking_mode=EXCLUSIVE");
+    sqlite3_busy_timeout(db, 500); // an open copy elsewhere stays open: no use waiting long
+    const int rc = sqlite3_exec(db, "BEGIN EXCLUSIVE; COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db, busyWaitMs);
+    if (rc != SQLITE_OK)
+        throw AppError(
+            QStringLiteral("数据库文件 '%1' 正被其他程序使用，请先在所有电脑上关闭本程序")
+                .arg(path));
+}
+
 class SqliteOnlineBackup : public OnlineBackup {
   public:
     explicit SqliteOnlineBackup(sqlite3* db) : db_(db) {}
@@ -155,6 +167,7 @@ QString restoreSqliteBackup(const QString& backupFile, const QString& databaseFi
         // Page by page into the live file, so the journal beside it stays right.
         OwnedDb current;
         openFile(current, databaseFile, SQLITE_OPEN_READWRITE);
+        holdAlone(current.db, databaseFile);
         copySqliteDatabase(current.db, keptFile, {});
         copyPages(backup.db, current.db, {}, -1);
     } else {

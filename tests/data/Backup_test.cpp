@@ -136,8 +136,15 @@ TEST(BackupTest, RestoreRefusesABadBackupAndKeepsTheReplacedFile) {
         EXPECT_EQ(QDir(set.folder()).entryList({"*before-restore*"}).size(), 0);
     }
 
+    // Not while another copy of the program has the file open.
+    EXPECT_THROW(
+        restoreSqliteBackup(backup, db.program.databasePath(), set.newPath(now, "before-restore")),
+        AppError);
+    EXPECT_EQ(db.count("1=1"), 501);
+    db.connection.reset();
     const QString kept =
         restoreSqliteBackup(backup, db.program.databasePath(), set.newPath(now, "before-restore"));
+    db.connection = openDatabase(db.program.databasePath());
     EXPECT_EQ(db.count("1=1"), 500);
     EXPECT_EQ(customersIn(kept), 501);
     EXPECT_EQ(sqliteFileProblems(db.program.databasePath()), "");
