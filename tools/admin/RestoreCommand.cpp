@@ -6,14 +6,19 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
-// A backup in <folder>/Backup/<stem>-<date>-<time>.db belongs to <folder>/<stem>.db.
+// A backup in <folder>/Backup/<stem>-<date>-<time>[-label].db belongs to <folder>/<stem>.db;
+// empty when the name says otherwise.
 QString databaseOfBackup(const QString& backupFile) {
     const QFileInfo backup(backupFile);
-    const QString stem = backup.completeBaseName().section(u'-', 0, -3);
-    return QFileInfo(backup.absoluteDir().absolutePath()).dir().filePath(stem + ".db");
+    static const QRegularExpression named(QStringLiteral("^(.+)-\\d{8}-\\d{6}(-[^.]*)?$"));
+    const auto match = named.match(backup.completeBaseName());
+    if (!match.hasMatch())
+        return {};
+    return QFileInfo(backup.absoluteDir().absolutePath()).dir().filePath(match.captured(1) + ".db");
 }
 
 } // namespace
@@ -25,6 +30,12 @@ int runRestore(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
     const QString backupFile = args[0];
     const QString databaseFile = args.size() == 2 ? args[1] : databaseOfBackup(backupFile);
+    // A guessed target must be there: a new file is made only where the owner names it.
+    if (args.size() == 1 && !QFileInfo(databaseFile).isFile()) {
+        err << "custdesk-admin: no database belongs to this backup here; name it: restore "
+               "BACKUPFILE DATABASE\n";
+        return 2;
+    }
     try {
         const QString kept = restoreSqliteBackup(
             backupFile, databaseFile,
