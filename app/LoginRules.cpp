@@ -2,14 +2,15 @@
 
 #include <QStringEncoder>
 
-LoginVerdict judgeLogin(const QString& chosenName, const QString& typed, const QString& stored) {
+LoginVerdict judgeLogin(const QString& chosenName, const QString& typed,
+                        const StoredPassword& stored) {
     if (trimBlanks(chosenName).isEmpty())
         return LoginVerdict::NoNameChosen;
-    if (typed == stored)
+    if (stored.matches(typed))
         return LoginVerdict::Admitted;
     if (typed.isEmpty())
         return LoginVerdict::PasswordMissing;
-    if (trimBlanks(stored).isEmpty())
+    if (stored.isBlank())
         return LoginVerdict::PasswordNotNeeded;
     return LoginVerdict::WrongPassword;
 }
@@ -30,15 +31,6 @@ QString loginRefusal(LoginVerdict verdict, const QString& chosenName) {
     return {};
 }
 
-QString trimBlanks(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString operatorNameFromChoice(const QString& chosenName) {
     const QString name = trimBlanks(chosenName);
     QStringEncoder gbk("GBK");
@@ -51,4 +43,9 @@ QString operatorNameFromChoice(const QString& chosenName) {
         end += width;
     }
     return name.left(end);
+}
+
+QString LoggedOperator::shownName() const {
+    const QString cut = operatorNameFromChoice(wholeName);
+    return cut == wholeName ? cut : cut + QStringLiteral("…");
 }

@@ -1,5 +1,6 @@
 #include "app/MainSequence.h"
 
+#include "app/BackupCommand.h"
 #include "app/U_Main.h"
 #include "app/U_login.h"
 #include "app/U_splash.h"
@@ -30,7 +31,10 @@ int RunMainSequence(const QString& programDir, MessageService& messages) {
         return 0;
 
     QObject::connect(&main, &TFrm_Main::closed, qApp, [] { QCoreApplication::exit(0); });
-    QTimer::singleShot(0, &main, [&main] { main.showMaximized(); });
+    QTimer::singleShot(0, &main, [&] {
+        main.showMaximized();
+        runBackup(data, messages, &main, BackupReason::FirstStartOfTheDay);
+    });
     return QApplication::exec();
 }
 

@@ -3,6 +3,7 @@
 #include "app/WindowPlacement.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/Passwords.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "grid/DialogFrame.h"
@@ -37,11 +38,11 @@ QPushButton* pictureButton(QWidget* parent, const QString& caption, QStyle::Stan
 
 } // namespace
 
-TFrm_ChangePass::TFrm_ChangePass(TFrm_Data& data, MessageService& messages,
-                                 const QString& currentOperator, QWidget* parent)
+TFrm_ChangePass::TFrm_ChangePass(TFrm_Data& data, MessageService& messages, LoggedOperator loggedIn,
+                                 QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      data_(data), messages_(messages), currentOperator_(currentOperator), Qry("Qry") {
+      data_(data), messages_(messages), operator_(std::move(loggedIn)), Qry("Qry") {
     setFixedSize(341, 208);
     frameFixedDialog(*this);
     Edit_User = labelledEdit(this, Label4, QStringLiteral("当前用户"), 20);
@@ -89,7 +90,7 @@ void TFrm_ChangePass::showEvent(QShowEvent* event) {
 }
 
 void TFrm_ChangePass::FormShow() {
-    Edit_User->setText(currentOperator_);
+    Edit_User->setText(operator_.shownName());
     Btn_OK->setFocus();
 }
 
@@ -108,7 +109,7 @@ bool TFrm_ChangePass::findOperatorRow() {
         Qry.setConnection(connection_.get());
     }
     Qry.close();
-    Qry.setCommand(Sql::operatorForPassword(currentOperator_));
+    Qry.setCommand(Sql::operatorByKey(operator_.key));
     Qry.open();
     return !Qry.isEmpty();
 }
@@ -117,17 +118,18 @@ void TFrm_ChangePass::changePassword() {
     if (!findOperatorRow()) {
         messages_.messageBox(
             this,
-            QStringLiteral("操作员“%1”在用户表中不存在，无法修改密码！").arg(currentOperator_),
+            QStringLiteral("操作员“%1”在用户表中不存在，无法修改密码！").arg(operator_.shownName()),
             QStringLiteral("警告"), MsgIcon::Warning, mbOK);
         return;
     }
-    if (Edit_oldpass->text() != Qry.asString("password"))
+    if (!StoredPassword(Qry.asString("password")).matches(Edit_oldpass->text()))
         return inform(QStringLiteral("当前密码错误!"), QStringLiteral("密码错误"), Edit_oldpass);
     if (Edit_ConfirmPass->text() != Edit_newpass->text())
         return inform(
             QStringLiteral("在\"验证\"框中重新输入新密码并单击\"确定\"按钮,以验证新密码."),
             QStringLiteral("验证密码"), Edit_ConfirmPass);
-    Qry.edit({{"password", Edit_newpass->text()}});
+    const bool keepPlain = keepsPlainPasswords(data_.IniFile);
+    Qry.edit({{"password", storedFormOf(Edit_newpass->text(), keepPlain)}});
     inform(QStringLiteral("修改密码成功!"), QStringLiteral("成功"), nullptr);
     accept();
 }

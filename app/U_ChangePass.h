@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LoginRules.h"
 #include "data/Engine.h"
 #include "data/Query.h"
 
@@ -13,12 +14,13 @@ class QPushButton;
 class MessageService;
 class TFrm_Data;
 
-// The logged-in operator replaces their own password. The dialog keeps a connection of its
-// own, opened from the data module's ConnString.
+// The logged-in operator replaces their own password: the row the login chose, found by its
+// key, never another of a similar name. The dialog keeps a connection of its own, opened from
+// the data module's ConnString.
 class TFrm_ChangePass : public QDialog {
     Q_OBJECT
   public:
-    TFrm_ChangePass(TFrm_Data& data, MessageService& messages, const QString& currentOperator,
+    TFrm_ChangePass(TFrm_Data& data, MessageService& messages, LoggedOperator loggedIn,
                     QWidget* parent = nullptr);
     ~TFrm_ChangePass() override;
 
@@ -50,7 +52,7 @@ class TFrm_ChangePass : public QDialog {
 
     TFrm_Data& data_;
     MessageService& messages_;
-    QString currentOperator_;
+    LoggedOperator operator_;
     QString connString_;
     std::unique_ptr<Connection> connection_; // declared before Qry, which runs on it
     Query Qry;

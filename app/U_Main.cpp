@@ -1,5 +1,6 @@
 #include "app/U_Main.h"
 
+#include "app/BackupCommand.h"
 #include "app/ClockText.h"
 #include "app/U_ChangePass.h"
 #include "app/WindowPlacement.h"
@@ -24,6 +25,7 @@
 #include <QMenu>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -136,6 +138,15 @@ void TFrm_Main::createToolBar() {
     connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
     ToolButton1 = toolButton(ToolBar1, QStringLiteral("澜舟主页"), ":/icons/home.xpm");
     connect(ToolButton1, &QToolButton::clicked, this, &TFrm_Main::ToolButton1Click);
+
+    MaintenanceMenu = new QMenu(this);
+    BackupDB = MaintenanceMenu->addAction(QStringLiteral("备份数据库"), this, [this] {
+        runBackup(data_, messages_, this, BackupReason::Asked);
+    });
+    TB_Maintenance = toolButton(ToolBar1, QStringLiteral("数据维护"), QString());
+    TB_Maintenance->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
+    TB_Maintenance->setMenu(MaintenanceMenu);
+    TB_Maintenance->setPopupMode(QToolButton::InstantPopup);
 }
 
 void TFrm_Main::createStatusBar() {
@@ -211,7 +222,7 @@ void TFrm_Main::Timer2Timer() {
 
 void TFrm_Main::ToolButton4Click() {
     guarded(messages_, [this] {
-        TFrm_ChangePass dialog(data_, messages_, CurrentOperator, this);
+        TFrm_ChangePass dialog(data_, messages_, LoggedIn, this);
         dialog.exec();
     });
 }

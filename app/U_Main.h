@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "app/LoginRules.h"
 #include "customers/U_Custom.h"
 #include <functional>
 #include <memory>
@@ -38,6 +39,7 @@ class TFrm_Main : public QMainWindow {
     MessageService& messages() const { return messages_; }
 
     QString CurrentOperator; // set once by the login, at most 20 GBK bytes
+    LoggedOperator LoggedIn; // the very row the login chose, and its whole name
     QString SoftName;        // from T_SoftInfo at the first showing
     QString Version;
 
@@ -47,6 +49,9 @@ class TFrm_Main : public QMainWindow {
     QToolButton* ToolButton4;
     QToolButton* ToolButton1;
     QMenu* PopupMenu1;
+    QToolButton* TB_Maintenance; // its menu holds the commands on the database file
+    QMenu* MaintenanceMenu;
+    QAction* BackupDB; // a backup of the database now
 
     // ActionList1
     QAction* AddCust;

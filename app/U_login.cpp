@@ -108,18 +108,34 @@ void TFrm_Login::Btn_ExitClick() {
     reject();
 }
 
-QString TFrm_Login::storedPassword(const QString& name) {
+// The first row of that name, as the list showed it; stored gets its password text.
+LoggedOperator TFrm_Login::readOperator(const QString& name, QString& stored) {
     data_.OpenQuery(ADOQuery1, Sql::operatorByName(name));
-    return ADOQuery1.isEmpty() ? QString() : ADOQuery1.asString("password");
+    LoggedOperator chosen{-1, trimBlanks(name)};
+    stored.clear();
+    if (!ADOQuery1.isEmpty()) {
+        chosen.key = ADOQuery1.asInteger("Userid");
+        stored = ADOQuery1.asString("password");
+    }
+    return chosen;
 }
 
 bool TFrm_Login::checkLogin() {
     const QString name = Combo_User->currentText();
-    const LoginVerdict verdict = judgeLogin(name, Edit_Pass->text(), storedPassword(name));
+    QString storedText;
+    const LoggedOperator chosen = readOperator(name, storedText);
+    const StoredPassword stored(storedText);
+    if (!trimBlanks(name).isEmpty() && mustWait(chosen))
+        return false;
+    const LoginVerdict verdict = judgeLogin(name, Edit_Pass->text(), stored);
     if (verdict == LoginVerdict::Admitted) {
-        admit();
+        throttle_.succeeded(chosen.key);
+        upgradeStoredPassword(chosen, stored);
+        admit(chosen);
         return true;
     }
+    if (verdict == LoginVerdict::WrongPassword || verdict == LoginVerdict::PasswordNotNeeded)
+        throttle_.failed(chosen.key);
     messages_.messageBox(this, loginRefusal(verdict, name), warningCaption, MsgIcon::Error, mbOK);
     if (verdict == LoginVerdict::PasswordMissing)
         Edit_Pass->setFocus();
@@ -128,10 +144,36 @@ bool TFrm_Login::checkLogin() {
     return false;
 }
 
-void TFrm_Login::admit() {
+// Too many wrong passwords in a row: this press is no try, and the operator is told why.
+bool TFrm_Login::mustWait(const LoggedOperator& chosen) {
+    const int seconds = throttle_.secondsToWait(chosen.key);
+    if (seconds == 0)
+        return false;
+    messages_.messageBox(this, loginWaitText(throttle_.failuresInARow(chosen.key), seconds),
+                         warningCaption, MsgIcon::Warning, mbOK);
+    Edit_Pass->clear();
+    return true;
+}
+
+// Plain text left by an older copy becomes a hash now that the typed text proved it right.
+void TFrm_Login::upgradeStoredPassword(const LoggedOperator& chosen, const StoredPassword& stored) {
+    const bool keepPlain = keepsPlainPasswords(data_.IniFile);
+    if (chosen.key < 0 || !stored.needsUpgrade(keepPlain))
+        return;
+    try {
+        data_.ExecQuery(ADOQuery1,
+                        Sql::storePassword(chosen.key, storedFormOf(Edit_Pass->text(), keepPlain)));
+    } catch (const std::exception& error) {
+        // The login stands; the next one tries again.
+        qWarning("password not upgraded: %s", error.what());
+    }
+}
+
+void TFrm_Login::admit(const LoggedOperator& chosen) {
     main_.CurrentOperator = operatorNameFromChoice(Combo_User->currentText());
+    main_.LoggedIn = chosen;
     main_.Timer1.start();
-    main_.setPanelText(0, QStringLiteral(" 当前操作员: ") + main_.CurrentOperator);
+    main_.setPanelText(0, QStringLiteral(" 当前操作员: ") + chosen.shownName());
     LoginOK = true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/LoginRules.h"
+#include "app/LoginThrottle.h"
 #include "data/Query.h"
 
 #include <QDialog>
@@ -36,6 +38,8 @@ class TFrm_Login : public QDialog {
     Query Qry_login; // the login list
     Query ADOQuery1; // the chosen operator's row
 
+    LoginThrottle& throttle() { return throttle_; }
+
   public slots:
     void Btn_okClick();
     void Btn_ExitClick();
@@ -47,12 +51,15 @@ class TFrm_Login : public QDialog {
   private:
     void FormCreate();
     void FormShow();
-    QString storedPassword(const QString& name);
+    LoggedOperator readOperator(const QString& name, QString& stored);
     bool checkLogin();
-    void admit();
+    bool mustWait(const LoggedOperator& chosen);
+    void upgradeStoredPassword(const LoggedOperator& chosen, const StoredPassword& stored);
+    void admit(const LoggedOperator& chosen);
     void rememberPosition();
 
     TFrm_Data& data_;
     MessageService& messages_;
     TFrm_Main& main_;
+    LoginThrottle throttle_;
 };

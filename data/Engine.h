@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -64,6 +65,21 @@ class ResultSet {
     virtual void readRow(CellValue* cells) const;
 };
 
+// Reports how far a long copy has come; answering false cancels it.
+using ProgressFn = std::function<bool(qint64 done, qint64 total)>;
+
+// Copies of an open database taken while other copies of the program go on using it.
+class OnlineBackup {
+  public:
+    virtual ~OnlineBackup() = default;
+    virtual QString sourceFile() const = 0; // the database file being copied
+    // One consistent moment of the database into the new file target. False when cancelled
+    // (then target is gone). Throws AppError.
+    virtual bool copyTo(const QString& target, const ProgressFn& progress) = 0;
+    // What is wrong with a copy; empty when it is sound.
+    virtual QString problemsIn(const QString& copy) const = 0;
+};
+
 class Connection {
   public:
     virtual ~Connection() = default;
@@ -82,6 +98,8 @@ class Connection {
     virtual QString quoteIdentifier(const QString& name) const = 0;
     // A condition that is true when the column equals the bound value exactly, Null included.
     virtual QString sameValueCondition(const QString& quotedColumn) const = 0;
+    // Online file copies of this database; nullptr where the engine's own tools make backups.
+    virtual std::unique_ptr<OnlineBackup> onlineBackup() { return nullptr; }
 };
 
 // Commits on commit(), rolls back when left without it.

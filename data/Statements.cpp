@@ -16,6 +16,14 @@ SqlCommand operatorForPassword(const QString& name) {
     return {"select * from admin where UserName=?", {name}};
 }
 
+SqlCommand operatorByKey(qint64 userId) {
+    return {"select * from admin where Userid=?", {userId}};
+}
+
+SqlCommand storePassword(qint64 userId, const QString& stored) {
+    return {"update admin set password=? where Userid=?", {stored, userId}};
+}
+
 SqlCommand softInfo() {
     return {"select * from T_SoftInfo", {}};
 }

@@ -10,6 +10,8 @@ namespace Sql {
 SqlCommand loginList();                                    // operators offered at login
 SqlCommand operatorByName(const QString& name);            // login test
 SqlCommand operatorForPassword(const QString& name);       // password dialog
+SqlCommand operatorByKey(qint64 userId);                   // the row the login chose
+SqlCommand storePassword(qint64 userId, const QString& stored); // a login's upgrade
 SqlCommand softInfo();                                     // program title
 SqlCommand allCustomers();                                 // customer list at opening
 SqlCommand searchFields();                                 // every layout row of the customers

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/U_Main.h"
+#include "data/Passwords.h"
 #include "data/U_Data.h"
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/TempProgram.h"
@@ -56,5 +57,14 @@ class ShellTest : public ::testing::Test {
     QString storedPassword(const QString& user) {
         data->OpenQuery(data->Qry_Temp, {"select password from admin where username = ?", {user}});
         return data->Qry_Temp.asString("password");
+    }
+    // The operator's stored password, plain or hashed, is the given one.
+    bool passwordIs(const QString& user, const QString& plain) {
+        return StoredPassword(storedPassword(user)).matches(plain);
+    }
+    // The row the login would choose for the name, as the password dialog receives it.
+    LoggedOperator loggedIn(const QString& user) {
+        data->OpenQuery(data->Qry_Temp, {"select Userid from admin where username = ?", {user}});
+        return {data->Qry_Temp.isEmpty() ? -1 : data->Qry_Temp.asInteger("Userid"), user};
     }
 };

@@ -14,7 +14,8 @@ class ChangePassTest : public ShellTest {
     std::unique_ptr<TFrm_ChangePass> dialog;
 
     TFrm_ChangePass& open(const QString& currentOperator = "Admin") {
-        dialog = std::make_unique<TFrm_ChangePass>(*data, messages, currentOperator, main.get());
+        dialog = std::make_unique<TFrm_ChangePass>(*data, messages, loggedIn(currentOperator),
+                                                  main.get());
         dialog->show();
         return *dialog;
     }
@@ -77,7 +78,8 @@ TEST_F(ChangePassTest, ChangingOnlyTheOwnRowThenToEmptyAndLoggingInWithAnEmptyBo
     EXPECT_EQ(messages.last().text, QStringLiteral("修改密码成功!"));
     EXPECT_EQ(messages.last().caption, QStringLiteral("成功"));
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(storedPassword("Admin"), "it's new");
+    EXPECT_TRUE(passwordIs("Admin", "it's new"));
+    EXPECT_FALSE(storedPassword("Admin").contains("new")); // kept as a hash
     EXPECT_EQ(storedPassword("Bob"), "bob's");
 
     open();
@@ -102,6 +104,33 @@ TEST_F(ChangePassTest, AnOperatorWithoutARowIsToldSoAndNothingIsCreated) {
     data->OpenQuery(data->Qry_Temp, {"select * from admin", {}});
     EXPECT_EQ(data->Qry_Temp.recordCount(), 1);
     EXPECT_EQ(storedPassword("Admin"), "");
+}
+
+// The row the login chose is the one changed, even when another operator's name is its cut.
+TEST_F(ChangePassTest, ALongNamedOperatorChangesExactlyTheirOwnRow) {
+    const QString longName = QStringLiteral("a客户管理系统操作员名");
+    const QString cutName = QStringLiteral("a客户管理系统操作员");
+    program.exec("insert into admin (username, password, IsUser) values ('" + cutName +
+                 "', 'short', 1)");
+    program.exec("insert into admin (username, password, IsUser) values ('" + longName +
+                 "', 'long', 1)");
+    TFrm_Login login(*data, messages, *main);
+    login.show();
+    login.Combo_User->setCurrentIndex(2);
+    login.Edit_Pass->setText("long");
+    login.Btn_ok->click();
+    ASSERT_TRUE(login.LoginOK);
+    EXPECT_EQ(main->CurrentOperator, cutName);
+
+    dialog = std::make_unique<TFrm_ChangePass>(*data, messages, main->LoggedIn, main.get());
+    dialog->show();
+    EXPECT_EQ(dialog->Edit_User->text(), cutName + QStringLiteral("…"));
+    submit("short", "taken", "taken"); // the other operator's password opens nothing here
+    EXPECT_EQ(messages.last().text, QStringLiteral("当前密码错误!"));
+    submit("long", "mine", "mine");
+    EXPECT_EQ(messages.last().text, QStringLiteral("修改密码成功!"));
+    EXPECT_TRUE(passwordIs(longName, "mine"));
+    EXPECT_EQ(storedPassword(cutName), "short");
 }
 
 TEST_F(ChangePassTest, UsesAConnectionOfItsOwn) {

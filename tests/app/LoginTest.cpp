@@ -139,13 +139,58 @@ TEST_F(LoginTest, LongNamesAreCutAtAWholeCharacterAndQuotesWork) {
     attempt(1, "");
     EXPECT_TRUE(login->LoginOK);
     EXPECT_EQ(main->CurrentOperator, QStringLiteral("a客户管理系统操作员"));
-    EXPECT_EQ(main->panelText(0), QStringLiteral(" 当前操作员: a客户管理系统操作员"));
+    EXPECT_EQ(main->panelText(0), QStringLiteral(" 当前操作员: a客户管理系统操作员…"));
 
     open();
     attempt(2, "it's");
     EXPECT_TRUE(login->LoginOK);
     EXPECT_EQ(main->CurrentOperator, "O'Brien");
     EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(LoginTest, APlainPasswordBecomesAHashAtTheFirstLoginUnlessPlainTextIsKept) {
+    addOperator("Bob", "'Secret'");
+    addOperator("Carl", "'Plain'");
+    open();
+    attempt(1, "secret");
+    EXPECT_EQ(storedPassword("Bob"), "Secret"); // a refused try changes nothing
+    attempt(1, "Secret");
+    ASSERT_TRUE(login->LoginOK);
+    EXPECT_FALSE(storedPassword("Bob").contains("Secret"));
+    EXPECT_TRUE(passwordIs("Bob", "Secret"));
+    EXPECT_EQ(storedPassword("Admin"), ""); // the empty password stays as it is
+
+    open();
+    attempt(1, "secret");
+    EXPECT_EQ(messages.last().text, QStringLiteral("密码错误，请重新输入密码！"));
+    attempt(1, "Secret");
+    EXPECT_TRUE(login->LoginOK);
+
+    data->IniFile.WriteString("Config", "PlainPasswords", "1");
+    open();
+    attempt(2, "Plain");
+    EXPECT_TRUE(login->LoginOK);
+    EXPECT_EQ(storedPassword("Carl"), "Plain");
+}
+
+TEST_F(LoginTest, FiveWrongPasswordsMakeTheNextTryWaitAndTheOperatorIsTold) {
+    addOperator("Bob", "'pw'");
+    open();
+    qint64 now = 0;
+    login->throttle() = LoginThrottle([&] { return now; });
+    for (int i = 0; i < 5; ++i)
+        attempt(1, "nope");
+    EXPECT_EQ(messages.texts(), QStringList(5, QStringLiteral("密码错误，请重新输入密码！")));
+    attempt(1, "pw"); // even the right password waits
+    EXPECT_EQ(messages.last().text, QStringLiteral("密码已连续输错5次，请2秒后再试！"));
+    EXPECT_FALSE(login->LoginOK);
+    attempt(0, ""); // another operator is not held up
+    EXPECT_TRUE(login->LoginOK);
+    login->LoginOK = false;
+    now += 2000;
+    attempt(1, "pw");
+    EXPECT_TRUE(login->LoginOK);
+    EXPECT_EQ(messages.shown.size(), 6);
 }
 
 TEST_F(LoginTest, ADatabaseErrorStopsTheTestAndWritesNoPosition) {

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// One subcommand of custdesk-admin: its arguments after the command name, and where to
+// print. Returns the process exit code.
+struct AdminCommand {
+    const char* name;
+    const char* usage; // the arguments, as the help shows them
+    const char* summary;
+    int (*run)(const QStringList& args, QTextStream& out, QTextStream& err);
+};
+
+// Every subcommand; each lives in a file of its own next to the dispatcher.
+int runRestore(const QStringList& args, QTextStream& out, QTextStream& err);
