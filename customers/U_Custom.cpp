@@ -140,7 +140,7 @@ void TFrm_Custom::buildGrid() {
 
 void TFrm_Custom::buildMenu() {
     Menu_Cust = new QMenu(this);
-    for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust})
+    for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust, hooks_.ShowActivities})
         if (action)
             Menu_Cust->addAction(action);
     N10 = Menu_Cust->addAction(QStringLiteral("打印"));

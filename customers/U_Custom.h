@@ -24,6 +24,7 @@ struct CustomerListHooks {
     QAction* EditCust = nullptr;
     QAction* DelCust = nullptr;
     QAction* ExportCustCSV = nullptr;
+    QAction* ShowActivities = nullptr;
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
 };
