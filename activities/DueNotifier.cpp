@@ -27,10 +27,9 @@ class DbusNotifier : public DesktopNotifier {
     void show(qint64 activityId, const QString& title, const QString& body) override {
         QDBusInterface service(kService, kPath, kService, QDBusConnection::sessionBus());
         const QStringList actions{QStringLiteral("default"), QStringLiteral("查看")};
-        const QDBusReply<uint> reply =
-            service.call(QStringLiteral("Notify"), QApplication::applicationDisplayName(), 0u,
-                         QStringLiteral("appointment-soon"), title, body, actions,
-                         QVariantMap{}, -1);
+        const QDBusReply<uint> reply = service.call(
+            QStringLiteral("Notify"), QApplication::applicationDisplayName(), 0u,
+            QStringLiteral("appointment-soon"), title, body, actions, QVariantMap{}, -1);
         if (reply.isValid())
             shown_.insert(reply.value(), activityId);
     }
@@ -115,8 +114,8 @@ void DueWatcher::start(int intervalMs) {
 
 void DueWatcher::check(const QDateTime& now) {
     try {
-        const auto rows = readActivities(
-            connection_, Activities::fallingDue(operator_(), tracker_.after(), now));
+        const auto rows =
+            readActivities(connection_, Activities::fallingDue(operator_(), tracker_.after(), now));
         // Taken even when switched off, so that switching on does not replay the past.
         const auto fresh = tracker_.take(rows, now);
         if (enabled_ && !enabled_())

@@ -29,8 +29,7 @@ class DueWatcher : public QObject {
     Q_OBJECT
   public:
     DueWatcher(Connection& connection, std::function<QString()> currentOperator,
-               DesktopNotifier& notifier, std::function<bool()> enabled,
-               QObject* parent = nullptr);
+               DesktopNotifier& notifier, std::function<bool()> enabled, QObject* parent = nullptr);
     void start(int intervalMs = 30000);
     void check(const QDateTime& now = QDateTime::currentDateTime());
 

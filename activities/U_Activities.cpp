@@ -37,8 +37,8 @@ const ColumnSpec kColumns[] = {
 
 } // namespace
 
-TFrm_Activities::TFrm_Activities(TFrm_Data& data, MessageService& messages,
-                                 QString currentOperator, Customer customer, QWidget* owner)
+TFrm_Activities::TFrm_Activities(TFrm_Data& data, MessageService& messages, QString currentOperator,
+                                 Customer customer, QWidget* owner)
     : QDialog(owner), Qry_Act(QStringLiteral("Qry_Act"), data.ADOConnection1.get()), data_(data),
       messages_(messages), operator_(std::move(currentOperator)), customer_(std::move(customer)) {
     applyWindowFont(*this);
@@ -145,10 +145,13 @@ void TFrm_Activities::Btn_AddClick() {
     const QDateTime now = QDateTime::currentDateTime();
     fresh.awokeDate = QDateTime(now.date(), QTime(now.time().hour(), 0)).addSecs(3600);
     qint64 added = 0;
-    TFrm_ActivityEdit editor(messages_, fresh, [&](const Activity& a) {
-        Qry_Act.append(Activities::fieldsOf(a));
-        added = Qry_Act.asInteger(QStringLiteral("ID"));
-    }, this);
+    TFrm_ActivityEdit editor(
+        messages_, fresh,
+        [&](const Activity& a) {
+            Qry_Act.append(Activities::fieldsOf(a));
+            added = Qry_Act.asInteger(QStringLiteral("ID"));
+        },
+        this);
     if (editor.exec() == QDialog::Accepted)
         reopenAt(added);
 }
@@ -157,9 +160,9 @@ void TFrm_Activities::Btn_EditClick() {
     if (Qry_Act.recNo() < 0)
         return;
     const Activity current = activityAt(Qry_Act, Qry_Act.recNo());
-    TFrm_ActivityEdit editor(messages_, current, [&](const Activity& a) {
-        Qry_Act.edit(Activities::fieldsOf(a));
-    }, this);
+    TFrm_ActivityEdit editor(
+        messages_, current, [&](const Activity& a) { Qry_Act.edit(Activities::fieldsOf(a)); },
+        this);
     if (editor.exec() == QDialog::Accepted)
         reopenAt(current.id);
 }

@@ -36,8 +36,7 @@ QPushButton* plainButton(const QString& text, QWidget* parent) {
 
 TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity, Saver save,
                                      QWidget* owner)
-    : QDialog(owner), messages_(messages), original_(std::move(activity)),
-      save_(std::move(save)) {
+    : QDialog(owner), messages_(messages), original_(std::move(activity)), save_(std::move(save)) {
     applyWindowFont(*this);
     // Resizable for long content; a minimised modal window would hide the whole program.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -46,7 +45,8 @@ TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity
     buildControls();
     load();
     resize(480, 360);
-    connect(Btn_OK, &QPushButton::clicked, this, [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
+    connect(Btn_OK, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 

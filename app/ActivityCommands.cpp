@@ -29,8 +29,8 @@ bool showCustomer(Query& customers, qint64 code) {
 
 ActivityCommands::ActivityCommands(TFrm_Data& data, MessageService& messages,
                                    std::function<QString()> currentOperator, QWidget* mainWindow)
-    : QObject(mainWindow), data_(data), messages_(messages),
-      operator_(std::move(currentOperator)), mainWindow_(mainWindow) {}
+    : QObject(mainWindow), data_(data), messages_(messages), operator_(std::move(currentOperator)),
+      mainWindow_(mainWindow) {}
 
 ActivityCommands::~ActivityCommands() = default;
 

@@ -140,8 +140,6 @@ void TFrm_Main::createToolBar() {
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addActions({AddCust, EditCust, DelCust});
-    PopupMenu1->addSeparator();
-    PopupMenu1->addActions({ShowActivities, UpcomingActivities, OpenAwoke});
     TB_Nav = toolButton(ToolBar1, QStringLiteral(" 客户管理 "), ":/icons/customers.xpm");
     TB_Nav->setMenu(PopupMenu1);
     TB_Nav->setPopupMode(QToolButton::MenuButtonPopup); // the face itself does nothing
@@ -211,7 +209,7 @@ void TFrm_Main::OpenCustomerList() {
     hooks.EditCust = EditCust;
     hooks.DelCust = DelCust;
     hooks.ExportCustCSV = ExportCustCSV;
-    hooks.ShowActivities = ShowActivities;
+    hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke};
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
     ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);

@@ -140,9 +140,10 @@ void TFrm_Custom::buildGrid() {
 
 void TFrm_Custom::buildMenu() {
     Menu_Cust = new QMenu(this);
-    for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust, hooks_.ShowActivities})
+    for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust})
         if (action)
             Menu_Cust->addAction(action);
+    Menu_Cust->addActions(hooks_.activityActions);
     N10 = Menu_Cust->addAction(QStringLiteral("打印"));
     Menu_Cust->addSeparator();
     N6 = Menu_Cust->addAction(QStringLiteral("刷新"));

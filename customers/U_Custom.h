@@ -24,9 +24,9 @@ struct CustomerListHooks {
     QAction* EditCust = nullptr;
     QAction* DelCust = nullptr;
     QAction* ExportCustCSV = nullptr;
-    QAction* ShowActivities = nullptr;
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
+    QList<QAction*> activityActions; // the activity commands of the frame
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the

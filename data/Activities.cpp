@@ -37,7 +37,8 @@ bool upgradeSchema(Connection& connection) {
     Transaction transaction(connection);
     for (const auto& column : added)
         if (!hasColumn(columns, column.name)) {
-            connection.execute({"ALTER TABLE T_Schedule ADD COLUMN " + QString(column.definition), {}});
+            connection.execute(
+                {"ALTER TABLE T_Schedule ADD COLUMN " + QString(column.definition), {}});
             changed = true;
         }
     connection.execute(
@@ -83,7 +84,8 @@ QVariantMap fieldsOf(const Activity& a) {
 }
 
 int countOfCustomer(Connection& connection, qint64 custCode) {
-    auto result = connection.query({"select count(*) from T_Schedule where CustCode=?", {custCode}});
+    auto result =
+        connection.query({"select count(*) from T_Schedule where CustCode=?", {custCode}});
     return result->next() ? int(result->toInt64(0)) : 0;
 }
 

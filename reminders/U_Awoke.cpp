@@ -83,7 +83,7 @@ void TFrm_Awoke::buildControls() {
     Btn_Refresh = plainButton(QStringLiteral("刷新(&R)"), strip);
     Btn_Print = plainButton(QStringLiteral("打印(&P)"), strip);
     Btn_Exit = plainButton(QStringLiteral("退出(&Q)"), strip);
-    CheckBox_Notify = new QCheckBox(QStringLiteral("桌面通知"), strip);
+    CheckBox_Notify = new QCheckBox(QStringLiteral("通知"), strip);
     CheckBox_Notify->setToolTip(QStringLiteral("联系活动到期时在桌面上通知"));
 
     auto* row = new QHBoxLayout(strip);
@@ -92,7 +92,6 @@ void TFrm_Awoke::buildControls() {
     row->addSpacing(16);
     row->addWidget(Edit_Day);
     row->addWidget(Label1);
-    row->addSpacing(8);
     row->addWidget(CheckBox_Notify);
     row->addStretch();
     row->addWidget(Btn_Refresh);

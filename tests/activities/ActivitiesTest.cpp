@@ -1,6 +1,6 @@
+#include "data/Activities.h"
 #include "activities/DueNotifier.h"
 #include "customers/CustomerCommands.h"
-#include "data/Activities.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "tests/support/RecordingMessageService.h"
@@ -135,8 +135,9 @@ TEST_F(ActivitiesTest, EachDueActivityIsAnnouncedOnceAndAgainWhenRescheduled) {
     addActivity(code, start.addSecs(-60), "already past at start"); // not falling due any more
     FakeNotifier notifier;
     bool enabled = true;
-    DueWatcher watcher(*data->ADOConnection1, [] { return QStringLiteral("Admin"); }, notifier,
-                       [&] { return enabled; });
+    DueWatcher watcher(
+        *data->ADOConnection1, [] { return QStringLiteral("Admin"); }, notifier,
+        [&] { return enabled; });
 
     watcher.check(start.addSecs(300));
     EXPECT_TRUE(notifier.shown.isEmpty());
@@ -176,7 +177,8 @@ TEST_F(ActivitiesTest, DeletingACustomerAsksAboutItsActivities) {
         DelCustExecute(*data, messages, nullptr);
         ASSERT_EQ(messages.shown.size(), 2);
         EXPECT_EQ(messages.last().text, QStringLiteral("该客户有 2 条联系活动，是否一并删除？"));
-        auto left = data->ADOConnection1->query({"select count(*) from Custom where CustCode=?", {code}});
+        auto left =
+            data->ADOConnection1->query({"select count(*) from Custom where CustCode=?", {code}});
         left->next();
         EXPECT_EQ(left->toInt64(0) == 0, c.customerGone);
         EXPECT_EQ(ofCustomer(code).empty(), c.activitiesGone);
