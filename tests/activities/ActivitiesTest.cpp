@@ -1,5 +1,6 @@
 #include "data/Activities.h"
 #include "activities/DueNotifier.h"
+#include "activities/U_Activities.h"
 #include "customers/CustomerCommands.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
@@ -183,6 +184,31 @@ TEST_F(ActivitiesTest, DeletingACustomerAsksAboutItsActivities) {
         EXPECT_EQ(left->toInt64(0) == 0, c.customerGone);
         EXPECT_EQ(ofCustomer(code).empty(), c.activitiesGone);
     }
+}
+
+TEST_F(ActivitiesTest, WindowMarksDoneAndDeletesTheRowUnderTheCursor) {
+    const qint64 code = addCustomer("丁");
+    addActivity(code, kNoon.addDays(-1), "older");
+    const qint64 newest = addActivity(code, kNoon, "newest");
+    TFrm_Activities window(*data, messages, "Admin", {code, "丁"});
+    ASSERT_EQ(window.Qry_Act.recordCount(), 2);
+    EXPECT_EQ(window.Qry_Act.asInteger("ID"), newest);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("联系活动 - 丁"));
+
+    window.Btn_DoneClick();
+    auto rows = ofCustomer(code);
+    EXPECT_TRUE(rows[0].done);
+    EXPECT_TRUE(rows[0].doneTime.isValid());
+    EXPECT_FALSE(rows[1].done);
+
+    messages.answers = {mbNo};
+    window.Btn_DeleteClick();
+    EXPECT_EQ(ofCustomer(code).size(), 2u);
+    messages.answers = {mbYes};
+    window.Btn_DeleteClick();
+    rows = ofCustomer(code);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].subject, QStringLiteral("older"));
 }
 
 } // namespace
