@@ -1,5 +1,6 @@
 #include "app/U_Main.h"
 
+#include "app/ActivityCommands.h"
 #include "app/BackupCommand.h"
 #include "app/ClockText.h"
 #include "app/U_ChangePass.h"
@@ -14,6 +15,7 @@
 #include "grid/ExcelExport.h"
 #include "grid/PrintPreviewService.h"
 #include "reminders/ReminderCheck.h"
+#include "reminders/U_Awoke.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -65,6 +67,12 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ExportCustCSV =
         newAction(QStringLiteral("导出客户为Excel文件"), {}, &TFrm_Main::ExportCustCSVExecute);
     ShowField_Cust = newAction(QString(), {}, &TFrm_Main::ShowField_CustExecute);
+    ShowActivities = newAction(QStringLiteral("联系活动(&R)"), QKeySequence("Ctrl+R"),
+                               &TFrm_Main::ShowActivitiesExecute);
+    OpenAwoke = newAction(QStringLiteral("联系活动提醒"), {}, &TFrm_Main::OpenAwokeExecute);
+    UpcomingActivities = newAction(QStringLiteral("未来7天的联系活动"), {},
+                                   &TFrm_Main::UpcomingActivitiesExecute);
+    activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -77,6 +85,9 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     reminderCheck_ = std::make_unique<ReminderCheck>(
         data_, messages_, *previews_, [this] { return CurrentOperator; }, this, &Timer1);
     onReminderCheck = [this] { reminderCheck_->Timer1Timer(); };
+    reminderCheck_->prepare = [this](TFrm_Awoke& window) {
+        window.openActivity = [this, &window](qint64 id) { activities_->openActivity(id, &window); };
+    };
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);
@@ -136,6 +147,13 @@ void TFrm_Main::createToolBar() {
     TB_Nav->setPopupMode(QToolButton::MenuButtonPopup); // the face itself does nothing
     ToolButton4 = toolButton(ToolBar1, QStringLiteral("修改登录密码"), ":/icons/password.xpm");
     connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
+    ShowActivities->setIcon(QIcon(":/icons/customers.xpm"));
+    ShowActivities->setIconText(QStringLiteral("联系活动"));
+    TB_Activities = toolButton(ToolBar1, QString(), QString());
+    TB_Activities->setDefaultAction(ShowActivities);
+    OpenAwoke->setIcon(QIcon(":/icons/customers.xpm"));
+    TB_Awoke = toolButton(ToolBar1, QString(), QString());
+    TB_Awoke->setDefaultAction(OpenAwoke);
     ToolButton1 = toolButton(ToolBar1, QStringLiteral("澜舟主页"), ":/icons/home.xpm");
     connect(ToolButton1, &QToolButton::clicked, this, &TFrm_Main::ToolButton1Click);
 
@@ -193,6 +211,7 @@ void TFrm_Main::FormShow() {
     if (!Timer1.isActive()) // the login may have started it: keep its beat
         Timer1.start();
     OpenCustomerList();
+    activities_->startWatching();
 }
 
 void TFrm_Main::OpenCustomerList() {
@@ -201,6 +220,7 @@ void TFrm_Main::OpenCustomerList() {
     hooks.EditCust = EditCust;
     hooks.DelCust = DelCust;
     hooks.ExportCustCSV = ExportCustCSV;
+    hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke};
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
     ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);
@@ -237,7 +257,8 @@ void TFrm_Main::AddCustExecute() {
 }
 
 void TFrm_Main::EditCustExecute() {
-    ::EditCustExecute(data_, messages_, this);
+    ::EditCustExecute(data_, messages_, this,
+                      [this](QWidget* editor) { activities_->showOfCurrentCustomer(editor); });
 }
 
 void TFrm_Main::DelCustExecute() {
@@ -249,6 +270,18 @@ void TFrm_Main::ExportCustCSVExecute() {
     if (Frm_Custom)
         ExportGridToExcel(messages_, data_.Qry_Cust, *Frm_Custom->Grid_Cust,
                           desktopExportDialogs(*SaveDialog1));
+}
+
+void TFrm_Main::ShowActivitiesExecute() {
+    activities_->showOfCurrentCustomer(this);
+}
+
+void TFrm_Main::OpenAwokeExecute() {
+    reminderCheck_->openNow();
+}
+
+void TFrm_Main::UpcomingActivitiesExecute() {
+    activities_->showUpcoming(this);
 }
 
 void TFrm_Main::ShowField_CustExecute() {

@@ -21,6 +21,7 @@ class QToolButton;
 class MessageService;
 class TFrm_Data;
 
+class ActivityCommands;
 class ColumnChooser;
 class PrintPreviewService;
 class ReminderCheck;
@@ -37,6 +38,8 @@ class TFrm_Main : public QMainWindow {
     PrintPreviewService& previews() const { return *previews_; }
     TFrm_Custom* customerList() const { return Frm_Custom; }
     MessageService& messages() const { return messages_; }
+    ActivityCommands& activities() const { return *activities_; }
+    ReminderCheck& reminderCheck() const { return *reminderCheck_; }
 
     QString CurrentOperator; // set once by the login, at most 20 GBK bytes
     LoggedOperator LoggedIn; // the very row the login chose, and its whole name
@@ -48,6 +51,8 @@ class TFrm_Main : public QMainWindow {
     QToolButton* TB_Nav;
     QToolButton* ToolButton4;
     QToolButton* ToolButton1;
+    QToolButton* TB_Activities;
+    QToolButton* TB_Awoke;
     QMenu* PopupMenu1;
     QToolButton* TB_Maintenance; // its menu holds the commands on the database file
     QMenu* MaintenanceMenu;
@@ -59,6 +64,9 @@ class TFrm_Main : public QMainWindow {
     QAction* DelCust;
     QAction* ExportCustCSV;
     QAction* ShowField_Cust;
+    QAction* ShowActivities;     // the current customer's activities
+    QAction* OpenAwoke;          // the reminder window, at any time
+    QAction* UpcomingActivities; // the operator's open activities of the coming days
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -84,6 +92,9 @@ class TFrm_Main : public QMainWindow {
     virtual void DelCustExecute();
     virtual void ExportCustCSVExecute();
     virtual void ShowField_CustExecute();
+    void ShowActivitiesExecute();
+    void OpenAwokeExecute();
+    void UpcomingActivitiesExecute();
     void Timer1Timer();
     void Timer2Timer();
     void ToolButton4Click();
@@ -113,6 +124,7 @@ class TFrm_Main : public QMainWindow {
     std::unique_ptr<PrintPreviewService> previews_; // the application's one print preview
     std::unique_ptr<ColumnChooser> chooser_;
     std::unique_ptr<ReminderCheck> reminderCheck_;
+    ActivityCommands* activities_; // owned as a child
 };
 
 template <class T, class... Args>

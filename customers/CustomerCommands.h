@@ -4,13 +4,18 @@
 // on the shared customer query Qry_Cust and its current row, with or without the list window.
 // Each runs guarded: a failure goes to the general error box and nothing escapes.
 
+#include <functional>
+
 class MessageService;
 class QWidget;
 class TFrm_Data;
 
 // The editor in add mode, modal, owned by owner, freed when it closes.
 void AddCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);
-// The editor on the current row; nothing when Qry_Cust has no rows.
-void EditCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);
-// Deletes the current row after "确定要删除客户记录吗！"; nothing when Qry_Cust has no rows.
+// The editor on the current row; nothing when Qry_Cust has no rows. showActivities, when
+// given, opens the activities of the editor's customer over the editor.
+void EditCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                     std::function<void(QWidget*)> showActivities = {});
+// Deletes the current row after "确定要删除客户记录吗！", and its activities when the operator
+// says so; nothing when Qry_Cust has no rows.
 void DelCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);

@@ -106,6 +106,7 @@ void TFrm_AddCust::buildControls() {
     Btn_OK = plainButton("保存(&S)", this);
     Btn_Cancel = plainButton("关闭(&Q)", this);
     auto* bottom = new QHBoxLayout;
+    bottom->setObjectName(QStringLiteral("bottomStrip"));
     bottom->addWidget(DBNavigator1);
     bottom->addStretch(1);
     bottom->addWidget(Btn_OK);
@@ -119,6 +120,17 @@ void TFrm_AddCust::buildControls() {
                         Memo1,         DateEdit1,   Btn_OK,   Btn_Cancel};
     for (int i = 0; i + 1 < int(std::size(order)); ++i)
         setTabOrder(order[i], order[i + 1]);
+}
+
+void TFrm_AddCust::setShowActivities(std::function<void(QWidget*)> show) {
+    if (!show || Btn_Activities)
+        return;
+    Btn_Activities = plainButton("联系活动(&R)", this);
+    Btn_Activities->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+    if (auto* bottom = findChild<QHBoxLayout*>(QStringLiteral("bottomStrip")))
+        bottom->insertWidget(2, Btn_Activities);
+    connect(Btn_Activities, &QPushButton::clicked, this,
+            [this, show] { guarded(messages_, [&] { show(this); }); });
 }
 
 void TFrm_AddCust::showEvent(QShowEvent* event) {

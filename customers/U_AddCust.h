@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <functional>
 
 class DateBox;
 class MessageService;
@@ -26,6 +27,8 @@ class TFrm_AddCust : public QDialog {
 
     // Fixed for the dialog's life: set it after creating and before showing.
     void setMode(Mode mode) { mode_ = mode; }
+    // Shows a button that opens the activities of the customer being edited.
+    void setShowActivities(std::function<void(QWidget*)> show);
     Mode mode() const { return mode_; }
 
     QTabWidget* PageControl1;
@@ -41,6 +44,7 @@ class TFrm_AddCust : public QDialog {
     RecordNavigator* DBNavigator1;
     QPushButton* Btn_OK;
     QPushButton* Btn_Cancel;
+    QPushButton* Btn_Activities = nullptr;
 
     void FormShow();
     void Btn_OKClick();

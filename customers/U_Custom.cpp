@@ -143,6 +143,7 @@ void TFrm_Custom::buildMenu() {
     for (QAction* action : {hooks_.AddCust, hooks_.EditCust, hooks_.DelCust})
         if (action)
             Menu_Cust->addAction(action);
+    Menu_Cust->addActions(hooks_.activityActions);
     N10 = Menu_Cust->addAction(QStringLiteral("打印"));
     Menu_Cust->addSeparator();
     N6 = Menu_Cust->addAction(QStringLiteral("刷新"));

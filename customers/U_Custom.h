@@ -26,6 +26,7 @@ struct CustomerListHooks {
     QAction* ExportCustCSV = nullptr;
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
+    QList<QAction*> activityActions; // the activity commands of the frame
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the

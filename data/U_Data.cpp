@@ -1,5 +1,6 @@
 #include "data/U_Data.h"
 
+#include "data/Activities.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -40,6 +41,9 @@ void TFrm_Data::FormCreate() {
     for (Query* query : {&Qry_Cust, &Qry_Temp, &Qry_Str, &Qry_FieldShow, &Qry_SoftInfo})
         query->setConnection(ADOConnection1.get());
     DBConnected = true;
+    // A database from before activities had customer keys gets them; a refusal (a read-only
+    // file) is reported and the program runs on with what the file has.
+    guarded(messages_, [&] { Activities::upgradeSchema(*ADOConnection1); });
 }
 
 void TFrm_Data::OpenQuery(Query& query, const SqlCommand& command) {

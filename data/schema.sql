@@ -39,8 +39,13 @@ CREATE TABLE T_Schedule (
     Subject   VARCHAR(100) COLLATE NOCASE,
     Content   MEMO COLLATE NOCASE,
     Awoke     BOOLEAN NOT NULL DEFAULT 0,
-    AwokeDate DATETIME
+    AwokeDate DATETIME,
+    CustCode  INTEGER,
+    Done      BOOLEAN NOT NULL DEFAULT FALSE,
+    DoneTime  TIMESTAMP
 );
+
+CREATE INDEX T_Schedule_CustCode ON T_Schedule (CustCode);
 
 CREATE TABLE T_SoftInfo (
     SoftName VARCHAR(50) COLLATE NOCASE,
@@ -64,3 +69,9 @@ INSERT INTO T_FieldShow (TableName, Name, Field, show, ShowID, Width, SumField, 
     ('Schedule', '客户名称', 'CustName',  1, 1, 160, 0, 0),
     ('Schedule', '活动主题', 'Subject',   1, 2, 150, 0, 0),
     ('Schedule', '活动内容', 'Content',   1, 3, 200, 0, 0);
+
+-- The activity columns a reminder list may show; hidden until the operator chooses them.
+INSERT INTO T_FieldShow (TableName, Name, Field, show, ShowID, Width, SumField, ShowButton) VALUES
+    ('Schedule', '已完成',   'Done',     0, 4, 60,  0, 0),
+    ('Schedule', '完成时间', 'DoneTime', 0, 5, 150, 0, 0),
+    ('Schedule', '客户编号', 'CustCode', 0, 6, 70,  0, 0);

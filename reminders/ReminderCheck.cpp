@@ -22,19 +22,27 @@ TFrm_Awoke* ReminderCheck::Frm_Awoke() const {
 void ReminderCheck::Timer1Timer() {
     guarded(messages_, [&] {
         // Once shown, never again this run, even if something switched the timer back on.
-        if (opened_)
+        if (opened_ || window_) // a window the operator opened is not opened inside itself
             return;
         if (data_.IniFile.ReadInteger(QStringLiteral("OtherInfo"), QStringLiteral("awoke"), -1) !=
             0)
             return;
-        showReminderWindow();
+        opened_ = true;
+        showReminderWindow(timer1_.data());
     });
 }
 
-void ReminderCheck::showReminderWindow() {
-    opened_ = true;
-    window_ = new TFrm_Awoke(data_, messages_, previews_, currentOperator_, timer1_.data(),
-                             owner_.data());
+void ReminderCheck::openNow() {
+    guarded(messages_, [&] {
+        if (!window_)
+            showReminderWindow(nullptr);
+    });
+}
+
+void ReminderCheck::showReminderWindow(QTimer* timer1) {
+    window_ = new TFrm_Awoke(data_, messages_, previews_, currentOperator_, timer1, owner_.data());
+    if (prepare)
+        prepare(*window_);
     window_->exec();
     // The owner may have taken the window with it while the modal loop ran.
     delete window_.data();

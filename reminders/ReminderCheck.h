@@ -20,12 +20,16 @@ class ReminderCheck {
     ~ReminderCheck();
 
     void Timer1Timer(); // the tick handler
+    // Opens the window on the operator's command; the start-up opening keeps its own course.
+    void openNow();
+    // Runs on every new window before it shows (wires what the window may open).
+    std::function<void(TFrm_Awoke&)> prepare;
 
     TFrm_Awoke* Frm_Awoke() const; // the window while it is shown, else nullptr
     bool hasOpened() const { return opened_; }
 
   private:
-    void showReminderWindow();
+    void showReminderWindow(QTimer* timer1);
 
     TFrm_Data& data_;
     MessageService& messages_;

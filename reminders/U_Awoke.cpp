@@ -12,7 +12,11 @@
 #include "grid/WindowFont.h"
 #include "reminders/WholeNumber.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QMenu>
+#include <QSignalBlocker>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,6 +31,7 @@ namespace {
 // The window reads and writes its keys under this spelling; names compare without case.
 const QString kSection = QStringLiteral("otherInfo");
 const QString kLayout = QStringLiteral("Schedule");
+const QString kNotifyKey = QStringLiteral("Notify");
 
 QPushButton* plainButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -35,6 +40,10 @@ QPushButton* plainButton(const QString& caption, QWidget* parent) {
     return button;
 }
 } // namespace
+
+bool notificationsWanted(const SettingsFile& settings) {
+    return settings.ReadInteger(QStringLiteral("OtherInfo"), QStringLiteral("Notify"), 1) != 0;
+}
 
 TFrm_Awoke::TFrm_Awoke(TFrm_Data& data, MessageService& messages, PrintPreviewService& previews,
                        std::function<QString()> currentOperator, QTimer* timer1, QWidget* owner)
@@ -76,6 +85,8 @@ void TFrm_Awoke::buildControls() {
     Btn_Refresh = plainButton(QStringLiteral("刷新(&R)"), strip);
     Btn_Print = plainButton(QStringLiteral("打印(&P)"), strip);
     Btn_Exit = plainButton(QStringLiteral("退出(&Q)"), strip);
+    CheckBox_Notify = new QCheckBox(QStringLiteral("通知"), strip);
+    CheckBox_Notify->setToolTip(QStringLiteral("联系活动到期时在桌面上通知"));
 
     auto* row = new QHBoxLayout(strip);
     row->setContentsMargins(8, 0, 8, 0);
@@ -83,6 +94,7 @@ void TFrm_Awoke::buildControls() {
     row->addSpacing(16);
     row->addWidget(Edit_Day);
     row->addWidget(Label1);
+    row->addWidget(CheckBox_Notify);
     row->addStretch();
     row->addWidget(Btn_Refresh);
     row->addWidget(Btn_Print);
@@ -99,6 +111,39 @@ void TFrm_Awoke::buildControls() {
     connect(Btn_Refresh, &QPushButton::clicked, this, [this] { Btn_RefreshClick(); });
     connect(Btn_Print, &QPushButton::clicked, this, [this] { Btn_PrintClick(); });
     connect(Btn_Exit, &QPushButton::clicked, this, &QWidget::close);
+    connect(CheckBox_Notify, &QCheckBox::toggled, this, [this](bool on) {
+        guarded(messages_, [&] { data_.IniFile.WriteInteger(kSection, kNotifyKey, on ? 1 : 0); });
+    });
+
+    Menu_Awoke = new QMenu(this);
+    Act_Open = Menu_Awoke->addAction(QStringLiteral("查看联系活动(&O)"));
+    Act_Done = Menu_Awoke->addAction(QStringLiteral("标记完成(&F)"));
+    connect(Act_Open, &QAction::triggered, this, [this] { OpenCurrentActivity(); });
+    connect(Act_Done, &QAction::triggered, this, [this] { MarkCurrentDone(); });
+    connect(DBGridEh1, &DataGrid::rowDoubleClicked, this, [this] { OpenCurrentActivity(); });
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const bool row = Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0;
+        Act_Open->setEnabled(row && openActivity);
+        Act_Done->setEnabled(row);
+        Menu_Awoke->popup(DBGridEh1->mapToGlobal(at));
+    });
+}
+
+void TFrm_Awoke::OpenCurrentActivity() {
+    guarded(messages_, [&] {
+        if (openActivity && Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0)
+            openActivity(Qry_Awoke.asInteger(QStringLiteral("ID")));
+    });
+}
+
+void TFrm_Awoke::MarkCurrentDone() {
+    guarded(messages_, [&] {
+        if (!Qry_Awoke.isActive() || Qry_Awoke.recNo() < 0)
+            return;
+        Qry_Awoke.edit({{QStringLiteral("Done"), true},
+                        {QStringLiteral("DoneTime"), QDateTime::currentDateTime()}});
+    });
 }
 
 void TFrm_Awoke::showEvent(QShowEvent* event) {
@@ -116,6 +161,8 @@ void TFrm_Awoke::FormShow() {
         if (data_.IniFile.ReadInteger(kSection, QStringLiteral("awoke"), -1) != 0)
             CheckBox1->setChecked(false); // stores 1 through CheckBox1Click
         Edit_Day->setText(data_.IniFile.ReadString(kSection, QStringLiteral("Day"), QString()));
+        const QSignalBlocker quiet(CheckBox_Notify); // showing the setting does not write it
+        CheckBox_Notify->setChecked(notificationsWanted(data_.IniFile));
         RunReminderQuery();
     });
 }

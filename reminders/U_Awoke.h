@@ -9,12 +9,18 @@ class DataGrid;
 class GridPrinter;
 class MessageService;
 class PrintPreviewService;
+class QAction;
 class QCheckBox;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
 class TFrm_Data;
+class SettingsFile;
+
+// Whether activities falling due are announced on the desktop (on unless switched off).
+bool notificationsWanted(const SettingsFile& settings);
 
 // The reminder window: the operator's contact activities due on one chosen day, the day
 // offset and whether the window pops up at start-up. Shown modally by the start-up check.
@@ -37,6 +43,15 @@ class TFrm_Awoke : public QDialog {
     QPushButton* Btn_Print;
     QPushButton* Btn_Exit;
     GridPrinter* PrintDBGridEh1;
+    QCheckBox* CheckBox_Notify; // desktop notifications of activities falling due
+    QMenu* Menu_Awoke;
+    QAction* Act_Open;
+    QAction* Act_Done;
+
+    // Opens the activity with this id (and its customer); set by whoever shows the window.
+    std::function<void(qint64 activityId)> openActivity;
+    void OpenCurrentActivity();
+    void MarkCurrentDone();
 
     // Every way of closing (close box, Esc, Btn_Exit) ends here; a refused day keeps it open.
     void done(int result) override;

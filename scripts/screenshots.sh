@@ -55,9 +55,12 @@ shot customers 1.5 full
 xdotool key ctrl+e
 shot editor
 xdotool key alt+q
-menu_item 6 mark # 设置列显示
+xdotool key ctrl+r # the first customer's activities
+shot activities
+xdotool key alt+q
+menu_item 9 mark # 设置列显示
 shot chooser
 xdotool key Escape
-menu_item 4 # 打印
+menu_item 7 # 打印
 shot preview 4 full
 xdotool key Escape

@@ -20,13 +20,14 @@ constexpr int kActivities = 150;
 constexpr quint32 kSeed = 20240601;
 
 // Every fifth activity falls due today or tomorrow and is marked for reminding; all of them
-// name a customer of the list.
+// belong to one of the first thirty customers, so that those customers' activity lists are full.
 const char* const kDueSoon =
     "BEGIN;"
     "UPDATE T_Schedule SET Awoke = 1, AwokeDate = date('now', 'localtime', '+' || (ID / 5 % 2) || "
     "' day') || substr(AwokeDate, 11) WHERE ID % 5 = 0;"
+    "UPDATE T_Schedule SET CustCode = 1 + ID % min(30, (SELECT count(*) FROM Custom));"
     "UPDATE T_Schedule SET CustName = (SELECT Company FROM Custom WHERE CustCode = "
-    "1 + (T_Schedule.ID * 7919) % (SELECT count(*) FROM Custom));"
+    "T_Schedule.CustCode);"
     "COMMIT;";
 
 void exec(const QString& path, const char* sql) {

@@ -1,0 +1,74 @@
+// Activities at scale: opening one customer's activities among 100,000 customers and
+// 1,000,000 activities (the customer key is indexed), and the reminder query over them. Prints
+// the median of repeated runs beside each bar. ACTIVITIES_BENCH_MAX_ROWS caps the activities.
+
+#include "bench/support/BenchSupport.h"
+#include "bench/support/CustomerGenerator.h"
+#include "data/Activities.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+template <class F> double medianMs(int runs, F run) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run(i);
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                               start)
+                         .count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void printBar(const char* what, double ms, double bar) {
+    std::printf("%-48s %8.2f ms   bar < %4.0f ms   %s\n", what, ms, bar, ms < bar ? "ok" : "short");
+}
+
+} // namespace
+
+int main() {
+    const int activities = BenchData::sizesUpTo({1000000}, "ACTIVITIES_BENCH_MAX_ROWS").empty()
+                               ? 100000
+                               : 1000000;
+    const int customers = activities / 10;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Custom.db");
+    BenchData::createDatabase(path, QStringLiteral(CUSTDESK_SCHEMA_SQL));
+    BenchData::addCustomers(path, customers);
+    BenchData::addActivities(path, QStringLiteral("Admin"), activities);
+    auto connection = openSqliteDatabase(path);
+    connection->execute({"update T_Schedule set CustCode = 1 + ID % ?", {customers}});
+    connection->execute({"ANALYZE", {}});
+    std::printf("%d customers, %d activities\n", customers, activities);
+
+    Query query("Qry_Act", connection.get());
+    int listed = 0;
+    const double ofCustomer = medianMs(51, [&](int i) {
+        query.close();
+        query.setCommand(Activities::ofCustomer(1 + (i * 7919) % customers));
+        query.open();
+        listed = query.recordCount();
+    });
+    std::printf("  (%d activities of one customer)\n", listed);
+    printBar("open one customer's activities", ofCustomer, 20);
+
+    const double reminders = medianMs(11, [&](int i) {
+        query.close();
+        query.setCommand(Sql::reminders("Admin", QString::number(i % 3)));
+        query.open();
+        listed = query.recordCount();
+    });
+    std::printf("  (%d activities due on the chosen day)\n", listed);
+    printBar("reminder query", reminders, 50);
+    return 0;
+}
