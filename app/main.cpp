@@ -1,4 +1,6 @@
 #include "app/MainSequence.h"
+#include "data/BusyWaiter.h"
+#include "grid/BusyDialog.h"
 #include "grid/WidgetMessageService.h"
 
 #include <QApplication>
@@ -9,5 +11,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(title);
     applyProgramFont();
     WidgetMessageService messages(title);
-    return RunMainSequence(QCoreApplication::applicationDirPath(), messages);
+    BusyDialog busyNote;
+    BusyWaiter busy(busyNote);
+    return RunMainSequence(QCoreApplication::applicationDirPath(), messages, &busy);
 }

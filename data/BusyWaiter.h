@@ -5,7 +5,7 @@
 
 // What the operator sees while another program holds the database.
 class BusyNote {
-public:
+  public:
     virtual ~BusyNote() = default;
     virtual void appear(const QString& text) = 0;
     virtual void disappear() = 0;
@@ -17,7 +17,7 @@ public:
 // An engine calls wait() each time it finds the database busy and waitOver() once the
 // statement got through or failed; no engine's own lock words appear here.
 class BusyWaiter {
-public:
+  public:
     // A lock shorter than noteDelayMs passes without a note; retryMs is the pause between tries.
     explicit BusyWaiter(BusyNote& note, int noteDelayMs = 200, int retryMs = 50);
 
@@ -30,7 +30,7 @@ public:
 
     static QString noteText();
 
-private:
+  private:
     BusyNote& note_;
     int noteDelayMs_;
     int retryMs_;

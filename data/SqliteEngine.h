@@ -12,7 +12,7 @@ struct sqlite3_stmt;
 struct sqlite3_value;
 
 struct SqliteOpenOptions {
-    int busyTimeoutMs = 5000; // how long a locked database is waited for, without a waiter
+    int busyTimeoutMs = 5000;     // how long a locked database is waited for, without a waiter
     BusyWaiter* waiter = nullptr; // when set: waits until the lock is gone or the operator gives up
 };
 

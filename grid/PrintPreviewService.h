@@ -13,7 +13,7 @@ class QWidget;
 // sequence creates this service and hands it to the windows that print.
 class PrintPreviewService : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit PrintPreviewService(MessageService& messages, QObject* parent = nullptr);
     ~PrintPreviewService() override;
 
@@ -21,10 +21,10 @@ public:
     void show(GridPrinter& printer);
     TFrm_Preview* window() const; // nullptr until first use
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void openOver(QWidget* opener);
 
     MessageService& messages_;

@@ -44,8 +44,8 @@ TEST_F(AwokeFixture, ThePreviewOfTheStartUpReminderWindowTakesInputAndReturnsToI
     writeConfig("[OtherInfo]\nawoke=0\nDay=0\n");
     owner.resize(800, 600);
     owner.show(); // the main window, behind which the preview used to open
-    ReminderCheck check(*data, messages, *previews, [this] { return operatorName; }, &owner,
-                        &timer1);
+    ReminderCheck check(
+        *data, messages, *previews, [this] { return operatorName; }, &owner, &timer1);
     QObject::connect(&timer1, &QTimer::timeout, [&] { check.Timer1Timer(); });
     timer1.setInterval(10);
 

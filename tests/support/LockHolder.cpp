@@ -5,8 +5,7 @@
 #include <QThread>
 #include <sqlite3.h>
 
-LockHolder::LockHolder(const QString& databasePath, const QString& beginSql)
-    : path_(databasePath) {
+LockHolder::LockHolder(const QString& databasePath, const QString& beginSql) : path_(databasePath) {
     process_.start("sqlite3", {databasePath});
     if (!process_.waitForStarted(10000))
         throw AppError("cannot run sqlite3");
