@@ -20,8 +20,10 @@ QDialog* BusyDialog::window() const {
 }
 
 void BusyDialog::build() {
-    dialog_ = std::make_unique<QDialog>(nullptr,
-                                        Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
+    // On top: at start-up the splash window would cover a note centred like itself.
+    dialog_ =
+        std::make_unique<QDialog>(nullptr, Qt::Dialog | Qt::WindowTitleHint |
+                                               Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint);
     applyWindowFont(*dialog_);
     dialog_->setWindowTitle(QCoreApplication::applicationName());
     dialog_->setWindowModality(Qt::ApplicationModal);
