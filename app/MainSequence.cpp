@@ -9,7 +9,7 @@
 #include <QApplication>
 #include <memory>
 
-int RunMainSequence(const QString& programDir, MessageService& messages) {
+int RunMainSequence(const QString& programDir, MessageService& messages, BusyWaiter* busy) {
     auto splash = std::make_unique<TFrm_Splash>();
     splash->show();
     splash->repaint();
@@ -17,7 +17,7 @@ int RunMainSequence(const QString& programDir, MessageService& messages) {
 
     // The data module object exists first because the main window keeps a reference to it;
     // its creation steps run after the main window, as the start-up order requires.
-    TFrm_Data data(programDir, messages);
+    TFrm_Data data(programDir, messages, busy);
     TFrm_Main main(data, messages);
     QApplication::setWindowIcon(main.windowIcon()); // the login dialog carries it too
     data.FormCreate();

@@ -1,5 +1,7 @@
 #include "app/ChineseLocale.h"
 #include "app/MainSequence.h"
+#include "data/BusyWaiter.h"
+#include "grid/BusyDialog.h"
 #include "grid/WidgetMessageService.h"
 
 #include <QApplication>
@@ -11,5 +13,7 @@ int main(int argc, char** argv) {
     applyProgramFont();
     const auto chineseTexts = useChineseWhateverTheLocale();
     WidgetMessageService messages(title);
-    return RunMainSequence(QCoreApplication::applicationDirPath(), messages);
+    BusyDialog busyNote;
+    BusyWaiter busy(busyNote);
+    return RunMainSequence(QCoreApplication::applicationDirPath(), messages, &busy);
 }

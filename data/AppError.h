@@ -12,3 +12,13 @@ public:
 private:
     QString text_;
 };
+
+// Another program holds the database: the operation did not run, and nothing was lost.
+// Engines throw it for their own lock errors, so callers never mistake a lock for damage.
+class DatabaseBusy : public AppError {
+public:
+    explicit DatabaseBusy(const QString& text = notDoneText()) : AppError(text) {}
+    static QString notDoneText() {
+        return QStringLiteral("数据库正被其他程序使用，本次操作没有完成，请稍后再试。");
+    }
+};

@@ -38,6 +38,8 @@ void Transaction::commit() {
     done_ = true;
 }
 
-std::unique_ptr<Connection> openDatabase(const QString& connString) {
-    return openSqliteDatabase(connString);
+std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
+    SqliteOpenOptions options;
+    options.waiter = waiter;
+    return openSqliteDatabase(connString, options);
 }

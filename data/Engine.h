@@ -116,6 +116,9 @@ class Transaction {
     bool done_ = false;
 };
 
-// Opens the database a connection string names. Never creates a file; a missing, unreadable,
-// locked or foreign file throws AppError.
-std::unique_ptr<Connection> openDatabase(const QString& connString);
+class BusyWaiter;
+
+// Opens the database a connection string names. Never creates a file; a missing, unreadable
+// or foreign file throws AppError, a file another program holds throws DatabaseBusy. With a
+// waiter, opening and every later statement wait for such a lock until the operator gives up.
+std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter = nullptr);

@@ -1,6 +1,7 @@
 #include "SqliteEngine.h"
 
 #include "AppError.h"
+#include "BusyWaiter.h"
 #include "DisplayFormat.h"
 #include "JetFunctions.h"
 
@@ -14,8 +15,42 @@ QString errorText(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
+bool isLockError(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
 [[noreturn]] void fail(sqlite3* db) {
+    if (isLockError(sqlite3_extended_errcode(db)))
+        throw DatabaseBusy();
     throw AppError(errorText(db));
+}
+
+// SQLite calls this while another connection holds the lock it needs; 0 gives up.
+int waitWhileBusy(void* waiter, int /*attempt*/) {
+    return static_cast<BusyWaiter*>(waiter)->wait() ? 1 : 0;
+}
+
+// Ends a wait for a lock once the statement that waited is through, however it ended.
+class WaitOver {
+  public:
+    explicit WaitOver(BusyWaiter* waiter) : waiter_(waiter) {}
+    ~WaitOver() {
+        if (waiter_ && waiter_->waiting())
+            waiter_->waitOver();
+    }
+    WaitOver(const WaitOver&) = delete;
+    WaitOver& operator=(const WaitOver&) = delete;
+
+  private:
+    BusyWaiter* waiter_;
+};
+
+// While the note of a wait takes input, that input must not start a statement on the
+// connection that is waiting: SQLite does not allow it from inside its wait.
+void refuseWhileWaiting(BusyWaiter* waiter) {
+    if (waiter && waiter->waiting())
+        throw DatabaseBusy();
 }
 
 bool declaredAs(const QString& decl, std::initializer_list<const char*> words) {
@@ -179,8 +214,8 @@ void bindValue(sqlite3_stmt* st, int index, const QVariant& v) {
 
 // ---- result set ---------------------------------------------------------------------------
 
-SqliteResultSet::SqliteResultSet(sqlite3* db, sqlite3_stmt* statement)
-    : db_(db), statement_(statement) {
+SqliteResultSet::SqliteResultSet(sqlite3* db, sqlite3_stmt* statement, BusyWaiter* waiter)
+    : db_(db), statement_(statement), waiter_(waiter) {
     const int n = sqlite3_column_count(statement_);
     columns_.reserve(size_t(n));
     for (int i = 0; i < n; ++i)
@@ -194,6 +229,8 @@ SqliteResultSet::~SqliteResultSet() {
 bool SqliteResultSet::next() {
     if (done_)
         return false;
+    refuseWhileWaiting(waiter_);
+    const WaitOver over(waiter_);
     const int rc = sqlite3_step(statement_);
     if (rc == SQLITE_ROW)
         return true;
@@ -231,13 +268,15 @@ void SqliteResultSet::readRow(CellValue* cells) const {
 
 // ---- connection ---------------------------------------------------------------------------
 
-SqliteConnection::SqliteConnection(sqlite3* db) : db_(db) {}
+SqliteConnection::SqliteConnection(sqlite3* db, BusyWaiter* waiter) : db_(db), waiter_(waiter) {}
 
 SqliteConnection::~SqliteConnection() {
     sqlite3_close_v2(db_);
 }
 
 sqlite3_stmt* SqliteConnection::prepare(const SqlCommand& command) {
+    refuseWhileWaiting(waiter_);
+    const WaitOver over(waiter_); // reading the schema may wait for a lock too
     const QByteArray sql = command.sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
@@ -268,11 +307,12 @@ sqlite3_stmt* SqliteConnection::prepare(const SqlCommand& command) {
 }
 
 std::unique_ptr<ResultSet> SqliteConnection::query(const SqlCommand& command) {
-    return std::make_unique<SqliteResultSet>(db_, prepare(command));
+    return std::make_unique<SqliteResultSet>(db_, prepare(command), waiter_);
 }
 
 qint64 SqliteConnection::execute(const SqlCommand& command) {
     sqlite3_stmt* st = prepare(command);
+    const WaitOver over(waiter_);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
@@ -289,6 +329,8 @@ qint64 SqliteConnection::lastInsertId() {
 }
 
 void SqliteConnection::run(const char* sql) {
+    refuseWhileWaiting(waiter_);
+    const WaitOver over(waiter_);
     const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
     if (sqlite3_get_autocommit(db_))
         depth_ = 0;
@@ -365,19 +407,21 @@ void checkFile(const QString& path) {
         throw AppError(QString("无法读取数据库文件 '%1'").arg(path));
 }
 
-[[noreturn]] void failOpen(sqlite3* db, const QString& path, int timeoutMs) {
+[[noreturn]] void failOpen(sqlite3* db, const QString& path, const SqliteOpenOptions& options) {
     const int rc = sqlite3_errcode(db);
     if (rc == SQLITE_NOTADB)
         throw AppError(QString("'%1' 不是数据库文件").arg(path));
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-        throw AppError(QString("数据库文件 '%1' 被其他程序锁定，等待 %2 毫秒后仍无法使用")
-                           .arg(path)
-                           .arg(timeoutMs));
+    if (isLockError(rc) && options.waiter) // the operator stopped the wait
+        throw DatabaseBusy();
+    if (isLockError(rc))
+        throw DatabaseBusy(QString("数据库文件 '%1' 被其他程序锁定，等待 %2 毫秒后仍无法使用")
+                               .arg(path)
+                               .arg(options.busyTimeoutMs));
     throw AppError(QString("无法打开数据库文件 '%1': %2").arg(path, errorText(db)));
 }
 
 // A real read: a foreign or locked file fails here rather than at the first statement.
-void checkDatabase(sqlite3* db, const QString& path, int timeoutMs) {
+void checkDatabase(sqlite3* db, const QString& path, const SqliteOpenOptions& options) {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &st, nullptr);
     if (rc == SQLITE_OK)
@@ -385,7 +429,7 @@ void checkDatabase(sqlite3* db, const QString& path, int timeoutMs) {
     const int tables = rc == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
     sqlite3_finalize(st);
     if (rc != SQLITE_ROW)
-        failOpen(db, path, timeoutMs);
+        failOpen(db, path, options);
     if (tables == 0)
         throw AppError(QString("数据库文件 '%1' 是空的，不含任何表").arg(path));
 }
@@ -403,7 +447,7 @@ bool inWalMode(sqlite3* db) {
 
 // Every page read through: switching to WAL rewrites the header, so a damaged file is refused
 // as it is rather than changed first and found unreadable later.
-void checkWholeFile(sqlite3* db, const QString& path, int timeoutMs) {
+void checkWholeFile(sqlite3* db, const QString& path, const SqliteOpenOptions& options) {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &st, nullptr);
     if (rc == SQLITE_OK)
@@ -414,7 +458,7 @@ void checkWholeFile(sqlite3* db, const QString& path, int timeoutMs) {
             : QString();
     sqlite3_finalize(st);
     if (rc != SQLITE_ROW)
-        failOpen(db, path, timeoutMs);
+        failOpen(db, path, options);
     if (verdict != u"ok")
         throw AppError(QString("数据库文件 '%1' 已损坏: %2").arg(path, verdict));
 }
@@ -424,20 +468,24 @@ void checkWholeFile(sqlite3* db, const QString& path, int timeoutMs) {
 std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
                                                      const SqliteOpenOptions& options) {
     checkFile(path);
+    const WaitOver over(options.waiter);
     Handle h;
     if (sqlite3_open_v2(path.toUtf8().constData(), &h.db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
-        failOpen(h.db, path, options.busyTimeoutMs);
+        failOpen(h.db, path, options);
     if (sqlite3_db_readonly(h.db, "main") == 1)
         throw AppError(QString("数据库文件 '%1' 是只读的，无法写入").arg(path));
-    sqlite3_busy_timeout(h.db, options.busyTimeoutMs);
-    checkDatabase(h.db, path, options.busyTimeoutMs);
+    if (options.waiter)
+        sqlite3_busy_handler(h.db, waitWhileBusy, options.waiter);
+    else
+        sqlite3_busy_timeout(h.db, options.busyTimeoutMs);
+    checkDatabase(h.db, path, options);
     if (!inWalMode(h.db))
-        checkWholeFile(h.db, path, options.busyTimeoutMs);
+        checkWholeFile(h.db, path, options);
     // WAL lets other copies of the program read while one of them writes.
     if (sqlite3_exec(h.db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK)
-        failOpen(h.db, path, options.busyTimeoutMs);
+        failOpen(h.db, path, options);
     if (registerJetFunctions(h.db) != SQLITE_OK)
-        failOpen(h.db, path, options.busyTimeoutMs);
-    return std::make_unique<SqliteConnection>(h.release());
+        failOpen(h.db, path, options);
+    return std::make_unique<SqliteConnection>(h.release(), options.waiter);
 }

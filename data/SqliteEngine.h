@@ -6,17 +6,20 @@
 
 #include <vector>
 
+class BusyWaiter;
 struct sqlite3;
 struct sqlite3_stmt;
 struct sqlite3_value;
 
 struct SqliteOpenOptions {
-    int busyTimeoutMs = 5000; // how long a locked database is waited for
+    int busyTimeoutMs = 5000;     // how long a locked database is waited for, without a waiter
+    BusyWaiter* waiter = nullptr; // when set: waits until the lock is gone or the operator gives up
 };
 
 class SqliteResultSet : public ResultSet {
   public:
-    SqliteResultSet(sqlite3* db, sqlite3_stmt* statement); // takes the statement
+    // Takes the statement; waiter: the connection's, told when a wait for a lock is over.
+    SqliteResultSet(sqlite3* db, sqlite3_stmt* statement, BusyWaiter* waiter = nullptr);
     ~SqliteResultSet() override;
 
     int columnCount() const override { return int(columns_.size()); }
@@ -33,13 +36,14 @@ class SqliteResultSet : public ResultSet {
 
     sqlite3* db_;
     sqlite3_stmt* statement_;
+    BusyWaiter* waiter_;
     std::vector<ColumnInfo> columns_;
     bool done_ = false;
 };
 
 class SqliteConnection : public Connection {
   public:
-    explicit SqliteConnection(sqlite3* db); // takes the handle
+    explicit SqliteConnection(sqlite3* db, BusyWaiter* waiter = nullptr); // takes the handle
     ~SqliteConnection() override;
 
     std::unique_ptr<ResultSet> query(const SqlCommand& command) override;
@@ -63,6 +67,7 @@ class SqliteConnection : public Connection {
     void run(const char* sql);
 
     sqlite3* db_;
+    BusyWaiter* waiter_;
     int depth_ = 0; // open transactions, the outermost included
 };
 

@@ -1,6 +1,7 @@
 #include "data/U_Data.h"
 
 #include "data/Activities.h"
+#include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -13,9 +14,13 @@ const QString programCaption = QStringLiteral("客户管理系统");
 } // namespace
 
 TFrm_Data::TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent)
+    : TFrm_Data(programDir, messages, nullptr, parent) {}
+
+TFrm_Data::TFrm_Data(const QString& programDir, MessageService& messages, BusyWaiter* busy,
+                     QObject* parent)
     : QObject(parent), IniFile(QDir(programDir).filePath("Config.ini")), Qry_Cust("Qry_Cust"),
       Qry_Temp("Qry_Temp"), Qry_Str("Qry_Str"), Qry_FieldShow("Qry_FieldShow"),
-      Qry_SoftInfo("Qry_SoftInfo"), programDir_(programDir), messages_(messages) {
+      Qry_SoftInfo("Qry_SoftInfo"), programDir_(programDir), messages_(messages), busy_(busy) {
     Qry_Cust.setCommand(Sql::allCustomers());
 }
 
@@ -29,7 +34,11 @@ void TFrm_Data::FormCreate() {
     const QString dbConn = IniFile.ReadString("Config", "DBConn", QString());
     ConnString = dbConn.isEmpty() ? builtInDatabasePath() : dbConn;
     try {
-        ADOConnection1 = openDatabase(ConnString);
+        ADOConnection1 = openDatabase(ConnString, busy_);
+    } catch (const DatabaseBusy& busy) {
+        // The file is there and sound, only in use: DBConn must keep pointing at it.
+        messages_.messageBox(nullptr, busy.text(), programCaption, MsgIcon::Information, mbOK);
+        return;
     } catch (const std::exception&) {
         // The engine's own text would not help the operator; the question offers the way out.
         const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,

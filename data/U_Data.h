@@ -7,6 +7,7 @@
 #include <QObject>
 #include <memory>
 
+class BusyWaiter;
 class MessageService;
 
 // The data module: one per run, created by the main sequence and handed to every window.
@@ -15,10 +16,14 @@ class TFrm_Data : public QObject {
 public:
     // programDir: the folder of the executable, where Config.ini and DataBase/ live.
     TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent = nullptr);
+    // busy: waits, with the operator's cancel, while another program holds the database.
+    TFrm_Data(const QString& programDir, MessageService& messages, BusyWaiter* busy,
+              QObject* parent = nullptr);
     ~TFrm_Data() override;
 
     // Reads Config.ini, builds ConnString and opens ADOConnection1; on failure asks whether
-    // to go back to the built-in database and leaves DBConnected false.
+    // to go back to the built-in database and leaves DBConnected false. A file held by another
+    // program is no failure to connect: it is waited for, and a given-up wait asks nothing.
     void FormCreate();
 
     const QString& programDir() const { return programDir_; }
@@ -42,4 +47,5 @@ public:
 private:
     QString programDir_;
     MessageService& messages_;
+    BusyWaiter* busy_ = nullptr;
 };
