@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "Migrations.h"
 #include "SqliteEngine.h"
 
 void ResultSet::readRow(CellValue* cells) const {
@@ -38,6 +39,11 @@ void Transaction::commit() {
     done_ = true;
 }
 
+SqlCommand Connection::containsCondition(const QString&, const QString& column,
+                                         const QString& keyword) {
+    return {quoteIdentifier(column) + " like ?", {"%" + keyword + "%"}};
+}
+
 std::unique_ptr<Connection> openDatabase(const QString& connString) {
-    return openSqliteDatabase(connString);
+    return migrated(openSqliteDatabase(connString));
 }

@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "DisplayFormat.h"
 #include "JetFunctions.h"
+#include "SqliteSearchIndex.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -340,6 +341,21 @@ QString SqliteConnection::quoteIdentifier(const QString& name) const {
 QString SqliteConnection::sameValueCondition(const QString& quotedColumn) const {
     // IS matches Null with Null; BINARY keeps a change of letter case from passing as equal.
     return quotedColumn + " IS ? COLLATE BINARY";
+}
+
+SqlCommand SqliteConnection::containsCondition(const QString& table, const QString& column,
+                                               const QString& keyword) {
+    if (auto narrowed = SqliteSearchIndex::containsCondition(*this, table, column, keyword))
+        return *narrowed;
+    return Connection::containsCondition(table, column, keyword);
+}
+
+void SqliteConnection::createSearchIndex() {
+    SqliteSearchIndex::create(*this);
+}
+
+void SqliteConnection::rebuildSearchIndex() {
+    SqliteSearchIndex::rebuild(*this);
 }
 
 // ---- opening ------------------------------------------------------------------------------

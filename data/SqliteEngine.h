@@ -54,6 +54,10 @@ class SqliteConnection : public Connection {
     QStringList columnsOf(const QString& table) override;
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
+    SqlCommand containsCondition(const QString& table, const QString& column,
+                                 const QString& keyword) override;
+    void createSearchIndex() override;
+    void rebuildSearchIndex() override;
 
     sqlite3* handle() const { return db_; }
 
