@@ -107,6 +107,7 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(program->path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     registerJetFunctions(db);
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
     Connection& connection = *program->data->ADOConnection1;
     const SqlCommand command = Sql::customerSearch(connection, c.field, c.keyword);
     SqlCommand scan = connection.Connection::containsCondition("Custom", c.field, c.keyword);

@@ -455,5 +455,7 @@ std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
         failOpen(h.db, path, options.busyTimeoutMs);
     if (registerJetFunctions(h.db) != SQLITE_OK)
         failOpen(h.db, path, options.busyTimeoutMs);
+    // Pages of the rows an indexed search picks lie all over the file; 64 MiB keeps them read.
+    sqlite3_exec(h.db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
     return std::make_unique<SqliteConnection>(h.release());
 }
