@@ -2,6 +2,7 @@
 // the layout of the grid and its footers, through the real window, beside the floor (the same
 // LIKE statement with the same Jet-style like function stepped through plain sqlite3, every
 // cell read as text). Two keywords per size: "" (every row) and one that matches about 1%.
+// Beside them the full scan the search index spares: the plain LIKE on every row.
 
 #include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
@@ -50,7 +51,7 @@ struct Case {
 const Case cases[] = {{"all", "客户名称", "Company", ""}, {"1pct", "手机号码", "Mobile", "567"}};
 
 struct Result {
-    double floorSeconds = 0, keystrokeSeconds = 0;
+    double floorSeconds = 0, keystrokeSeconds = 0, scanSeconds = 0;
     int matches = 0;
 };
 
@@ -85,10 +86,12 @@ struct Program {
 
 int stepSearch(sqlite3* db, const SqlCommand& command) {
     const QByteArray sql = command.sql.toUtf8();
-    const QByteArray pattern = command.params.value(0).toString().toUtf8();
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-    sqlite3_bind_text(st, 1, pattern.constData(), int(pattern.size()), SQLITE_STATIC);
+    for (int i = 0; i < command.params.size(); ++i) {
+        const QByteArray text = command.params[i].toString().toUtf8();
+        sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
     int rows = 0;
     const int columns = sqlite3_column_count(st);
     while (sqlite3_step(st) == SQLITE_ROW) {
@@ -104,17 +107,27 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(program->path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     registerJetFunctions(db);
-    const SqlCommand command =
-        Sql::customerSearch(*program->data->ADOConnection1, c.field, c.keyword);
-    double seconds = 0;
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
+    Connection& connection = *program->data->ADOConnection1;
+    const SqlCommand command = Sql::customerSearch(connection, c.field, c.keyword);
+    SqlCommand scan = connection.Connection::containsCondition("Custom", c.field, c.keyword);
+    scan.sql.prepend("Select * from Custom where ");
+    double seconds = 0, scanSeconds = 0;
     Result& result = results[{rows, c.name}];
     for (auto _ : state) {
-        const auto start = Clock::now();
+        auto start = Clock::now();
         result.matches = stepSearch(db, command);
         seconds += since(start);
+        state.PauseTiming();
+        start = Clock::now();
+        if (stepSearch(db, scan) != result.matches)
+            state.SkipWithError("the index found other rows than the full scan");
+        scanSeconds += since(start);
+        state.ResumeTiming();
     }
     sqlite3_close(db);
     result.floorSeconds = seconds / double(state.iterations());
+    result.scanSeconds = scanSeconds / double(state.iterations());
 }
 
 void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c) {
@@ -136,13 +149,22 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
 }
 
 void printRatios() {
-    std::printf("\n%9s %6s %9s %10s %13s %7s\n", "rows", "case", "matches", "floor ms",
-                "keystroke ms", "ratio");
+    std::printf("\n%9s %6s %9s %10s %13s %7s %12s %8s\n", "rows", "case", "matches", "floor ms",
+                "keystroke ms", "ratio", "full scan ms", "index x");
     for (const auto& [key, r] : results)
-        std::printf("%9d %6s %9d %10.1f %13.1f %7.2f\n", key.first, key.second.c_str(), r.matches,
-                    r.floorSeconds * 1e3, r.keystrokeSeconds * 1e3,
-                    r.keystrokeSeconds / r.floorSeconds);
-    std::printf("targets: ratio <= 2.00 at 100000 rows; the 1pct keystroke under 50 ms\n");
+        std::printf("%9d %6s %9d %10.1f %13.1f %7.2f %12.1f %8.1f\n", key.first, key.second.c_str(),
+                    r.matches, r.floorSeconds * 1e3, r.keystrokeSeconds * 1e3,
+                    r.keystrokeSeconds / r.floorSeconds, r.scanSeconds * 1e3,
+                    r.scanSeconds / r.floorSeconds);
+    std::printf("targets: ratio <= 2.00 at 100000 rows\n");
+    // The indexed 1% search as the operator meets it: one keystroke through the window.
+    for (const auto& [key, r] : results)
+        if (key.second == "1pct" && (key.first == 100'000 || key.first == 1'000'000)) {
+            const double bar = key.first == 100'000 ? 20 : 50;
+            std::printf("1pct keystroke at %d rows: %.1f ms, bar < %.0f ms: %s\n", key.first,
+                        r.keystrokeSeconds * 1e3, bar,
+                        r.keystrokeSeconds * 1e3 < bar ? "ok" : "short");
+        }
 }
 
 } // namespace

@@ -54,7 +54,7 @@ SqlCommand ofCustomer(qint64 custCode) {
 
 SqlCommand upcoming(const QString& owner, const QDateTime& from) {
     const QDateTime start(from.date(), QTime(0, 0));
-    return {"select * from T_Schedule where F_User=? and (Done is null or Done=False) and "
+    return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and (Done is null or Done=False) and "
             "AwokeDate>=? and AwokeDate<? order by AwokeDate, ID",
             {owner, start, start.addDays(8)}};
 }
@@ -64,7 +64,7 @@ SqlCommand byId(qint64 id) {
 }
 
 SqlCommand fallingDue(const QString& owner, const QDateTime& after, const QDateTime& until) {
-    return {"select * from T_Schedule where F_User=? and awoke=True and "
+    return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and awoke=True and "
             "(Done is null or Done=False) and AwokeDate>? and AwokeDate<=? order by AwokeDate",
             {owner, after, until}};
 }

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "Migrations.h"
 #include "SqliteEngine.h"
 
 void ResultSet::readRow(CellValue* cells) const {
@@ -38,8 +39,13 @@ void Transaction::commit() {
     done_ = true;
 }
 
+SqlCommand Connection::containsCondition(const QString&, const QString& column,
+                                         const QString& keyword) {
+    return {quoteIdentifier(column) + " like ?", {"%" + keyword + "%"}};
+}
+
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
     SqliteOpenOptions options;
     options.waiter = waiter;
-    return openSqliteDatabase(connString, options);
+    return migrated(openSqliteDatabase(connString, options));
 }

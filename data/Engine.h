@@ -100,6 +100,16 @@ class Connection {
     virtual QString sameValueCondition(const QString& quotedColumn) const = 0;
     // Online file copies of this database; nullptr where the engine's own tools make backups.
     virtual std::unique_ptr<OnlineBackup> onlineBackup() { return nullptr; }
+
+    // A condition, with the values it binds, that is true when the column of the table holds
+    // a match of the LIKE pattern "%" + keyword + "%". An engine may find the candidates
+    // through an index of its own; the rows are always those of the plain LIKE.
+    virtual SqlCommand containsCondition(const QString& table, const QString& column,
+                                         const QString& keyword);
+    // Builds the engine's substring index of the customer table when there is none.
+    virtual void createSearchIndex() {}
+    // Builds that index anew, for a database written past its upkeep.
+    virtual void rebuildSearchIndex() {}
 };
 
 // Commits on commit(), rolls back when left without it.

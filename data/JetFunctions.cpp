@@ -1,9 +1,9 @@
 #include "JetFunctions.h"
 
 #include "AppError.h"
+#include "CaseFold.h"
 #include "DisplayFormat.h"
 
-#include <QChar>
 #include <QDate>
 #include <cmath>
 #include <cstring>
@@ -14,41 +14,13 @@
 
 namespace {
 
-// ---- UTF-8 with case folding, one code point at a time ----------------------------------
-
-struct FoldTable {
-    unsigned char lower[128];
-    FoldTable() {
-        for (int c = 0; c < 128; ++c)
-            lower[c] = (c >= 'A' && c <= 'Z') ? char(c + 32) : char(c);
-    }
-};
-const FoldTable foldTable;
-
+// Both are the program's one fold and UTF-8 reading; the short names keep the matcher legible.
 char32_t fold(char32_t c) {
-    return c < 128 ? foldTable.lower[c] : QChar::toCaseFolded(c);
+    return foldCase(c);
 }
 
-// Decodes the code point at p (p < end) and advances p. A malformed byte stands for itself.
 char32_t decode(const unsigned char*& p, const unsigned char* end) {
-    const unsigned char b = *p++;
-    if (b < 0x80)
-        return b;
-    const int extra = b >= 0xF8 ? 0 : b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    if (extra == 0 || end - p < extra)
-        return b;
-    char32_t c = b & (0x3F >> extra);
-    for (int i = 0; i < extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return b;
-        c = (c << 6) | (p[i] & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are malformed: C0 A5 is not a '%'.
-    constexpr char32_t shortest[] = {0, 0x80, 0x800, 0x10000};
-    if (c < shortest[extra] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-        return b;
-    p += extra;
-    return c;
+    return decodeUtf8(p, end);
 }
 
 // ---- LIKE patterns ------------------------------------------------------------------------
@@ -97,24 +69,6 @@ bool caseless(char32_t c) {
         return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'));
     return (c >= 0x2000 && c <= 0x206F) || (c >= 0x3000 && c <= 0x9FFF) ||
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF01 && c <= 0xFF20);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 void CompiledLike::findNeedle() {
@@ -285,6 +239,19 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_int(ctx, compiled->matches(textOf(argv[1])));
 }
 
+// strcomp(a, b [, mode]): Null when either is Null, else -1, 0 or 1; mode 1 ignores letter
+// case, as "=" in the program's statements does.
+void strCompFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
+        (argc == 3 && sqlite3_value_type(argv[2]) == SQLITE_NULL))
+        return sqlite3_result_null(ctx);
+    const std::string_view a = textOf(argv[0]), b = textOf(argv[1]);
+    if (argc == 3 && sqlite3_value_int64(argv[2]) == 1)
+        return sqlite3_result_int(ctx, compareFolded(a, b));
+    const int order = a.compare(b);
+    sqlite3_result_int(ctx, (order > 0) - (order < 0));
+}
+
 // ---- dates --------------------------------------------------------------------------------
 
 void dateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
@@ -346,7 +313,7 @@ qint64 floorDiv(qint64 a, qint64 b) {
 std::optional<qint64> dateDiff(std::string_view interval, const CivilTime& a, const CivilTime& b) {
     std::string iv(interval);
     for (char& c : iv)
-        c = char(foldTable.lower[static_cast<unsigned char>(c) & 0x7F]);
+        c = char(foldCase(static_cast<unsigned char>(c) & 0x7F));
     if (iv == "yyyy")
         return b.year - a.year;
     if (iv == "q")
@@ -403,11 +370,34 @@ bool jetLike(std::string_view pattern, std::string_view text, char32_t escape) {
     return compileLike(pattern, escape).matches(text);
 }
 
+std::vector<std::u32string> jetLikeLiteralRuns(std::string_view pattern) {
+    CompiledLike compiled;
+    try {
+        compiled = compileLike(pattern, 0);
+    } catch (const AppError&) {
+        return {}; // the matcher itself reports the pattern, on the first row it meets
+    }
+    std::vector<std::u32string> runs(1);
+    for (const Token& token : compiled.tokens) {
+        if (token.kind == Token::Literal)
+            runs.back() += token.ch;
+        else if (!runs.back().empty())
+            runs.emplace_back();
+    }
+    if (runs.back().empty())
+        runs.pop_back();
+    return runs;
+}
+
 int registerJetFunctions(sqlite3* db) {
     const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     int rc = sqlite3_create_function(db, "like", 2, pure, nullptr, likeFunction, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "like", 3, pure, nullptr, likeFunction, nullptr, nullptr);
+    for (int argc : {2, 3})
+        if (rc == SQLITE_OK)
+            rc = sqlite3_create_function(db, "strcomp", argc, pure, nullptr, strCompFunction,
+                                         nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "date", 0, SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr,
                                      dateFunction, nullptr, nullptr);

@@ -59,6 +59,10 @@ class SqliteConnection : public Connection {
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
     std::unique_ptr<OnlineBackup> onlineBackup() override; // in SqliteBackup.cpp
+    SqlCommand containsCondition(const QString& table, const QString& column,
+                                 const QString& keyword) override;
+    void createSearchIndex() override;
+    void rebuildSearchIndex() override;
 
     sqlite3* handle() const { return db_; }
 

@@ -9,11 +9,11 @@ SqlCommand loginList() {
 }
 
 SqlCommand operatorByName(const QString& name) {
-    return {"select * from admin where username=?", {name}};
+    return {"select * from admin where StrComp(username,?,1)=0", {name}};
 }
 
 SqlCommand operatorForPassword(const QString& name) {
-    return {"select * from admin where UserName=?", {name}};
+    return {"select * from admin where StrComp(UserName,?,1)=0", {name}};
 }
 
 SqlCommand operatorByKey(qint64 userId) {
@@ -33,52 +33,60 @@ SqlCommand allCustomers() {
 }
 
 SqlCommand searchFields() {
-    return {"select * from T_Fieldshow where tablename='custom'", {}};
+    return {"select * from T_Fieldshow where StrComp(tablename,'custom',1)=0", {}};
 }
 
 SqlCommand searchFieldLookup(const QString& displayName) {
-    return {"select * from T_FieldShow where tablename='Custom' and Name=?", {displayName}};
+    return {"select * from T_FieldShow where StrComp(tablename,'Custom',1)=0 and "
+            "StrComp(Name,?,1)=0",
+            {displayName}};
 }
 
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
     // The field comes from the layout table, so it is checked against the real columns and
     // quoted; the keyword is bound and keeps its own wildcards.
     for (const QString& column : connection.columnsOf("Custom"))
-        if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0)
-            return {"Select * from Custom where " + connection.quoteIdentifier(column) + " like ?",
-                    {"%" + keyword + "%"}};
+        if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0) {
+            SqlCommand contains = connection.containsCondition("Custom", column, keyword);
+            contains.sql.prepend("Select * from Custom where ");
+            return contains;
+        }
     throw AppError(QString("查询字段 '%1' 不是客户表的字段").arg(field));
 }
 
 SqlCommand customerByCompany(const QString& name) {
-    return {"select * from Custom where Company=?", {name}};
+    return {"select * from Custom where StrComp(Company,?,1)=0", {name}};
 }
 
 SqlCommand shownLayout(const QString& table) {
-    return {"select * from T_FieldShow where show=1 and TableName=? order by ShowID", {table}};
+    return {"select * from T_FieldShow where show=1 and StrComp(TableName,?,1)=0 order by ShowID",
+            {table}};
 }
 
 SqlCommand saveLayoutColumn(const QString& table, const QString& field, int position, int width) {
-    return {"update T_FieldShow set showid=?,width=? where tablename=? and field=?",
+    return {"update T_FieldShow set showid=?,width=? where StrComp(tablename,?,1)=0 and "
+            "StrComp(field,?,1)=0",
             {position, width, table, field}};
 }
 
 SqlCommand chooserRows(const QString& table, bool shown) {
-    return {QString("select * from T_FieldShow where show=%1 and TableName=?").arg(shown ? 1 : 0),
+    return {QString("select * from T_FieldShow where show=%1 and StrComp(TableName,?,1)=0")
+                .arg(shown ? 1 : 0),
             {table}};
 }
 
 SqlCommand setColumnShown(const QString& table, const QString& name, bool shown) {
-    return {
-        QString("update T_FieldShow set show=%1 where name=? and TableName=?").arg(shown ? 1 : 0),
-        {name, table}};
+    return {QString("update T_FieldShow set show=%1 where StrComp(name,?,1)=0 and "
+                    "StrComp(TableName,?,1)=0")
+                .arg(shown ? 1 : 0),
+            {name, table}};
 }
 
 SqlCommand reminders(const QString& currentOperator, const QString& dayText) {
     // The day offset was compared as quoted text; a text that is no whole number lists nothing.
     bool whole = false;
     const qint64 days = dayText.trimmed().toLongLong(&whole);
-    return {"select * from T_Schedule where F_User=? and awoke=True and "
+    return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and awoke=True and "
             "datediff('y',Date(),[AwokeDate])=?",
             {currentOperator, whole ? QVariant(days) : QVariant()}};
 }

@@ -2,6 +2,8 @@
 
 // Every statement the program runs. Values are bound, never pasted into the text; the one
 // name that comes from data (the search field) is checked against the table's real columns.
+// Texts are compared with StrComp(a, b, 1), which ignores the case of every letter; the
+// columns' own NOCASE folds A-Z only.
 
 #include "Engine.h"
 

@@ -1,6 +1,5 @@
 #include "data/U_Data.h"
 
-#include "data/Activities.h"
 #include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
@@ -50,9 +49,6 @@ void TFrm_Data::FormCreate() {
     for (Query* query : {&Qry_Cust, &Qry_Temp, &Qry_Str, &Qry_FieldShow, &Qry_SoftInfo})
         query->setConnection(ADOConnection1.get());
     DBConnected = true;
-    // A database from before activities had customer keys gets them; a refusal (a read-only
-    // file) is reported and the program runs on with what the file has.
-    guarded(messages_, [&] { Activities::upgradeSchema(*ADOConnection1); });
 }
 
 void TFrm_Data::OpenQuery(Query& query, const SqlCommand& command) {

@@ -1,5 +1,8 @@
-// Creates the delivered database from its SQL text. An existing file holds the user's
-// customers, so it is never touched.
+// Creates the delivered database from its SQL text and the program's migrations. An existing
+// file holds the user's customers, so it is never touched.
+#include "data/AppError.h"
+#include "data/Engine.h"
+
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -36,6 +39,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     sqlite3_close(db);
+    try { // the delivered file starts as migrated as any the program has opened
+        openDatabase(QString::fromStdString(temp.string()));
+    } catch (const AppError& e) {
+        std::fprintf(stderr, "makedb: %s\n", qPrintable(e.text()));
+        std::filesystem::remove(temp);
+        return 1;
+    }
     std::filesystem::rename(temp, target);
     return 0;
 }

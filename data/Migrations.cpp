@@ -1,0 +1,49 @@
+#include "Migrations.h"
+
+#include "Activities.h"
+#include "AppError.h"
+
+const std::vector<MigrationStep>& programMigrations() {
+    // Add a step at the end; a released step is never changed, only followed by another.
+    static const std::vector<MigrationStep> steps = {
+        {1, "客户表的查询索引", [](Connection& c) { c.createSearchIndex(); }},
+        {2, "联系活动的客户编号与完成标记", [](Connection& c) { Activities::upgradeSchema(c); }},
+    };
+    return steps;
+}
+
+int schemaVersion(Connection& connection) {
+    if (connection.columnsOf("T_SchemaVersion").isEmpty())
+        return 0;
+    auto rows = connection.query({"SELECT max(Version) FROM T_SchemaVersion", {}});
+    return rows->next() ? int(rows->toInt64(0)) : 0;
+}
+
+namespace {
+
+void recordVersion(Connection& connection, int version) {
+    connection.execute(
+        {"CREATE TABLE IF NOT EXISTS T_SchemaVersion (Version INTEGER NOT NULL)", {}});
+    connection.execute({"DELETE FROM T_SchemaVersion", {}});
+    connection.execute({"INSERT INTO T_SchemaVersion (Version) VALUES (?)", {version}});
+}
+
+} // namespace
+
+void migrate(Connection& connection, const std::vector<MigrationStep>& steps) {
+    for (const MigrationStep& step : steps) {
+        if (schemaVersion(connection) >= step.version)
+            continue;
+        Transaction transaction(connection);
+        // Read again under the write lock: another copy may have applied it meanwhile.
+        if (schemaVersion(connection) < step.version) {
+            try {
+                step.apply(connection);
+            } catch (const AppError& e) {
+                throw AppError(QString("数据库升级失败（%1）: %2").arg(step.what, e.text()));
+            }
+            recordVersion(connection, step.version);
+        }
+        transaction.commit();
+    }
+}
