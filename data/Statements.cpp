@@ -32,14 +32,34 @@ SqlCommand searchFieldLookup(const QString& displayName) {
     return {"select * from T_FieldShow where tablename='Custom' and Name=?", {displayName}};
 }
 
-SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
-    // The field comes from the layout table, so it is checked against the real columns and
-    // quoted; the keyword is bound and keeps its own wildcards.
+namespace {
+
+// The field comes from the layout table, so it is checked against the real columns and quoted.
+QString customerColumn(Connection& connection, const QString& field) {
     for (const QString& column : connection.columnsOf("Custom"))
         if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0)
-            return {"Select * from Custom where " + connection.quoteIdentifier(column) + " like ?",
-                    {"%" + keyword + "%"}};
+            return connection.quoteIdentifier(column);
     throw AppError(QString("查询字段 '%1' 不是客户表的字段").arg(field));
+}
+
+} // namespace
+
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
+    // The keyword is bound and keeps its own wildcards.
+    return {"Select * from Custom where " + customerColumn(connection, field) + " like ?",
+            {"%" + keyword + "%"}};
+}
+
+SqlCommand customerFieldTexts(Connection& connection, const QString& field) {
+    return {"select CustCode, " + customerColumn(connection, field) + " from Custom", {}};
+}
+
+SqlCommand customersByCode(const QList<qint64>& codes) {
+    QStringList marks(codes.size(), QStringLiteral("?"));
+    QVariantList params;
+    for (qint64 code : codes)
+        params << code;
+    return {"Select * from Custom where CustCode in (" + marks.join(',') + ")", params};
 }
 
 SqlCommand customerByCompany(const QString& name) {

@@ -16,14 +16,15 @@ struct Syllable {
 // The reading sets unpacked once: their syllables and the letters they may start with.
 struct Readings {
     std::vector<Syllable> syllables;
-    std::vector<uint32_t> starts;      // per set: first of its syllables in syllables
+    std::vector<uint32_t> starts;       // per set: first of its syllables in syllables
     std::vector<uint32_t> firstLetters; // per set: bit per letter a reading begins with
 
     Readings() {
         std::vector<Syllable> table;
         for (int i = 0; i < PinyinData::syllableCount; ++i) {
             const std::string_view s = PinyinData::syllables[i];
-            const bool twoLetters = s.size() > 1 && s[1] == 'h' && (s[0] == 'z' || s[0] == 'c' || s[0] == 's');
+            const bool twoLetters =
+                s.size() > 1 && s[1] == 'h' && (s[0] == 'z' || s[0] == 'c' || s[0] == 's');
             table.push_back({s.data(), uint8_t(s.size()), uint8_t(twoLetters ? 2 : 1)});
         }
         for (int set = 0; set < PinyinData::setCount; ++set) {
@@ -139,7 +140,8 @@ uint64_t PinyinKeyword::readingEnds(int offset, const char* syllable, int length
                                     int initial) const {
     const int rest = length_ - offset;
     int same = 0;
-    while (same < length && same < rest && sameLetter(syllable[same], letters_[size_t(offset + same)]))
+    while (same < length && same < rest &&
+           sameLetter(syllable[same], letters_[size_t(offset + same)]))
         ++same;
     if (same == 0)
         return 0;

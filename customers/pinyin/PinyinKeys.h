@@ -13,7 +13,7 @@
 namespace PinyinCode {
 constexpr unsigned rowEnd = 0;
 constexpr unsigned barrier = 1;
-constexpr unsigned firstLetter = 2;     // a..z
+constexpr unsigned firstLetter = 2;      // a..z
 constexpr unsigned firstReadingSet = 28; // then one code per reading set
 } // namespace PinyinCode
 
@@ -45,7 +45,7 @@ class PinyinKeyword {
     bool usable_ = false;
     std::string letters_;
     int length_ = 0;
-    uint64_t blankAfter_ = 0;  // bit j: a syllable ends after letter j
+    uint64_t blankAfter_ = 0;    // bit j: a syllable ends after letter j
     uint64_t letterAt_[26] = {}; // bit j: letter j is this letter
 };
 

@@ -21,16 +21,16 @@ const Case cases[] = {
     {"张三", "zhang san", true},
     {"张三", "zhangs", true},
     {"张三", "zsan", true},
-    {"张三", "zhs", true},       // two-letter initial
-    {"张三", "zhan", true},      // start of the last reading
+    {"张三", "zhs", true},        // two-letter initial
+    {"张三", "zhan", true},       // start of the last reading
     {"张三", "zha ngsan", false}, // a blank ends a syllable
     {"张三", "zhang s ", true},
     {"张三", "zhangsa ", false}, // a trailing blank ends the syllable too
     {"张三", "zhāng sān", true}, // tone marks are not looked at
     {"张三", "sz", false},
     {"张三", "zsa n", false},
-    {"张三丰", "sf", true},      // found anywhere in the text
-    {"张三丰", "zf", false},     // only consecutive characters
+    {"张三丰", "sf", true},  // found anywhere in the text
+    {"张三丰", "zf", false}, // only consecutive characters
     {"北京东华贸易有限公司", "bjdh", true},
     {"北京东华贸易有限公司", "dhmy", true},
     {"长沙", "cs", true},
@@ -57,7 +57,7 @@ const Case cases[] = {
     {"𠀀", "he", true},         // U+20000, outside the BMP
     {"𠀀张", "z", true},
     {"A𠀀B", "ab", false},
-    {"☃张", "z", true},  // a character without a reading matches nothing but itself
+    {"☃张", "z", true}, // a character without a reading matches nothing but itself
     {"☃张", "az", false},
     {"", "z", false},
     {"123", "a", false},
