@@ -73,6 +73,7 @@ void PinyinSearch::readKeys(const QString& field) {
                 index_.add(rows->toInt64(0),
                            QString::fromUtf8(text.data(), qsizetype(text.size())));
             }
+    index_.shrink();
     keyedField_ = field;
 }
 

@@ -22,6 +22,11 @@ void PinyinIndex::clear() {
     dropped_ = 0;
 }
 
+void PinyinIndex::shrink() {
+    keys_.shrink_to_fit();
+    ids_.shrink_to_fit();
+}
+
 std::vector<qint64> PinyinIndex::find(const PinyinKeyword& keyword) const {
     std::vector<qint64> found;
     if (!keyword.usable())

@@ -14,6 +14,7 @@ class PinyinIndex {
     // A row whose text changed: its old keys stop counting. An unknown id is added.
     void replace(qint64 id, QStringView text);
     void clear();
+    void shrink(); // gives back what growing left unused, once the rows are read
 
     // The ids of the rows whose keys match, in the order the rows were added.
     std::vector<qint64> find(const PinyinKeyword& keyword) const;

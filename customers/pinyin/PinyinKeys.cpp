@@ -132,6 +132,12 @@ PinyinKeyword::PinyinKeyword(QStringView keyword) {
         return;
     for (int j = 0; j < length_; ++j)
         letterAt_[letters_[size_t(j)] - 'a'] |= uint64_t(1) << j;
+    const int first = letters_[0] - 'a';
+    const std::vector<uint32_t>& setLetters = readings().firstLetters;
+    starts_.assign(PinyinCode::firstReadingSet + setLetters.size(), false);
+    starts_[PinyinCode::firstLetter + unsigned(first)] = true;
+    for (size_t set = 0; set < setLetters.size(); ++set)
+        starts_[PinyinCode::firstReadingSet + set] = setLetters[set] >> first & 1;
 }
 
 // Where a syllable that starts at letter offset may end: after its initial, after the whole
@@ -170,8 +176,6 @@ uint64_t PinyinKeyword::step(uint64_t reached, unsigned code) const {
         return (reached & letterAt_[code - PinyinCode::firstLetter]) << 1;
     const Readings& table = readings();
     const unsigned set = code - PinyinCode::firstReadingSet;
-    if (reached == 1 && !(table.firstLetters[set] >> (letters_[0] - 'a') & 1))
-        return 0; // the common case: no syllable of this character starts the keyword
     uint64_t next = 0;
     for (uint64_t left = reached; left; left &= left - 1) {
         const int offset = std::countr_zero(left);
@@ -193,8 +197,8 @@ bool PinyinKeyword::matchRow(const uint8_t*& keys) const {
             return found;
         if (code & 0x80)
             code = ((code & 0x7F) << 8) | *keys++;
-        if (found)
-            continue;
+        if (found || (reached == 0 && !starts_[code]))
+            continue; // the common case: nothing under way and no start here
         reached = step(reached | 1, code) & (goal | (goal - 1));
         found = reached & goal;
     }
