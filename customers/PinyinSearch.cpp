@@ -84,8 +84,11 @@ void PinyinSearch::addRows(const PinyinKeyword& keyword) {
     QList<qint64> missing;
     std::set_difference(found.begin(), found.end(), shown.begin(), shown.end(),
                         std::back_inserter(missing));
+    QList<SqlCommand> fetches;
     for (qsizetype at = 0; at < missing.size(); at += codesPerStatement)
-        data_.Qry_Cust.appendRows(Sql::customersByCode(missing.mid(at, codesPerStatement)));
+        fetches << Sql::customersByCode(missing.mid(at, codesPerStatement));
+    if (!fetches.isEmpty())
+        data_.Qry_Cust.appendRows(fetches);
 }
 
 void PinyinSearch::follow(int position) {
