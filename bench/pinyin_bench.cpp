@@ -19,8 +19,8 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <sqlite3.h>
 
@@ -61,8 +61,8 @@ struct Result {
 };
 
 struct SizeFigures {
-    double firstKeystrokeMs = 0; // reads the keys of every customer
-    double buildMs = 0;          // the same keys built from texts already read
+    double firstKeystrokeMs = 0;          // reads the keys of every customer
+    double buildMs = 0;                   // the same keys built from texts already read
     std::map<std::string, double> scanMs; // finding a case's customers in the keys
     size_t textBytes = 0, keyBytes = 0, indexBytes = 0;
 };
@@ -176,8 +176,8 @@ void printFigures() {
         std::printf("%9d %7s %8d %8d %9.1f %10.1f %9.1f %7.2f\n", key.first, key.second.c_str(),
                     r.floorMatches, r.pinyinMatches, r.floorMs, r.lettersMs, r.pinyinMs,
                     r.pinyinMs / r.floorMs);
-    std::printf("\n%9s %13s %9s %12s %12s %12s  scan ms\n", "rows", "first key ms",
-                "build ms", "text bytes", "key bytes", "index bytes");
+    std::printf("\n%9s %13s %9s %12s %12s %12s  scan ms\n", "rows", "first key ms", "build ms",
+                "text bytes", "key bytes", "index bytes");
     for (const auto& [rows, f] : sizes) {
         std::printf("%9d %13.1f %9.1f %12zu %12zu %12zu ", rows, f.firstKeystrokeMs, f.buildMs,
                     f.textBytes, f.keyBytes, f.indexBytes);

@@ -47,7 +47,7 @@ class PinyinKeyword {
     int length_ = 0;
     uint64_t blankAfter_ = 0;    // bit j: a syllable ends after letter j
     uint64_t letterAt_[26] = {}; // bit j: letter j is this letter
-    std::vector<bool> starts_;    // per code: the character may spell the first letter
+    std::vector<bool> starts_;   // per code: the character may spell the first letter
 };
 
 // The keys of text match the keyword (the keyword must be usable).
