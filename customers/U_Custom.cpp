@@ -1,5 +1,6 @@
 #include "customers/U_Custom.h"
 
+#include "customers/PinyinSearch.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -70,7 +72,8 @@ QPushButton* actionButton(QAction* action, QWidget* parent) {
 
 TFrm_Custom::TFrm_Custom(TFrm_Data& data, MessageService& messages, PrintPreviewService& previews,
                          CustomerListHooks hooks, QWidget* parent)
-    : QWidget(parent), data_(data), messages_(messages), hooks_(std::move(hooks)) {
+    : QWidget(parent), data_(data), messages_(messages), hooks_(std::move(hooks)),
+      pinyin_(new PinyinSearch(data, this)) {
     applyWindowFont(*this);
     buildPanel();
     buildGrid();
@@ -96,6 +99,9 @@ void TFrm_Custom::buildPanel() {
     Label3 = new QLabel(QStringLiteral("包含"), Panel1);
     Edit_Key = new QLineEdit(Panel1);
     Edit_Key->installEventFilter(this);
+    Chk_Pinyin = new QCheckBox(QStringLiteral("拼音"), Panel1);
+    connect(Chk_Pinyin, &QCheckBox::clicked, this,
+            [this] { handle(&TFrm_Custom::Chk_PinyinClick); });
     Btn_S_Cust = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                  QStringLiteral("查询(&S)"), Panel1);
     BitBtn1 = actionButton(hooks_.AddCust, Panel1);
@@ -105,8 +111,9 @@ void TFrm_Custom::buildPanel() {
             [this] { handle(&TFrm_Custom::Btn_S_CustClick); });
 
     auto* row = new QHBoxLayout(Panel1);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Combo_Type, Label3, Edit_Key,
-                                                      Btn_S_Cust, BitBtn1, BitBtn2, BitBtn3})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label1, Combo_Type, Label3, Edit_Key, Chk_Pinyin,
+                                         Btn_S_Cust, BitBtn1, BitBtn2, BitBtn3})
         row->addWidget(w);
     row->addStretch(1);
 }
@@ -205,6 +212,7 @@ void TFrm_Custom::FormCreate() {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowState(Qt::WindowMaximized); // the MDI frame opens the list maximised
     Edit_Key->clear();
+    Chk_Pinyin->setChecked(PinyinSearch::savedOn(data_.IniFile));
 }
 
 void TFrm_Custom::FormShow() {
@@ -245,9 +253,18 @@ void TFrm_Custom::Btn_S_CustClick() {
     // Closed first, so a refused field leaves the list empty like any failing statement.
     data_.Qry_Cust.close();
     data_.OpenQuery(data_.Qry_Cust, Sql::customerSearch(*data_.ADOConnection1, field, pattern));
+    pinyin_->afterSearch(Chk_Pinyin->isChecked(), field, pattern);
     layOut();
     showCount();
     setFooters();
+}
+
+// The box keeps its new state even when Config.ini refuses it; a keyword already typed is
+// searched again at once.
+void TFrm_Custom::Chk_PinyinClick() {
+    PinyinSearch::saveOn(data_.IniFile, Chk_Pinyin->isChecked());
+    if (!Edit_Key->text().isEmpty())
+        Btn_S_CustClick();
 }
 
 void TFrm_Custom::Edit_KeyKeyDown(int key) {
@@ -275,6 +292,7 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 void TFrm_Custom::N6Click() {
     data_.Qry_Cust.close();
     data_.Qry_Cust.open();
+    pinyin_->afterRefresh();
     layOut();
 }
 

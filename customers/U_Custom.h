@@ -6,8 +6,10 @@
 class DataGrid;
 class GridPrinter;
 class MessageService;
+class PinyinSearch;
 class PrintPreviewService;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -43,6 +45,7 @@ class TFrm_Custom : public QWidget {
     QComboBox* Combo_Type;
     QLabel* Label3;
     QLineEdit* Edit_Key;
+    QCheckBox* Chk_Pinyin; // "拼音": the keyword also finds names by their pinyin
     QPushButton* Btn_S_Cust;
     QPushButton* BitBtn1; // the main window's AddCust
     QPushButton* BitBtn2; // EditCust
@@ -65,6 +68,7 @@ class TFrm_Custom : public QWidget {
     void FormShow();
     void FormClose();
     void Btn_S_CustClick();
+    void Chk_PinyinClick();
     void Edit_KeyKeyDown(int key);
     void Edit_KeyKeyUp(int key);
     void Grid_CustDblClick();
@@ -94,5 +98,6 @@ class TFrm_Custom : public QWidget {
     TFrm_Data& data_;
     MessageService& messages_;
     CustomerListHooks hooks_;
+    PinyinSearch* pinyin_;
     bool shown_ = false;
 };

@@ -42,16 +42,39 @@ SqlCommand searchFieldLookup(const QString& displayName) {
             {displayName}};
 }
 
-SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
-    // The field comes from the layout table, so it is checked against the real columns and
-    // quoted; the keyword is bound and keeps its own wildcards.
+namespace {
+
+// The field comes from the layout table, so it is checked against the real columns; the real
+// column name comes back, to be quoted where it is used.
+QString customerColumn(Connection& connection, const QString& field) {
     for (const QString& column : connection.columnsOf("Custom"))
-        if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0) {
-            SqlCommand contains = connection.containsCondition("Custom", column, keyword);
-            contains.sql.prepend("Select * from Custom where ");
-            return contains;
-        }
+        if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0)
+            return column;
     throw AppError(QString("查询字段 '%1' 不是客户表的字段").arg(field));
+}
+
+} // namespace
+
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
+    // The keyword is bound and keeps its own wildcards; the engine may narrow by an index.
+    SqlCommand contains =
+        connection.containsCondition("Custom", customerColumn(connection, field), keyword);
+    contains.sql.prepend("Select * from Custom where ");
+    return contains;
+}
+
+SqlCommand customerFieldTexts(Connection& connection, const QString& field) {
+    return {"select CustCode, " + connection.quoteIdentifier(customerColumn(connection, field)) +
+                " from Custom",
+            {}};
+}
+
+SqlCommand customersByCode(const QList<qint64>& codes) {
+    QStringList marks(codes.size(), QStringLiteral("?"));
+    QVariantList params;
+    for (qint64 code : codes)
+        params << code;
+    return {"Select * from Custom where CustCode in (" + marks.join(',') + ")", params};
 }
 
 SqlCommand customerByCompany(const QString& name) {

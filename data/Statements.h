@@ -21,6 +21,10 @@ SqlCommand searchFieldLookup(const QString& displayName);  // field behind a sea
 // Customers whose field contains the keyword, with the LIKE wildcards of the keyword kept.
 // Throws AppError when the field is not a column of the customer table.
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword);
+// The key and one field of every customer. Throws AppError like customerSearch.
+SqlCommand customerFieldTexts(Connection& connection, const QString& field);
+// The customers with these keys, in the database's order.
+SqlCommand customersByCode(const QList<qint64>& codes);
 SqlCommand customerByCompany(const QString& name);         // duplicate-name test
 SqlCommand shownLayout(const QString& table);              // layout rows, in ShowID order
 SqlCommand saveLayoutColumn(const QString& table, const QString& field, int position, int width);

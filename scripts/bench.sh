@@ -17,7 +17,7 @@ cmake --build "$build" -j 2 >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
 export OPEN_BENCH_MAX_ROWS=$max_rows SEARCH_BENCH_MAX_ROWS=$max_rows SORT_BENCH_MAX_ROWS=$max_rows
-export ACTIVITIES_BENCH_MAX_ROWS=$max_rows
+export ACTIVITIES_BENCH_MAX_ROWS=$max_rows PINYIN_BENCH_MAX_ROWS=$max_rows
 for bench in "$build"/bin/*_bench; do
     [ -n "${BENCH_STARTUP_ONLY:-}" ] && break
     echo "=== $(basename "$bench")"

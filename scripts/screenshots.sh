@@ -64,3 +64,8 @@ xdotool key Escape
 menu_item 7 # 打印
 shot preview 4 full
 xdotool key Escape
+# A pinyin search: the 拼音 box beside the keyword box on, then the initials of 北京华 typed.
+xdotool mousemove 362 95 click 1 sleep 0.5
+xdotool mousemove 276 95 click 1 sleep 0.3
+xdotool type --delay 200 bjh
+shot pinyin 2 full

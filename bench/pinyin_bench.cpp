@@ -1,0 +1,214 @@
+// One keystroke in the customer list with the 拼音 box on, beside the plain search of the same
+// run: the floor is the plain keystroke for the Chinese text the pinyin stands for; "letters"
+// is the plain keystroke for the pinyin keyword itself (the box off), so pinyin minus letters
+// is what reading the keyword as pinyin adds. Also the one-time reading of the keys and their
+// size against the texts they come from. Times are CPU milliseconds.
+
+#include "bench/support/BenchSupport.h"
+#include "bench/support/CustomerGenerator.h"
+#include "customers/U_Custom.h"
+#include "customers/pinyin/PinyinIndex.h"
+#include "data/MessageService.h"
+#include "data/U_Data.h"
+#include "grid/PrintPreviewService.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <sqlite3.h>
+
+namespace {
+
+// CPU time of the process: the figures hold on a machine that others keep busy.
+struct Clock {
+    using time_point = double;
+    static double now() {
+        timespec t{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    }
+};
+
+class FailingMessages : public MessageService {
+  public:
+    FailingMessages() : MessageService("pinyin_bench") {}
+
+  protected:
+    int present(const MessageBoxRequest& request) override {
+        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
+        std::abort();
+    }
+};
+
+struct Case {
+    const char* name;
+    const char* chinese; // what the operator would type without pinyin
+    const char* pinyin;
+};
+
+const Case cases[] = {{"narrow", "北京华信", "bjhx"}, {"broad", "科技", "kj"}};
+
+struct Result {
+    double floorMs = 0, lettersMs = 0, pinyinMs = 0;
+    int floorMatches = 0, pinyinMatches = 0;
+};
+
+struct SizeFigures {
+    double firstKeystrokeMs = 0;          // reads the keys of every customer
+    double buildMs = 0;                   // the same keys built from texts already read
+    std::map<std::string, double> scanMs; // finding a case's customers in the keys
+    size_t textBytes = 0, keyBytes = 0, indexBytes = 0;
+};
+
+std::map<std::pair<int, std::string>, Result> results;
+std::map<int, SizeFigures> sizes;
+
+double msSince(Clock::time_point start) {
+    return Clock::now() - start;
+}
+
+struct Program {
+    QTemporaryDir dir;
+    FailingMessages messages;
+    std::unique_ptr<TFrm_Data> data;
+    std::unique_ptr<PrintPreviewService> previews;
+    std::unique_ptr<TFrm_Custom> list;
+
+    explicit Program(int rows) {
+        QDir(dir.path()).mkpath("DataBase");
+        BenchData::createDatabase(path(), CUSTDESK_SCHEMA_SQL);
+        BenchData::addCustomers(path(), rows);
+        data = std::make_unique<TFrm_Data>(dir.path(), messages);
+        data->FormCreate();
+        previews = std::make_unique<PrintPreviewService>(messages);
+        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
+        list->show();
+        QApplication::processEvents();
+        list->Combo_Type->setCurrentIndex(list->Combo_Type->findText("客户名称"));
+    }
+    QString path() const { return dir.filePath("DataBase/Custom.db"); }
+
+    // Milliseconds per keystroke, painting left out.
+    double keystrokes(benchmark::State& state, bool pinyin, const char* keyword) {
+        list->Chk_Pinyin->setChecked(pinyin);
+        list->Edit_Key->setText(QString::fromUtf8(keyword));
+        double ms = 0;
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            list->Edit_KeyKeyUp(Qt::Key_A);
+            ms += msSince(start);
+            state.PauseTiming();
+            QApplication::processEvents();
+            state.ResumeTiming();
+        }
+        return ms / double(state.iterations());
+    }
+    int shown() const { return data->Qry_Cust.recordCount(); }
+};
+
+void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
+    Result& r = results[{rows, c.name}];
+    r.floorMs = program->keystrokes(state, false, c.chinese);
+    r.floorMatches = program->shown();
+}
+
+void benchLetters(benchmark::State& state, Program* program, int rows, Case c) {
+    results[{rows, c.name}].lettersMs = program->keystrokes(state, false, c.pinyin);
+}
+
+void benchPinyin(benchmark::State& state, Program* program, int rows, Case c) {
+    Result& r = results[{rows, c.name}];
+    r.pinyinMs = program->keystrokes(state, true, c.pinyin);
+    r.pinyinMatches = program->shown();
+    if (r.pinyinMatches < r.floorMatches)
+        state.SkipWithError("pinyin found fewer customers than their Chinese text");
+}
+
+// The first pinyin keystroke reads the keys; the same keys built apart give their size.
+void measureKeys(Program& program, int rows) {
+    SizeFigures& f = sizes[rows];
+    program.list->Chk_Pinyin->setChecked(true);
+    program.list->Edit_Key->setText("zz");
+    const auto start = Clock::now();
+    program.list->Edit_KeyKeyUp(Qt::Key_Z);
+    f.firstKeystrokeMs = msSince(start);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(program.path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "select CustCode, Company from Custom", -1, &st, nullptr);
+    std::vector<std::pair<qint64, QString>> texts;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+        const int bytes = sqlite3_column_bytes(st, 1);
+        f.textBytes += size_t(bytes);
+        texts.emplace_back(sqlite3_column_int64(st, 0), QString::fromUtf8(text, bytes));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    PinyinIndex index;
+    const auto build = Clock::now();
+    for (const auto& [id, text] : texts)
+        index.add(id, text);
+    index.shrink();
+    f.buildMs = msSince(build);
+    for (const Case& c : cases) {
+        const PinyinKeyword keyword(QString::fromUtf8(c.pinyin));
+        const auto scan = Clock::now();
+        for (int i = 0; i < 10; ++i)
+            benchmark::DoNotOptimize(index.find(keyword));
+        f.scanMs[c.name] = msSince(scan) / 10;
+    }
+    f.keyBytes = index.keyBytes();
+    f.indexBytes = index.bytesHeld();
+}
+
+void printFigures() {
+    std::printf("\n%9s %7s %8s %8s %9s %10s %9s %7s\n", "rows", "case", "found", "pinyin",
+                "floor ms", "letters ms", "pinyin ms", "ratio");
+    for (const auto& [key, r] : results)
+        std::printf("%9d %7s %8d %8d %9.1f %10.1f %9.1f %7.2f\n", key.first, key.second.c_str(),
+                    r.floorMatches, r.pinyinMatches, r.floorMs, r.lettersMs, r.pinyinMs,
+                    r.pinyinMs / r.floorMs);
+    std::printf("\n%9s %13s %9s %12s %12s %12s  scan ms\n", "rows", "first key ms", "build ms",
+                "text bytes", "key bytes", "index bytes");
+    for (const auto& [rows, f] : sizes) {
+        std::printf("%9d %13.1f %9.1f %12zu %12zu %12zu ", rows, f.firstKeystrokeMs, f.buildMs,
+                    f.textBytes, f.keyBytes, f.indexBytes);
+        for (const auto& [name, ms] : f.scanMs)
+            std::printf(" %s %.1f", name.c_str(), ms);
+        std::printf("\n");
+    }
+    std::printf("targets: pinyin minus letters under 50 ms at 100000 rows and 300 ms at "
+                "1000000; key bytes <= text bytes\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BenchData::preferOffscreen();
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::vector<std::unique_ptr<Program>> programs;
+    for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "PINYIN_BENCH_MAX_ROWS")) {
+        programs.push_back(std::make_unique<Program>(rows));
+        measureKeys(*programs.back(), rows);
+        const int iterations = rows >= 1'000'000 ? 3 : 10;
+        for (const Case& c : cases) {
+            const std::string name = std::string(c.name) + "/" + std::to_string(rows);
+            BenchData::registerPair(name, "pinyin", iterations, benchFloor, benchPinyin,
+                                    programs.back().get(), rows, c);
+            benchmark::RegisterBenchmark(("letters/" + name).c_str(), benchLetters,
+                                         programs.back().get(), rows, c)
+                ->Iterations(iterations)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+    return BenchData::runAndPrint(printFigures);
+}

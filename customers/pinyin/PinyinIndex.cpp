@@ -1,0 +1,39 @@
+#include "customers/pinyin/PinyinIndex.h"
+
+#include <algorithm>
+
+void PinyinIndex::add(qint64 id, QStringView text) {
+    appendPinyinKeys(text, keys_);
+    ids_.push_back(id);
+}
+
+void PinyinIndex::replace(qint64 id, QStringView text) {
+    const auto old = std::find(ids_.begin(), ids_.end(), id);
+    if (old != ids_.end()) {
+        *old = droppedId;
+        ++dropped_;
+    }
+    add(id, text);
+}
+
+void PinyinIndex::clear() {
+    keys_ = {};
+    ids_ = {};
+    dropped_ = 0;
+}
+
+void PinyinIndex::shrink() {
+    keys_.shrink_to_fit();
+    ids_.shrink_to_fit();
+}
+
+std::vector<qint64> PinyinIndex::find(const PinyinKeyword& keyword) const {
+    std::vector<qint64> found;
+    if (!keyword.usable())
+        return found;
+    const uint8_t* keys = keys_.data();
+    for (qint64 id : ids_)
+        if (keyword.matchRow(keys) && id != droppedId)
+            found.push_back(id);
+    return found;
+}

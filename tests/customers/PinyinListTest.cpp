@@ -1,0 +1,79 @@
+#include "CustomerTestSupport.h"
+
+#include "grid/DataGrid.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+class PinyinList : public CustomerFixture {
+  protected:
+    void SetUp() override {
+        CustomerFixture::SetUp();
+        data->ADOConnection1->execute(
+            {"INSERT INTO Custom (Company, memo2) VALUES ('张三', '长沙'), ('长沙贸易', NULL),"
+             "('李四', NULL), ('zs trading', NULL), (NULL, NULL);",
+             {}});
+    }
+    QStringList search(const QString& title, const QString& keyword) {
+        list->Combo_Type->setCurrentIndex(list->Combo_Type->findText(title));
+        list->Edit_Key->setText(keyword);
+        list->Btn_S_Cust->click();
+        QStringList names;
+        Query& q = data->Qry_Cust;
+        for (int row = 0; row < q.recordCount(); ++row)
+            names << q.value(row, q.fieldByName("Company")).toString();
+        return names;
+    }
+    QString config() const {
+        QFile file(program.configPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
+
+TEST_F(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
+    TFrm_Custom& w = openList();
+    ASSERT_FALSE(w.Chk_Pinyin->isChecked()) << "off without a setting";
+    EXPECT_EQ(search("客户名称", "zs"), QStringList{"zs trading"}) << "off: the plain search";
+
+    w.Chk_Pinyin->click(); // searches again with the keyword already typed
+    EXPECT_EQ(w.Grid_Cust->footerValueText(1), "3");
+    EXPECT_EQ(counts.last(), "当前共有 3 条客户记录");
+    EXPECT_TRUE(config().contains("Pinyin=1")) << config().toStdString();
+
+    const struct {
+        const char* keyword;
+        QStringList names;
+    } cases[] = {
+        {"zs", {"zs trading", "张三", "长沙贸易"}},
+        {"ZhangSan", {"张三"}},
+        {"cs", {"长沙贸易"}},
+        {"z%", {"zs trading"}}, // not pinyin: the text alone
+        {"   ", {}},
+        {"", {"Acme 公司", "北京 100%", "[x] trade", "张三", "长沙贸易", "李四", "zs trading"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(search("客户名称", QString::fromUtf8(c.keyword)), c.names) << c.keyword;
+    EXPECT_EQ(search("详细说明", "cs"), QStringList{"张三"}) << "the chosen field is read";
+    EXPECT_EQ(search("添加时间", "cs"), QStringList{}) << "a date field has no pinyin";
+
+    // Rows the editor saves are read again; a refresh repeats the pinyin part too.
+    search("客户名称", "zs");
+    data->Qry_Cust.setRecNo(1);
+    data->Qry_Cust.edit({{"Company", "王五"}});
+    data->Qry_Cust.append({{"Company", "赵四"}});
+    EXPECT_EQ(search("客户名称", "ww"), QStringList{"王五"});
+    EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "长沙贸易", "赵四"}));
+    list->N6Click();
+    EXPECT_EQ(data->Qry_Cust.recordCount(), 3);
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    delete list.data();
+    EXPECT_TRUE(openList().Chk_Pinyin->isChecked()) << "the setting is remembered";
+}
+
+} // namespace
