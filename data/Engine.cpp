@@ -1,6 +1,7 @@
 #include "Engine.h"
 
 #include "SqliteEngine.h"
+#include "postgres/PgEngine.h"
 
 void ResultSet::readRow(CellValue* cells) const {
     for (int i = 0; i < columnCount(); ++i) {
@@ -39,5 +40,8 @@ void Transaction::commit() {
 }
 
 std::unique_ptr<Connection> openDatabase(const QString& connString) {
+    // A server URI names a shared server; anything else is a database file, as always.
+    if (Pg::isPostgresUri(connString))
+        return Pg::openPostgresDatabase(connString);
     return openSqliteDatabase(connString);
 }

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libsqlite3-dev libpq-dev postgresql-15 libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei poppler-utils xvfb xauth libreoffice-calc
     "$@"
 )

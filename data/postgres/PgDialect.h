@@ -1,0 +1,38 @@
+#pragma once
+
+// Turns the program's statements (written for a Jet-like engine, with "?" marks) into
+// PostgreSQL: $n marks, real names quoted in their stored case, True/False as 1/0, Date() as
+// today, and LIKE with the Jet wildcards as a caseless regular expression.
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+namespace Pg {
+
+// A "?" whose value is a LIKE pattern, to be turned into a regular expression when bound.
+struct PatternParam {
+    int index = 0;       // 0-based position among the statement's values
+    char32_t escape = 0; // 0 for none
+};
+
+struct Translated {
+    QString sql;
+    int paramCount = 0;
+    QVector<PatternParam> patterns;
+    bool changesSchema = false; // CREATE, ALTER or DROP: the name list must be read again
+};
+
+// Lower-case name -> the name as stored, for tables and columns of the working schema.
+using NameMap = QHash<QString, QString>;
+
+Translated translate(const QString& sql, const NameMap& names);
+
+// The anchored regular expression that matches what the Jet LIKE pattern matches, letter case
+// set aside by the caller (~*). Throws AppError for a '[' without its ']'.
+QString likeToRegex(const QString& pattern, char32_t escape = 0);
+
+// "x" with embedded quotes doubled.
+QString quoteName(const QString& name);
+
+} // namespace Pg
