@@ -3,6 +3,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
+#include "data/postgres/PgEngine.h"
 
 #include <QDir>
 
@@ -29,8 +30,10 @@ void TFrm_Data::FormCreate() {
     ConnString = dbConn.isEmpty() ? builtInDatabasePath() : dbConn;
     try {
         ADOConnection1 = openDatabase(ConnString);
-    } catch (const std::exception&) {
-        // The engine's own text would not help the operator; the question offers the way out.
+    } catch (const std::exception& e) {
+        // A file's engine text would not help the operator; a server's tells what to mend.
+        if (Pg::isPostgresUri(ConnString))
+            messages_.showError(QString::fromUtf8(e.what()));
         const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,
                                                 MsgIcon::Information, mbYes | mbNo);
         if (answer == mbYes)

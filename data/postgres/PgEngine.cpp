@@ -146,8 +146,10 @@ class Result {
 
 PgResultSet::PgResultSet(PGresult* result, std::vector<ColumnInfo> columns)
     : result_(result), columns_(std::move(columns)), rows_(PQntuples(result)) {
-    for (int i = 0; i < PQnfields(result_); ++i)
+    for (int i = 0; i < PQnfields(result_); ++i) {
         types_.push_back(cellTypeOfOid(PQftype(result_, i)));
+        times_.push_back(PQftype(result_, i) == TimestampOid);
+    }
     bytes_.resize(types_.size());
 }
 
@@ -180,6 +182,8 @@ double PgResultSet::toDouble(int i) const {
 std::string_view PgResultSet::text(int i) const {
     const char* v = PQgetvalue(result_, row_, i);
     const size_t length = size_t(PQgetlength(result_, row_, i));
+    if (times_[size_t(i)])
+        return withWholeMilliseconds({v, length}, bytes_[size_t(i)]);
     if (types_[size_t(i)] != CellType::Blob)
         return {v, length};
     // Byte columns arrive as hex text after "\x".
@@ -454,6 +458,15 @@ std::vector<ColumnInfo> PgConnection::describe(PGresult* result) {
         columns.push_back(std::move(info));
     }
     return columns;
+}
+
+std::string_view withWholeMilliseconds(std::string_view text, std::string& buffer) {
+    const size_t point = text.rfind('.');
+    if (point == std::string_view::npos || text.size() - point - 1 >= 3)
+        return text;
+    buffer.assign(text);
+    buffer.append(3 - (text.size() - point - 1), '0');
+    return buffer;
 }
 
 // ---- opening ------------------------------------------------------------------------------

@@ -38,6 +38,7 @@ class PgResultSet : public ResultSet {
     PGresult* result_;
     std::vector<ColumnInfo> columns_;
     std::vector<CellType> types_; // by the column's wire type
+    std::vector<bool> times_;     // timestamp columns
     mutable std::vector<std::string> bytes_; // decoded byte columns of the current row
     int rows_ = 0;
     int row_ = -1;
@@ -86,5 +87,8 @@ class PgConnection : public Connection {
 std::unique_ptr<PgConnection> openPostgresDatabase(const QString& uri);
 
 bool isPostgresUri(const QString& connString);
+
+// The server writes "10:30:00.25" for a quarter second; the program reads three digits.
+std::string_view withWholeMilliseconds(std::string_view text, std::string& buffer);
 
 } // namespace Pg

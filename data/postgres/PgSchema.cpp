@@ -266,10 +266,14 @@ QByteArray canonical(FieldKind kind, bool isNull, const QByteArray& text) {
     if (isNull)
         return "\\N";
     switch (kind) {
-    case FieldKind::DateTime:
-        if (const auto dt = parseStoredDateTime(std::string_view(text.constData(), text.size())))
-            return storedDateTimeText(*dt).toUtf8();
+    case FieldKind::DateTime: {
+        std::string buffer;
+        const std::string_view whole =
+            withWholeMilliseconds(std::string_view(text.constData(), size_t(text.size())), buffer);
+        if (const auto dt = parseStoredDateTime(whole))
+            return dt->toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8();
         return text;
+    }
     case FieldKind::Float:
     case FieldKind::Currency:
     case FieldKind::Decimal:
