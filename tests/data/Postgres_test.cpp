@@ -8,6 +8,7 @@
 #include "tests/support/RecordingMessageService.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -180,6 +181,63 @@ TEST_F(OnServer, AServerOutOfReachShowsLibpqsTextThenTheQuestion) {
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("连接数据库失败,您要连接本机数据库吗! "));
     ASSERT_TRUE(config.open(QIODevice::ReadOnly));
     EXPECT_EQ(config.readAll(), "[Config]\r\nDBConn=" + uri.toUtf8() + "\r\n");
+}
+
+} // namespace
+
+namespace {
+
+// Two processes work on the same customers at once. Each edit appends a token to the row's
+// details, so an overwritten save would lose a token: every confirmed token must be there,
+// and no other.
+class TwoWorkstations : public EngineTest {};
+RUN_ON_EVERY_ENGINE(TwoWorkstations);
+
+TEST_P(TwoWorkstations, EveryConfirmedSaveStaysAndEveryConflictIsReported) {
+    for (int i = 1; i <= 3; ++i)
+        db.addCustomer(QString("shared-%1").arg(i));
+    QList<QProcess*> stations;
+    for (const char* name : {"A", "B"}) {
+        auto* p = new QProcess;
+        p->start(CUSTDESK_WORKSTATION, {db.connString, name, "60"});
+        stations << p;
+    }
+    QMap<qint64, QSet<QString>> confirmedTokens;
+    QSet<qint64> added, deleted;
+    int conflicts = 0;
+    for (QProcess* p : stations) {
+        ASSERT_TRUE(p->waitForFinished(180000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n')) {
+            const QStringList w = line.split(' ');
+            if (w[0] == "edit")
+                confirmedTokens[w[1].toLongLong()].insert(w[2]);
+            else if (w[0] == "add")
+                added.insert(w[1].toLongLong());
+            else if (w[0] == "delete")
+                deleted.insert(w[1].toLongLong());
+            else if (w[0] == "conflict")
+                ++conflicts;
+            else
+                EXPECT_TRUE(line.isEmpty()) << line.toStdString();
+        }
+        delete p;
+    }
+    Query rows("rows", db.connection.get());
+    rows.setCommand({"select * from Custom", {}});
+    rows.open();
+    QSet<qint64> present;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        const qint64 code = rows.asInteger("CustCode");
+        present.insert(code);
+        QSet<QString> tokens;
+        for (const QString& t : rows.asString("memo2").split(';', Qt::SkipEmptyParts))
+            tokens.insert(t);
+        EXPECT_EQ(tokens, confirmedTokens.value(code)) << "customer " << code;
+    }
+    for (qint64 code : added)
+        EXPECT_EQ(present.contains(code), !deleted.contains(code)) << "customer " << code;
+    RecordProperty("conflicts", conflicts);
 }
 
 } // namespace
