@@ -106,6 +106,7 @@ class Translator {
                 result_.changesSchema = first == "create" || first == "alter" || first == "drop";
                 break;
             }
+        result_.wholeRowsOf = wholeRowsTable();
         for (pos_ = 0; pos_ < in_.size(); ++pos_)
             step();
         QString sql;
@@ -116,6 +117,26 @@ class Translator {
     }
 
   private:
+    // The table of "select * from <table> [where ...]", or empty for any other statement.
+    QString wholeRowsTable() const {
+        QVector<const Piece*> solid;
+        for (const Piece& p : in_)
+            if (p.kind != Piece::Space)
+                solid << &p;
+        if (solid.size() < 4 || !isWord(*solid[0], "select") || solid[1]->text != "*" ||
+            !isWord(*solid[2], "from") ||
+            (solid[3]->kind != Piece::Word && solid[3]->kind != Piece::Name))
+            return {};
+        if (solid.size() > 4 && !isWord(*solid[4], "where"))
+            return {};
+        for (const Piece* p : solid)
+            for (const char* w : {"order", "group", "union", "limit", "offset", "having",
+                                  "intersect", "except", "select"})
+                if (p != solid[0] && isWord(*p, w))
+                    return {};
+        return solid[3]->text;
+    }
+
     // Index of the next piece that is not a blank, from i on; in_.size() when none.
     qsizetype nextSolid(qsizetype i) const {
         while (i < in_.size() && in_[i].kind == Piece::Space)

@@ -21,6 +21,8 @@ struct Translated {
     int paramCount = 0;
     QVector<PatternParam> patterns;
     bool changesSchema = false; // CREATE, ALTER or DROP: the name list must be read again
+    // "select * from <table> [where ...]" with no order of its own: the table, as written.
+    QString wholeRowsOf;
 };
 
 // Lower-case name -> the name as stored, for tables and columns of the working schema.

@@ -231,6 +231,7 @@ void PgConnection::executeNative(const QString& sql) {
 void PgConnection::refreshNames() {
     names_.clear();
     translations_.clear();
+    keyOrders_.clear();
     tables_.clear();
     Result r(PQexec(conn_, "SELECT c.relname, a.attname FROM pg_class c "
                            "JOIN pg_namespace n ON n.oid = c.relnamespace "
@@ -287,17 +288,32 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
                         values.data(), nullptr, nullptr, 0);
 }
 
+const Translated& PgConnection::translated(const QString& sql) {
+    auto cached = translations_.constFind(sql);
+    if (cached == translations_.constEnd()) {
+        Translated fresh = translate(sql, names_);
+        // Whole rows of a table come in key order, as from the file, not as the server
+        // happens to keep them after changes.
+        if (!fresh.wholeRowsOf.isEmpty())
+            fresh.sql += keyOrder(fresh.wholeRowsOf);
+        cached = translations_.insert(sql, fresh);
+    }
+    return *cached;
+}
+
+QString PgConnection::serverSql(const QString& sql) {
+    ensureConnected();
+    return translated(sql).sql;
+}
+
 PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
-    auto cached = translations_.constFind(command.sql);
-    if (cached == translations_.constEnd())
-        cached = translations_.insert(command.sql, translate(command.sql, names_));
-    const Translated t = *cached;
+    ensureConnected();
+    const Translated t = translated(command.sql);
     if (t.paramCount != command.params.size())
         throw AppError(QString("语句需要 %1 个参数，却给了 %2 个: '%3'")
                            .arg(t.paramCount)
                            .arg(command.params.size())
                            .arg(command.sql));
-    ensureConnected();
     PGresult* raw = send(t, command.params);
     if (PQstatus(conn_) == CONNECTION_BAD) {
         // The server went away since the last statement; a read is simply asked again.
@@ -393,6 +409,28 @@ QString PgConnection::quoteIdentifier(const QString& name) const {
 QString PgConnection::sameValueCondition(const QString& quotedColumn) const {
     // Compared as stored text, so a change of letter case alone is a change, Null included.
     return "custdesk_same(" + quotedColumn + ", ?)";
+}
+
+QString PgConnection::keyOrder(const QString& table) {
+    const auto known = keyOrders_.constFind(table);
+    if (known != keyOrders_.constEnd())
+        return *known;
+    const QString stored = names_.value(table.toLower(), table);
+    const QByteArray name = quoteName(stored).toUtf8();
+    const char* values[] = {name.constData()};
+    Result r(PQexecParams(conn_,
+                          "SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = "
+                          "i.indrelid AND a.attnum = ANY (i.indkey::int2[]) WHERE i.indisprimary "
+                          "AND i.indrelid = to_regclass($1) ORDER BY array_position("
+                          "i.indkey::int2[], a.attnum)",
+                          1, nullptr, values, nullptr, nullptr, 0));
+    QStringList keys;
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(r.get()); ++row)
+            keys << quoteName(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
+    const QString order = keys.isEmpty() ? QString() : " ORDER BY " + keys.join(", ");
+    keyOrders_.insert(table, order);
+    return order;
 }
 
 const std::vector<ColumnInfo>& PgConnection::tableColumns(unsigned oid) {

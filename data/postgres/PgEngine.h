@@ -65,20 +65,25 @@ class PgConnection : public Connection {
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);
     void refreshNames(); // after changing tables behind the translator's back
+    // The statement as the server receives it, for measuring against plain libpq.
+    QString serverSql(const QString& sql);
     PGconn* handle() const { return conn_; }
 
   private:
     PGresult* run(const SqlCommand& command, bool mayRetry);
+    const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
     void ensureConnected();
     void prepareSession();
     std::vector<ColumnInfo> describe(PGresult* result);
     const std::vector<ColumnInfo>& tableColumns(unsigned oid);
+    QString keyOrder(const QString& table);
 
     PGconn* conn_;
     NameMap names_;
     QHash<QString, Translated> translations_;
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
+    QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
 };
 

@@ -52,6 +52,10 @@ TEST(PgDialect, StatementsBecomeTheServersOwn) {
     EXPECT_EQ(like.patterns[1].index, 2);
     EXPECT_EQ(like.patterns[1].escape, U'#');
     EXPECT_TRUE(Pg::translate("CREATE TABLE t (a INTEGER)", {}).changesSchema);
+    EXPECT_EQ(Pg::translate("Select  * from Custom where a like ?", {}).wholeRowsOf, "Custom");
+    for (const char* other : {"select count(*) from Custom", "select * from Custom order by a",
+                              "select * from Custom c", "select * from a, b"})
+        EXPECT_TRUE(Pg::translate(other, {}).wholeRowsOf.isEmpty()) << other;
     EXPECT_EQ(Pg::likeToRegex("[!a-c]_%[]]").toStdString(), R"(^[^a-c]..*[\u005d]$)");
     EXPECT_THROW(Pg::likeToRegex("ab["), AppError);
 }
@@ -96,6 +100,10 @@ TEST_F(OnServer, KindsSizesKeysAndCaselessUnicodeText) {
     for (const Case& c : cases)
         EXPECT_EQ(db->count(c.where, {QString::fromUtf8(c.value)}), c.count)
             << c.where << " " << c.value;
+
+    db->connection->execute({"update Custom set tel='1' where Company like 'Ä%'", {}});
+    EXPECT_EQ(db->scalar("Select  * from Custom").toLongLong(), 1)
+        << "whole rows come in key order also after a change";
 }
 
 TEST_F(OnServer, CopyKeepsEveryCellChecksItAndTheKeysGoOn) {
