@@ -174,6 +174,7 @@ void measure(Program& p, int rows) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
     BenchData::preferOffscreen();
     QApplication app(argc, argv);
     const QString server = qEnvironmentVariable("CUSTDESK_BENCH_PG");

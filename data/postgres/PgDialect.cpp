@@ -97,7 +97,8 @@ bool isWord(const Piece& p, const char* word) {
 
 class Translator {
   public:
-    Translator(const QString& sql, const NameMap& names) : in_(split(sql)), names_(names) {}
+    Translator(const QString& sql, const NameMap& names, const NameSet& texts)
+        : in_(split(sql)), names_(names), texts_(texts) {}
 
     Translated run() {
         for (const Piece& p : in_)
@@ -156,7 +157,7 @@ class Translator {
             if (p.text.startsWith(u'[')) {
                 const QString inner = p.text.mid(1, p.text.size() - 2);
                 const QString stored = resolvedName(inner, names_);
-                out_ << quoteName(stored.isEmpty() ? inner : stored);
+                column(inner, quoteName(stored.isEmpty() ? inner : stored));
             } else {
                 out_ << p.text;
             }
@@ -189,8 +190,45 @@ class Translator {
                 return;
             }
         }
+        if (lower == "set")
+            inSetList_ = true;
+        else if (lower == "where")
+            inSetList_ = false;
         const QString stored = resolvedName(p.text, names_);
-        out_ << (stored.isEmpty() ? p.text : quoteName(stored));
+        column(p.text, stored.isEmpty() ? p.text : quoteName(stored));
+    }
+
+    // A name; a text column compared with "=" compares folded texts on both sides.
+    void column(const QString& written, const QString& quoted) {
+        const qsizetype eq = nextSolid(pos_ + 1);
+        const qsizetype operand = nextSolid(eq + 1);
+        const bool qualified = !out_.isEmpty() && out_.last() == ".";
+        if (inSetList_ || qualified || !texts_.contains(written.toLower()) ||
+            eq >= in_.size() || in_[eq].text != "=" || operand >= in_.size() ||
+            (in_[operand].text == "=")) {
+            out_ << quoted;
+            return;
+        }
+        QString right;
+        const Piece& o = in_[operand];
+        if (o.kind == Piece::Mark) {
+            right = mark();
+        } else if (o.kind == Piece::Text) {
+            right = o.text;
+        } else if (o.kind == Piece::Word || o.kind == Piece::Name) {
+            const QString inner = o.kind == Piece::Name && o.text.startsWith(u'[')
+                                      ? o.text.mid(1, o.text.size() - 2)
+                                      : o.text;
+            const QString stored = resolvedName(inner, names_);
+            right = o.kind == Piece::Name && o.text.startsWith(u'"')
+                        ? o.text
+                        : (stored.isEmpty() ? inner : quoteName(stored));
+        } else {
+            out_ << quoted;
+            return;
+        }
+        out_ << "custdesk_fold(" + quoted + ") = custdesk_fold(" + right + ")";
+        pos_ = operand;
     }
 
     // The operand just written before LIKE: one piece, or a bracketed group.
@@ -246,13 +284,13 @@ class Translator {
         } else {
             pattern = quoteText(likeToRegex(unquoteText(in_[patternAt].text), escape));
         }
-        // ICU's caseless matching, whatever the column's own collation.
-        out_ << "(" + left + ")::text COLLATE \"und-x-icu\" " + (negated ? "!~* " : "~* ") +
-                    pattern;
+        out_ << "custdesk_fold((" + left + ")::text) " + (negated ? "!~ " : "~ ") + pattern;
     }
 
     QVector<Piece> in_;
     const NameMap& names_;
+    const NameSet& texts_;
+    bool inSetList_ = false; // between UPDATE's SET and WHERE, "=" assigns
     QStringList out_;
     qsizetype pos_ = 0;
     Translated result_;
@@ -272,8 +310,24 @@ QString quoteName(const QString& name) {
     return u'"' + quoted.replace(u'"', "\"\"") + u'"';
 }
 
-Translated translate(const QString& sql, const NameMap& names) {
-    return Translator(sql, names).run();
+Translated translate(const QString& sql, const NameMap& names, const NameSet& textColumns) {
+    return Translator(sql, names, textColumns).run();
+}
+
+char32_t foldedChar(char32_t c) {
+    return QChar::toLower(QChar::toCaseFolded(c));
+}
+
+QPair<QString, QString> foldExceptions() {
+    QString from, to;
+    for (char32_t c = 0; c < 0x110000; ++c) {
+        const char32_t f = foldedChar(c);
+        if (f != QChar::toLower(c)) {
+            from += QString::fromUcs4(&c, 1);
+            to += QString::fromUcs4(&f, 1);
+        }
+    }
+    return {from, to};
 }
 
 QString likeToRegex(const QString& pattern, char32_t escape) {
@@ -282,7 +336,7 @@ QString likeToRegex(const QString& pattern, char32_t escape) {
     for (qsizetype i = 0; i < cs.size(); ++i) {
         const char32_t c = cs[i];
         if (escape && c == escape && i + 1 < cs.size()) {
-            out += atom(cs[++i]);
+            out += atom(foldedChar(cs[++i]));
         } else if (c == '%') {
             if (!out.endsWith(".*"))
                 out += ".*";
@@ -303,18 +357,24 @@ QString likeToRegex(const QString& pattern, char32_t escape) {
                     break;
                 first = false;
                 const char32_t low = cs[i];
+                // The text is folded: a range takes what it holds as written and as folded.
+                char32_t high = low;
                 if (i + 2 < cs.size() && cs[i + 1] == '-' && cs[i + 2] != ']') {
-                    const char32_t high = cs[i + 2];
-                    set += atom(std::min(low, high)) + "-" + atom(std::max(low, high));
+                    high = cs[i + 2];
                     i += 3;
                 } else {
-                    set += atom(low);
                     ++i;
                 }
+                auto range = [](char32_t a, char32_t b) {
+                    return a == b ? atom(a) : atom(std::min(a, b)) + "-" + atom(std::max(a, b));
+                };
+                const QString raw = range(low, high);
+                const QString folded = range(foldedChar(low), foldedChar(high));
+                set += raw == folded ? raw : raw + folded;
             }
             out += set + "]";
         } else {
-            out += atom(c);
+            out += atom(foldedChar(c));
         }
     }
     return out + "$";

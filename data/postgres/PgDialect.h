@@ -2,9 +2,12 @@
 
 // Turns the program's statements (written for a Jet-like engine, with "?" marks) into
 // PostgreSQL: $n marks, real names quoted in their stored case, True/False as 1/0, Date() as
-// today, and LIKE with the Jet wildcards as a caseless regular expression.
+// today, "=" on a text column and LIKE with the Jet wildcards on folded texts, so letter case
+// counts as little as on the embedded engine.
 
 #include <QHash>
+#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -28,10 +31,18 @@ struct Translated {
 // Lower-case name -> the name as stored, for tables and columns of the working schema.
 using NameMap = QHash<QString, QString>;
 
-Translated translate(const QString& sql, const NameMap& names);
+// Lower-case names of the text columns, whose "=" compares folded texts.
+using NameSet = QSet<QString>;
 
-// The anchored regular expression that matches what the Jet LIKE pattern matches, letter case
-// set aside by the caller (~*). Throws AppError for a '[' without its ']'.
+Translated translate(const QString& sql, const NameMap& names, const NameSet& textColumns = {});
+
+// A character as the server's custdesk_fold() leaves it: simple case folding, then lower case.
+char32_t foldedChar(char32_t c);
+// The characters whose fold the server's lower() alone does not give, with their folds.
+QPair<QString, QString> foldExceptions();
+
+// The anchored regular expression that matches, on a folded text, what the Jet LIKE pattern
+// matches without regard to letter case. Throws AppError for a '[' without its ']'.
 QString likeToRegex(const QString& pattern, char32_t escape = 0);
 
 // "x" with embedded quotes doubled.

@@ -230,9 +230,11 @@ void PgConnection::executeNative(const QString& sql) {
 
 void PgConnection::refreshNames() {
     names_.clear();
+    textColumns_.clear();
     translations_.clear();
     keyOrders_.clear();
     tables_.clear();
+    readTextColumns();
     Result r(PQexec(conn_, "SELECT c.relname, a.attname FROM pg_class c "
                            "JOIN pg_namespace n ON n.oid = c.relnamespace "
                            "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
@@ -256,6 +258,20 @@ void PgConnection::refreshNames() {
     // A name stored in two spellings is left to the server's own rules.
     for (const QString& key : ambiguous)
         names_.remove(key);
+}
+
+// Names that are a text column wherever they occur.
+void PgConnection::readTextColumns() {
+    Result r(PQexec(conn_, "SELECT lower(a.attname) FROM pg_attribute a "
+                           "JOIN pg_class c ON c.oid = a.attrelid "
+                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "JOIN pg_type t ON t.oid = a.atttypid "
+                           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p') "
+                           "AND a.attnum > 0 AND NOT a.attisdropped GROUP BY 1 HAVING bool_and("
+                           "coalesce(nullif(t.typbasetype, 0), t.oid) IN (25, 1042, 1043))"));
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(r.get()); ++row)
+            textColumns_.insert(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
 }
 
 void PgConnection::ensureConnected() {
@@ -291,7 +307,7 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
 const Translated& PgConnection::translated(const QString& sql) {
     auto cached = translations_.constFind(sql);
     if (cached == translations_.constEnd()) {
-        Translated fresh = translate(sql, names_);
+        Translated fresh = translate(sql, names_, textColumns_);
         // Whole rows of a table come in key order, as from the file, not as the server
         // happens to keep them after changes.
         if (!fresh.wholeRowsOf.isEmpty())

@@ -74,6 +74,7 @@ class PgConnection : public Connection {
     const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
     void ensureConnected();
+    void readTextColumns();
     void prepareSession();
     std::vector<ColumnInfo> describe(PGresult* result);
     const std::vector<ColumnInfo>& tableColumns(unsigned oid);
@@ -81,6 +82,7 @@ class PgConnection : public Connection {
 
     PGconn* conn_;
     NameMap names_;
+    NameSet textColumns_;
     QHash<QString, Translated> translations_;
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""

@@ -15,12 +15,9 @@ namespace Pg {
 
 namespace {
 
-// What the translated statements call, and the column types the copied tables use. Every
-// text compares without regard to letter case, as on the embedded engine.
+// What the translated statements call, and the column types the copied tables use.
 const char* const helperSql = R"sql(
-CREATE COLLATION IF NOT EXISTS custdesk_nocase
-    (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
-DO $$ BEGIN CREATE DOMAIN memo AS text COLLATE custdesk_nocase;
+DO $$ BEGIN CREATE DOMAIN memo AS text;
 EXCEPTION WHEN duplicate_object THEN NULL; END $$;
 DO $$ BEGIN CREATE DOMAIN yesno AS smallint;
 EXCEPTION WHEN duplicate_object THEN NULL; END $$;
@@ -161,9 +158,7 @@ QPair<QString, FieldKind> pgTypeOf(const QString& declared, const QString& colum
         // Stored password hashes are longer than any password typed.
         if (column.compare("password", Qt::CaseInsensitive) == 0 && size > 0)
             size = std::max(size, 128);
-        return {size > 0 ? QString("varchar(%1) COLLATE custdesk_nocase").arg(size)
-                         : QString("varchar COLLATE custdesk_nocase"),
-                FieldKind::Text};
+        return {size > 0 ? QString("varchar(%1)").arg(size) : QString("varchar"), FieldKind::Text};
     }
     if (declaredAs(decl, {"CURRENCY", "MONEY"}))
         return {"currency", FieldKind::Currency};
@@ -177,7 +172,7 @@ QPair<QString, FieldKind> pgTypeOf(const QString& declared, const QString& colum
         return {"datetime", FieldKind::DateTime};
     if (declaredAs(decl, {"BLOB", "BINARY"}))
         return {"bytea", FieldKind::Bytes};
-    return {"varchar COLLATE custdesk_nocase", FieldKind::Text};
+    return {"varchar", FieldKind::Text};
 }
 
 // Tables to copy: every ordinary table; full-text tables and their shadow tables are the
@@ -421,17 +416,31 @@ bool holdsCustomers(PgConnection& target) {
     return rows->next() && rows->toInt64(0) > 0;
 }
 
-// Trigram indexes for the customer search, when the server offers them.
+// Texts compared without regard to letter case, as the embedded engine compares them: simple
+// case folding of every character (ICU's lower() and the few folds it does not give).
+QString foldFunction() {
+    const auto [from, to] = foldExceptions();
+    return "CREATE OR REPLACE FUNCTION custdesk_fold(text) RETURNS text LANGUAGE sql IMMUTABLE "
+           "PARALLEL SAFE AS $$ SELECT translate(lower($1 COLLATE \"und-x-icu\"), '" +
+           from + "', '" + to + "') $$";
+}
+
+// Trigram indexes for the customer search, when the server offers them, and the folded name
+// for the duplicate test.
 void addSearchIndexes(PgConnection& target, const SourceTable& table, CopyReport& report) {
+    for (const SourceColumn& c : table.columns)
+        if (c.name.compare("Company", Qt::CaseInsensitive) == 0)
+            target.executeNative("CREATE INDEX " + quoteName(table.name + "_" + c.name + "_fold") +
+                                 " ON " + quoteName(table.name) + " (custdesk_fold(" +
+                                 quoteName(c.name) + "::text))");
     try {
         target.executeNative("SAVEPOINT trigram");
         target.executeNative("CREATE EXTENSION IF NOT EXISTS pg_trgm");
         for (const SourceColumn& c : table.columns)
             if (c.kind == FieldKind::Text || c.kind == FieldKind::Memo)
                 target.executeNative("CREATE INDEX " + quoteName(table.name + "_" + c.name + "_trgm") +
-                                     " ON " + quoteName(table.name) + " USING gin ((" +
-                                     quoteName(c.name) +
-                                     "::text COLLATE \"und-x-icu\") gin_trgm_ops)");
+                                     " ON " + quoteName(table.name) + " USING gin (custdesk_fold(" +
+                                     quoteName(c.name) + "::text) gin_trgm_ops)");
         target.executeNative("RELEASE trigram");
     } catch (const AppError& e) {
         target.executeNative("ROLLBACK TO trigram");
@@ -452,6 +461,7 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
     target.executeNative("BEGIN");
     try {
         target.executeNative(helperSql);
+        target.executeNative(foldFunction());
         for (const SourceTable& t : tables)
             target.executeNative("DROP TABLE IF EXISTS " + quoteName(t.name) + " CASCADE");
         for (const SourceTable& t : tables) {
