@@ -52,14 +52,6 @@ template <class F> double bestOf(int runs, F f) {
     return best;
 }
 
-QString uriFor(const QString& base, const QString& name) {
-    const qsizetype query = base.indexOf(u'?');
-    QString head = query < 0 ? base : base.left(query);
-    const qsizetype slash = head.indexOf(u'/', head.indexOf("//") + 2);
-    head = (slash < 0 ? head : head.left(slash)) + "/" + name;
-    return head + (query < 0 ? QString() : base.mid(query));
-}
-
 // The plain libpq floor: the statement sent as is, every cell of every row read.
 int stepThroughLibpq(PGconn* conn, const QString& sql, const QVariantList& params) {
     std::vector<QByteArray> texts;
@@ -93,7 +85,7 @@ struct Program {
         auto admin = Pg::openPostgresDatabase(server);
         admin->executeNative("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
         admin->executeNative("CREATE DATABASE " + name);
-        uri = uriFor(server, name);
+        uri = Pg::uriWithDatabase(server, name);
         QDir(dir.path()).mkpath("DataBase");
         const QString file = dir.filePath("source.db");
         BenchData::createDatabase(file, CUSTDESK_SCHEMA_SQL);
@@ -114,7 +106,9 @@ struct Program {
         list->show();
         QApplication::processEvents();
     }
-    Pg::PgConnection& connection() { return *static_cast<Pg::PgConnection*>(data->ADOConnection1.get()); }
+    Pg::PgConnection& connection() {
+        return *static_cast<Pg::PgConnection*>(data->ADOConnection1.get());
+    }
 };
 
 void printRow(int rows, const char* what, int matches, double floor, double measured) {
@@ -129,8 +123,8 @@ void measure(Program& p, int rows) {
 
     const SqlCommand all = Sql::allCustomers();
     int matches = 0;
-    const double openFloor =
-        bestOf(runs, [&] { matches = stepThroughLibpq(plain, p.connection().serverSql(all.sql), {}); });
+    const double openFloor = bestOf(
+        runs, [&] { matches = stepThroughLibpq(plain, p.connection().serverSql(all.sql), {}); });
     const double open = bestOf(runs, [&] { p.data->OpenQuery(p.data->Qry_Cust, all); });
     printRow(rows, "open", matches, openFloor, open);
 
@@ -182,8 +176,8 @@ int main(int argc, char** argv) {
         std::printf("skipped: CUSTDESK_BENCH_PG names no PostgreSQL server\n");
         return 0;
     }
-    std::printf("%9s %-10s %9s %10s %12s %7s\n", "rows", "case", "matches", "libpq ms", "custdesk ms",
-                "ratio");
+    std::printf("%9s %-10s %9s %10s %12s %7s\n", "rows", "case", "matches", "libpq ms",
+                "custdesk ms", "ratio");
     for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "PG_BENCH_MAX_ROWS")) {
         Program program(server, rows);
         measure(program, rows);

@@ -203,9 +203,8 @@ class Translator {
         const qsizetype eq = nextSolid(pos_ + 1);
         const qsizetype operand = nextSolid(eq + 1);
         const bool qualified = !out_.isEmpty() && out_.last() == ".";
-        if (inSetList_ || qualified || !texts_.contains(written.toLower()) ||
-            eq >= in_.size() || in_[eq].text != "=" || operand >= in_.size() ||
-            (in_[operand].text == "=")) {
+        if (inSetList_ || qualified || !texts_.contains(written.toLower()) || eq >= in_.size() ||
+            in_[eq].text != "=" || operand >= in_.size() || (in_[operand].text == "=")) {
             out_ << quoted;
             return;
         }

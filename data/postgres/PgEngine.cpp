@@ -40,15 +40,24 @@ const QString lostText = QStringLiteral("与数据库服务器的连接已中断
 
 FieldKind kindOfTypeName(const QString& name) {
     static const QHash<QString, FieldKind> kinds = {
-        {"yesno", FieldKind::Boolean},      {"bool", FieldKind::Boolean},
-        {"memo", FieldKind::Memo},          {"int2", FieldKind::Integer},
-        {"int4", FieldKind::Integer},       {"int8", FieldKind::LargeInt},
-        {"oid", FieldKind::Integer},        {"float4", FieldKind::Float},
-        {"float8", FieldKind::Float},       {"currency", FieldKind::Currency},
-        {"money", FieldKind::Currency},     {"numeric", FieldKind::Decimal},
-        {"varchar", FieldKind::Text},       {"bpchar", FieldKind::Text},
-        {"text", FieldKind::Text},          {"timestamp", FieldKind::DateTime},
-        {"timestamptz", FieldKind::DateTime}, {"date", FieldKind::DateTime},
+        {"yesno", FieldKind::Boolean},
+        {"bool", FieldKind::Boolean},
+        {"memo", FieldKind::Memo},
+        {"int2", FieldKind::Integer},
+        {"int4", FieldKind::Integer},
+        {"int8", FieldKind::LargeInt},
+        {"oid", FieldKind::Integer},
+        {"float4", FieldKind::Float},
+        {"float8", FieldKind::Float},
+        {"currency", FieldKind::Currency},
+        {"money", FieldKind::Currency},
+        {"numeric", FieldKind::Decimal},
+        {"varchar", FieldKind::Text},
+        {"bpchar", FieldKind::Text},
+        {"text", FieldKind::Text},
+        {"timestamp", FieldKind::DateTime},
+        {"timestamptz", FieldKind::DateTime},
+        {"date", FieldKind::DateTime},
         {"datetime", FieldKind::DateTime},
         {"bytea", FieldKind::Bytes},
     };
@@ -198,7 +207,8 @@ std::string_view PgResultSet::text(int i) const {
 
 PgConnection::PgConnection(PGconn* conn) : conn_(conn) {
     // The server's notices (an index skipped, a table not there to drop) are not for operators.
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     prepareSession();
     refreshNames();
 }
@@ -402,14 +412,14 @@ QStringList PgConnection::columnsOf(const QString& table) {
     ensureConnected();
     const QByteArray name = table.toUtf8();
     const char* values[] = {name.constData()};
-    Result r(PQexecParams(
-        conn_,
-        "SELECT a.attname FROM pg_attribute a WHERE a.attrelid = ("
-        "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
-        "WHERE n.nspname = current_schema() AND lower(c.relname) = lower($1) "
-        "AND c.relkind IN ('r', 'v', 'p') ORDER BY c.relname = $1 DESC LIMIT 1) "
-        "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
-        1, nullptr, values, nullptr, nullptr, 0));
+    Result r(
+        PQexecParams(conn_,
+                     "SELECT a.attname FROM pg_attribute a WHERE a.attrelid = ("
+                     "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                     "WHERE n.nspname = current_schema() AND lower(c.relname) = lower($1) "
+                     "AND c.relkind IN ('r', 'v', 'p') ORDER BY c.relname = $1 DESC LIMIT 1) "
+                     "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+                     1, nullptr, values, nullptr, nullptr, 0));
     QStringList names;
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
         throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
@@ -479,9 +489,8 @@ const std::vector<ColumnInfo>& PgConnection::tableColumns(unsigned oid) {
             c.table = QString::fromUtf8(PQgetvalue(r.get(), row, 2));
             const QString type = QString::fromUtf8(PQgetvalue(r.get(), row, 3));
             const QString base = QString::fromUtf8(PQgetvalue(r.get(), row, 4));
-            c.kind = kindOfTypeName(kindOfTypeName(type) == FieldKind::Text && !base.isEmpty()
-                                        ? base
-                                        : type);
+            c.kind = kindOfTypeName(
+                kindOfTypeName(type) == FieldKind::Text && !base.isEmpty() ? base : type);
             const int typmod = std::atoi(PQgetvalue(r.get(), row, 8));
             const QString sized = base.isEmpty() ? type : base;
             if ((sized == "varchar" || sized == "bpchar") && typmod >= 4)
@@ -529,6 +538,18 @@ bool isPostgresUri(const QString& connString) {
     const QString s = connString.trimmed();
     return s.startsWith("postgresql://", Qt::CaseInsensitive) ||
            s.startsWith("postgres://", Qt::CaseInsensitive);
+}
+
+QString uriWithDatabase(const QString& uri, const QString& database) {
+    const qsizetype query = uri.indexOf(u'?');
+    QString head = query < 0 ? uri : uri.left(query);
+    const qsizetype slash = head.indexOf(u'/', head.indexOf("//") + 2);
+    head = (slash < 0 ? head : head.left(slash)) + "/" + database;
+    return head + (query < 0 ? QString() : uri.mid(query));
+}
+
+QString databaseOfUri(const QString& uri) {
+    return uri.section(u'?', 0, 0).section(u'/', 3);
 }
 
 std::unique_ptr<PgConnection> openPostgresDatabase(const QString& uri) {

@@ -37,8 +37,8 @@ class PgResultSet : public ResultSet {
   private:
     PGresult* result_;
     std::vector<ColumnInfo> columns_;
-    std::vector<CellType> types_; // by the column's wire type
-    std::vector<bool> times_;     // timestamp columns
+    std::vector<CellType> types_;            // by the column's wire type
+    std::vector<bool> times_;                // timestamp columns
     mutable std::vector<std::string> bytes_; // decoded byte columns of the current row
     int rows_ = 0;
     int row_ = -1;
@@ -94,6 +94,11 @@ class PgConnection : public Connection {
 std::unique_ptr<PgConnection> openPostgresDatabase(const QString& uri);
 
 bool isPostgresUri(const QString& connString);
+
+// The same server URI with another database name in place of its own.
+QString uriWithDatabase(const QString& uri, const QString& database);
+// The database name a server URI holds.
+QString databaseOfUri(const QString& uri);
 
 // The server writes "10:30:00.25" for a quarter second; the program reads three digits.
 std::string_view withWholeMilliseconds(std::string_view text, std::string& buffer);

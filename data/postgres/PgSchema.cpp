@@ -198,7 +198,8 @@ QVector<SourceTable> readTables(sqlite3* db, QStringList& notes) {
         }
         SourceTable table{name, {}, {}, {}, 0};
         Statement info(db, "SELECT name, type, \"notnull\", dflt_value, pk FROM "
-                           "pragma_table_info(" + quoteName(name).replace(u'"', u'\'') + ")");
+                           "pragma_table_info(" +
+                               quoteName(name).replace(u'"', u'\'') + ")");
         QStringList keys;
         QVector<int> keyOrder;
         while (info.step()) {
@@ -362,8 +363,7 @@ Fingerprint copyRows(sqlite3* db, PGconn* conn, const SourceTable& table) {
             const bool null = sqlite3_column_type(rows.st, i) == SQLITE_NULL;
             const QByteArray text = null ? QByteArray() : sourceText(rows.st, i, kind);
             buffer += (i ? "\t" : "") + (null ? QByteArray("\\N") : copyField(text, kind));
-            canon += canonical(kind, null, kind == FieldKind::Bytes ? text.toHex() : text) +
-                     '\x1f';
+            canon += canonical(kind, null, kind == FieldKind::Bytes ? text.toHex() : text) + '\x1f';
         }
         buffer += '\n';
         print.add(canon);
@@ -390,8 +390,8 @@ Fingerprint readBack(PGconn* conn, const SourceTable& table) {
     for (const SourceColumn& c : table.columns)
         names << (c.kind == FieldKind::Bytes ? "encode(" + quoteName(c.name) + ", 'hex')"
                                              : quoteName(c.name) + "::text");
-    PGresult* r = PQexec(
-        conn, ("SELECT " + names.join(", ") + " FROM " + quoteName(table.name)).toUtf8());
+    PGresult* r =
+        PQexec(conn, ("SELECT " + names.join(", ") + " FROM " + quoteName(table.name)).toUtf8());
     if (PQresultStatus(r) != PGRES_TUPLES_OK) {
         PQclear(r);
         failOn(conn, "核对表 " + table.name + " 失败");
@@ -438,8 +438,9 @@ void addSearchIndexes(PgConnection& target, const SourceTable& table, CopyReport
         target.executeNative("CREATE EXTENSION IF NOT EXISTS pg_trgm");
         for (const SourceColumn& c : table.columns)
             if (c.kind == FieldKind::Text || c.kind == FieldKind::Memo)
-                target.executeNative("CREATE INDEX " + quoteName(table.name + "_" + c.name + "_trgm") +
-                                     " ON " + quoteName(table.name) + " USING gin (custdesk_fold(" +
+                target.executeNative("CREATE INDEX " +
+                                     quoteName(table.name + "_" + c.name + "_trgm") + " ON " +
+                                     quoteName(table.name) + " USING gin (custdesk_fold(" +
                                      quoteName(c.name) + "::text) gin_trgm_ops)");
         target.executeNative("RELEASE trigram");
     } catch (const AppError& e) {
@@ -504,9 +505,9 @@ CopyReport initFromSchema(const QString& schemaSql, PgConnection& target,
     const QString path = dir.filePath("delivered.db");
     sqlite3* db = nullptr;
     char* error = nullptr;
-    const bool made = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
-                      sqlite3_exec(db, schemaSql.toUtf8().constData(), nullptr, nullptr,
-                                   &error) == SQLITE_OK;
+    const bool made =
+        sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK &&
+        sqlite3_exec(db, schemaSql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK;
     const QString message = error ? QString::fromUtf8(error) : QString();
     sqlite3_free(error);
     sqlite3_close(db);

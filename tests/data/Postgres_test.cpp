@@ -26,8 +26,10 @@ std::string errorOf(const std::function<void()>& action) {
 }
 
 TEST(PgDialect, StatementsBecomeTheServersOwn) {
-    const Pg::NameMap names = {{"custom", "Custom"}, {"company", "Company"},
-                               {"awokedate", "AwokeDate"}, {"isuser", "IsUser"}};
+    const Pg::NameMap names = {{"custom", "Custom"},
+                               {"company", "Company"},
+                               {"awokedate", "AwokeDate"},
+                               {"isuser", "IsUser"}};
     const Pg::NameSet texts = {"company"};
     struct Case {
         const char* in;
@@ -98,10 +100,12 @@ TEST_F(OnServer, KindsSizesKeysAndCaselessUnicodeText) {
         const char* value;
         int count;
     } cases[] = {
-        {"Company=?", "ärger gmbh", 1}, {"Company=?", "οδος", 1},   {"Company like ?", "%ÄRG%", 1},
-        {"Company like ?", "%δοσ", 1},  {"Company=?", "STRASSE", 0}, {"Company like ?", "[à-æ]%", 1},
-        {"Company=?", "ＡＢＣ公司", 0}, {"Company=?", "abc公司", 1},    {"Company=?", "Star", 1},
-        {"Company like ?", "%δος", 1},  {"Company like ?", "S%", 2},
+        {"Company=?", "ärger gmbh", 1}, {"Company=?", "οδος", 1},
+        {"Company like ?", "%ÄRG%", 1}, {"Company like ?", "%δοσ", 1},
+        {"Company=?", "STRASSE", 0},    {"Company like ?", "[à-æ]%", 1},
+        {"Company=?", "ＡＢＣ公司", 0}, {"Company=?", "abc公司", 1},
+        {"Company=?", "Star", 1},       {"Company like ?", "%δος", 1},
+        {"Company like ?", "S%", 2},
     };
     for (const Case& c : cases)
         EXPECT_EQ(db->count(c.where, {QString::fromUtf8(c.value)}), c.count)
@@ -171,7 +175,9 @@ TEST_F(OnServer, TheNextActionAfterALostConnectionReconnects) {
     EXPECT_EQ(db->count("tel='1'"), 1);
 
     dropSession();
-    EXPECT_THAT(errorOf([&] { db->connection->execute({"delete from Custom", {}}); }),
+    EXPECT_THAT(errorOf([&] {
+                    db->connection->execute({"delete from Custom", {}});
+                }),
                 HasSubstr("连接已中断"));
     EXPECT_EQ(db->count("1=1"), 1) << "a write is not repeated behind the operator's back";
     db->connection->execute({"delete from Custom", {}});

@@ -16,20 +16,8 @@ QString serverUri() {
     return qEnvironmentVariable("CUSTDESK_TEST_PG");
 }
 
-// The URI with another database name in place of its own.
 QString uriForDatabase(const QString& name) {
-    const QString base = serverUri();
-    const qsizetype query = base.indexOf(u'?');
-    QString head = query < 0 ? base : base.left(query);
-    const QString tail = query < 0 ? QString() : base.mid(query);
-    const qsizetype slash = head.indexOf(u'/', head.indexOf("//") + 2);
-    head = (slash < 0 ? head : head.left(slash)) + "/" + name;
-    return head + tail;
-}
-
-QString databaseName(const QString& uri) {
-    const QString head = uri.section(u'?', 0, 0);
-    return head.section(u'/', -1);
+    return Pg::uriWithDatabase(serverUri(), name);
 }
 
 Pg::PgConnection& server() {
@@ -81,7 +69,7 @@ QString createServerDatabase() {
 
 void dropServerDatabase(const QString& uri) {
     try {
-        server().executeNative("DROP DATABASE IF EXISTS " + databaseName(uri) + " WITH (FORCE)");
+        server().executeNative("DROP DATABASE IF EXISTS " + Pg::databaseOfUri(uri) + " WITH (FORCE)");
     } catch (const AppError&) {
         // Left for the throw-away server to take with it.
     }
