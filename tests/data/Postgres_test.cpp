@@ -160,7 +160,7 @@ TEST_F(OnServer, TheNextActionAfterALostConnectionReconnects) {
     db->addCustomer("甲");
     auto dropSession = [&] {
         auto other = db->secondConnection();
-        other->query({"select pg_terminate_backend(pid) from pg_stat_activity where "
+        other->query({"select pg_terminate_backend(pid, 10000) from pg_stat_activity where "
                       "datname = current_database() and pid <> pg_backend_pid()",
                       {}});
     };
