@@ -2,6 +2,7 @@
 
 #include "Migrations.h"
 #include "SqliteEngine.h"
+#include "postgres/PgEngine.h"
 
 void ResultSet::readRow(CellValue* cells) const {
     for (int i = 0; i < columnCount(); ++i) {
@@ -45,6 +46,9 @@ SqlCommand Connection::containsCondition(const QString&, const QString& column,
 }
 
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
+    // A server URI names a shared server; anything else is a database file, as always.
+    if (Pg::isPostgresUri(connString))
+        return migrated(Pg::openPostgresDatabase(connString));
     SqliteOpenOptions options;
     options.waiter = waiter;
     return migrated(openSqliteDatabase(connString, options));

@@ -4,6 +4,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
+#include "data/postgres/PgEngine.h"
 
 #include <QDir>
 
@@ -38,8 +39,10 @@ void TFrm_Data::FormCreate() {
         // The file is there and sound, only in use: DBConn must keep pointing at it.
         messages_.messageBox(nullptr, busy.text(), programCaption, MsgIcon::Information, mbOK);
         return;
-    } catch (const std::exception&) {
-        // The engine's own text would not help the operator; the question offers the way out.
+    } catch (const std::exception& e) {
+        // A file's engine text would not help the operator; a server's tells what to mend.
+        if (Pg::isPostgresUri(ConnString))
+            messages_.showError(QString::fromUtf8(e.what()));
         const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,
                                                 MsgIcon::Information, mbYes | mbNo);
         if (answer == mbYes)

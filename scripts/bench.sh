@@ -18,6 +18,12 @@ cmake --build "$build" -j 2 >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export OPEN_BENCH_MAX_ROWS=$max_rows SEARCH_BENCH_MAX_ROWS=$max_rows SORT_BENCH_MAX_ROWS=$max_rows
 export ACTIVITIES_BENCH_MAX_ROWS=$max_rows PINYIN_BENCH_MAX_ROWS=$max_rows
+export PG_BENCH_MAX_ROWS=$max_rows
+# The PostgreSQL figures come from a throw-away server of the run's own.
+pgdir=$(mktemp -d /tmp/custdesk-pg.XXXXXX)
+trap '"$root"/scripts/pg-server.sh stop "$pgdir"' EXIT
+CUSTDESK_BENCH_PG=$("$root"/scripts/pg-server.sh start "$pgdir")
+export CUSTDESK_BENCH_PG
 for bench in "$build"/bin/*_bench; do
     [ -n "${BENCH_STARTUP_ONLY:-}" ] && break
     echo "=== $(basename "$bench")"
@@ -31,7 +37,7 @@ if ! command -v xdotool >/dev/null || ! command -v Xvfb >/dev/null; then
     exit 0
 fi
 program=$(mktemp -d)
-trap 'rm -rf "$program"; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
+trap 'rm -rf "$program"; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true; "$root"/scripts/pg-server.sh stop "$pgdir"' EXIT
 cp -r "$build/program/." "$program/"
 # Xvfb picks a free display and names it once it accepts clients.
 displayfile=$program/.display

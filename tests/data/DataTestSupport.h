@@ -3,19 +3,31 @@
 #include "data/Engine.h"
 #include "data/Query.h"
 #include "tests/support/TempProgram.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QVariant>
+#include <gtest/gtest.h>
 #include <memory>
 
-// A throw-away copy of the delivered database with one connection open on it.
+// A throw-away copy of the delivered database with one connection open on it: a file, or a
+// database of its own on the test server.
 struct TempDatabase {
-    TempProgram program;
-    std::unique_ptr<Connection> connection = openDatabase(program.databasePath());
-
-    // A second, independent connection: another copy of the program on the same file.
-    std::unique_ptr<Connection> secondConnection() const {
-        return openDatabase(program.databasePath());
+    explicit TempDatabase(TestEngine engine = TestEngine::Sqlite)
+        : engine(engine), connString(engine == TestEngine::Postgres ? createServerDatabase()
+                                                                    : program.databasePath()) {}
+    ~TempDatabase() {
+        connection.reset();
+        if (engine == TestEngine::Postgres)
+            dropServerDatabase(connString);
     }
+
+    TestEngine engine;
+    TempProgram program;
+    QString connString;
+    std::unique_ptr<Connection> connection = openDatabase(connString);
+
+    // A second, independent connection: another copy of the program on the same database.
+    std::unique_ptr<Connection> secondConnection() const { return openDatabase(connString); }
 
     // The first cell of the first row: Null as an invalid QVariant, else qint64/double/QString.
     QVariant scalar(const QString& sql, const QVariantList& params = {}) const {
@@ -44,3 +56,16 @@ struct TempDatabase {
                              {company, tel, addDate}});
     }
 };
+
+// A fixture whose tests run once per engine of testEngines().
+class EngineTest : public ::testing::TestWithParam<TestEngine> {
+  protected:
+    TempDatabase db{GetParam()};
+};
+
+inline std::string engineParamName(const ::testing::TestParamInfo<TestEngine>& info) {
+    return testEngineName(info.param);
+}
+
+#define RUN_ON_EVERY_ENGINE(fixture)                                                              \
+    INSTANTIATE_TEST_SUITE_P(Engines, fixture, ::testing::ValuesIn(testEngines()), engineParamName)

@@ -20,8 +20,9 @@ std::string errorOf(const std::function<void()>& action) {
     return "no error";
 }
 
-class QueryTest : public ::testing::Test {
+class QueryTestBase : public ::testing::Test {
   protected:
+    explicit QueryTestBase(TestEngine engine) : db(engine) {}
     TempDatabase db;
     Query query{"Qry_Cust", db.connection.get()};
 
@@ -39,7 +40,19 @@ class QueryTest : public ::testing::Test {
     QString currentCompany() { return query.asString("Company"); }
 };
 
-TEST_F(QueryTest, ReadsTheWholeResultAndWalksIt) {
+// Tests whose tables are made with the embedded engine's own column types.
+class QueryTest : public QueryTestBase {
+  protected:
+    QueryTest() : QueryTestBase(TestEngine::Sqlite) {}
+};
+
+class QueryOnEngines : public QueryTestBase, public ::testing::WithParamInterface<TestEngine> {
+  protected:
+    QueryOnEngines() : QueryTestBase(GetParam()) {}
+};
+RUN_ON_EVERY_ENGINE(QueryOnEngines);
+
+TEST_P(QueryOnEngines, ReadsTheWholeResultAndWalksIt) {
     for (const char* name : {"甲", "乙", "丙"})
         db.addCustomer(QString::fromUtf8(name));
     openCustomers();
@@ -66,7 +79,7 @@ TEST_F(QueryTest, ReadsTheWholeResultAndWalksIt) {
     EXPECT_TRUE(query.bof() && query.eof());
 }
 
-TEST_F(QueryTest, AnEmptyResultHasNoCurrentRowAndReadsAsNull) {
+TEST_P(QueryOnEngines, AnEmptyResultHasNoCurrentRowAndReadsAsNull) {
     openCustomers();
     EXPECT_TRUE(query.isEmpty());
     EXPECT_EQ(query.recNo(), -1);
@@ -76,7 +89,7 @@ TEST_F(QueryTest, AnEmptyResultHasNoCurrentRowAndReadsAsNull) {
     EXPECT_THROW(query.edit({{"Company", "x"}}), AppError);
 }
 
-TEST_F(QueryTest, FieldsByNameKindsLabelsAndTheMissingFieldText) {
+TEST_P(QueryOnEngines, FieldsByNameKindsLabelsAndTheMissingFieldText) {
     openCustomers("select * from custom");
     EXPECT_EQ(query.fieldCount(), 8);
     EXPECT_EQ(query.findField("COMPANY"), 1);
@@ -137,7 +150,7 @@ TEST_F(QueryTest, CellsReadAsTypedValuesAndDisplayTexts) {
 // Rows are kept in blocks of a few thousand and texts with their length in front: cells on
 // either side of a block's edge, and texts whose length takes one, two and three bytes, read
 // back as written, also after rows are added and changed once the result is open.
-TEST_F(QueryTest, ABigResultKeepsEveryCellAcrossItsBlocks) {
+TEST_P(QueryOnEngines, ABigResultKeepsEveryCellAcrossItsBlocks) {
     db.connection->execute({"with recursive n(i) as (select 1 union all select i + 1 from n "
                             "where i < 9000) insert into Custom (CustCode, Company, tel) "
                             "select i, 'c' || i, case when i % 3 = 0 then null else '' end "
@@ -171,7 +184,7 @@ TEST_F(QueryTest, ABigResultKeepsEveryCellAcrossItsBlocks) {
     EXPECT_EQ(query.displayText(8999, company), "c9000");
 }
 
-TEST_F(QueryTest, SignalsTellViewsWhatChanged) {
+TEST_P(QueryOnEngines, SignalsTellViewsWhatChanged) {
     db.addCustomer("甲");
     QSignalSpy reset(&query, &Query::reset);
     QSignalSpy current(&query, &Query::currentChanged);
@@ -193,7 +206,7 @@ TEST_F(QueryTest, SignalsTellViewsWhatChanged) {
 
 // ---- sorting ------------------------------------------------------------------------------
 
-TEST_F(QueryTest, SortsTextsInPinyinOrderNullFirstAndStable) {
+TEST_P(QueryOnEngines, SortsTextsInPinyinOrderNullFirstAndStable) {
     const QList<std::pair<QString, QString>> rows = {{"上海", "2"}, {"北京", "1"}, {"深圳", "1"},
                                                      {"", "3"},     {"广州", "2"}, {"北京", "2"}};
     for (const auto& [company, tel] : rows)
@@ -216,7 +229,7 @@ TEST_F(QueryTest, SortsTextsInPinyinOrderNullFirstAndStable) {
     EXPECT_EQ(column("Company"), QStringList({"上海", "北京", "深圳", "", "广州", "北京", ""}));
 }
 
-TEST_F(QueryTest, SortsNumbersAndDatesByValue) {
+TEST_P(QueryOnEngines, SortsNumbersAndDatesByValue) {
     db.addCustomer("a", "", "2024-10-01 09:00:00");
     db.addCustomer("b", "", "2024-9-30 23:00:00");
     db.addCustomer("c", "", QVariant());
@@ -228,7 +241,7 @@ TEST_F(QueryTest, SortsNumbersAndDatesByValue) {
     EXPECT_EQ(column("Company"), QStringList({"d", "c", "b", "a"}));
 }
 
-TEST_F(QueryTest, ABadSortTextChangesNothing) {
+TEST_P(QueryOnEngines, ABadSortTextChangesNothing) {
     db.addCustomer("乙");
     db.addCustomer("甲");
     openCustomers();
@@ -243,7 +256,7 @@ TEST_F(QueryTest, ABadSortTextChangesNothing) {
 
 // ---- changes ------------------------------------------------------------------------------
 
-TEST_F(QueryTest, AppendEditAndRemoveReachTheDatabaseAtOnce) {
+TEST_P(QueryOnEngines, AppendEditAndRemoveReachTheDatabaseAtOnce) {
     openCustomers();
     const QDateTime added(QDate(2024, 5, 6), QTime(7, 8, 9));
     query.append({{"company", "O'Brien 贸易"}, {"TEL", "010-1234"}, {"AddDate", added}});
@@ -278,7 +291,7 @@ TEST_F(QueryTest, AppendEditAndRemoveReachTheDatabaseAtOnce) {
     EXPECT_EQ(currentCompany(), "第二");
 }
 
-TEST_F(QueryTest, AChangeByAnotherCopyIsNeverOverwritten) {
+TEST_P(QueryOnEngines, AChangeByAnotherCopyIsNeverOverwritten) {
     db.addCustomer("Acme", "1");
     auto otherConnection = db.secondConnection();
     Query other("Qry_Cust", otherConnection.get());
@@ -303,7 +316,7 @@ TEST_F(QueryTest, AChangeByAnotherCopyIsNeverOverwritten) {
     EXPECT_EQ(db.count("tel='3'"), 1);
 }
 
-TEST_F(QueryTest, ARowDeletedByAnotherCopyLeavesTheQuery) {
+TEST_P(QueryOnEngines, ARowDeletedByAnotherCopyLeavesTheQuery) {
     db.addCustomer("甲");
     db.addCustomer("乙");
     auto otherConnection = db.secondConnection();
@@ -328,7 +341,7 @@ TEST_F(QueryTest, ARowDeletedByAnotherCopyLeavesTheQuery) {
     EXPECT_EQ(other.asString("tel"), "5");
 }
 
-TEST_F(QueryTest, OnlyARowOfOneTableWithAnAutoNumberCanBeChanged) {
+TEST_P(QueryOnEngines, OnlyARowOfOneTableWithAnAutoNumberCanBeChanged) {
     db.addCustomer("甲");
     openCustomers("select Company, tel from Custom");
     EXPECT_THAT(errorOf([&] { query.edit({{"tel", "1"}}); }), HasSubstr("主键"));
@@ -337,7 +350,7 @@ TEST_F(QueryTest, OnlyARowOfOneTableWithAnAutoNumberCanBeChanged) {
     EXPECT_EQ(db.count("1=1"), 1);
 }
 
-TEST_F(QueryTest, AFailedOpenLeavesTheQueryClosed) {
+TEST_P(QueryOnEngines, AFailedOpenLeavesTheQueryClosed) {
     openCustomers();
     query.setCommand({"select * from Nowhere", {}});
     EXPECT_THROW(query.open(), AppError);

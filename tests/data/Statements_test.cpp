@@ -11,9 +11,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class StatementsTest : public ::testing::Test {
+class StatementsTest : public EngineTest {
   protected:
-    TempDatabase db;
 
     int rows(const SqlCommand& command) {
         Query query("Qry_Temp", db.connection.get());
@@ -41,7 +40,7 @@ class StatementsTest : public ::testing::Test {
     }
 };
 
-TEST_F(StatementsTest, EveryStatementRunsOnTheDeliveredSchema) {
+TEST_P(StatementsTest, EveryStatementRunsOnTheDeliveredSchema) {
     EXPECT_EQ(rows(Sql::loginList()), 1);
     EXPECT_EQ(rows(Sql::operatorByName("admin")), 1) << "names compare without letter case";
     EXPECT_EQ(rows(Sql::operatorForPassword("ADMIN")), 1);
@@ -60,7 +59,7 @@ TEST_F(StatementsTest, EveryStatementRunsOnTheDeliveredSchema) {
     EXPECT_EQ(rows(Sql::shownLayout("Custom")), 7);
 }
 
-TEST_F(StatementsTest, LayoutRowsComeInShowIdOrderWhateverTheCaseOfTheirTableName) {
+TEST_P(StatementsTest, LayoutRowsComeInShowIdOrderWhateverTheCaseOfTheirTableName) {
     db.connection->execute({"update T_FieldShow set TableName='custom' where Field='tel'", {}});
     Query layout("Qry_FieldShow", db.connection.get());
     layout.setCommand(Sql::shownLayout("Custom"));
@@ -71,7 +70,7 @@ TEST_F(StatementsTest, LayoutRowsComeInShowIdOrderWhateverTheCaseOfTheirTableNam
     EXPECT_EQ(fields, QStringList({"Company", "tel", "Mobile", "OtherInfo", "AddDate", "memo2"}));
 }
 
-TEST_F(StatementsTest, ValuesWithQuotesAreBoundNotPasted) {
+TEST_P(StatementsTest, ValuesWithQuotesAreBoundNotPasted) {
     addOperator("O'Brien");
     db.addCustomer("O'Brien 贸易");
     db.addCustomer("普通公司");
@@ -85,7 +84,7 @@ TEST_F(StatementsTest, ValuesWithQuotesAreBoundNotPasted) {
     EXPECT_EQ(rows(Sql::searchFieldLookup("客户'名称")), 0);
 }
 
-TEST_F(StatementsTest, TheSearchKeepsTheKeywordsWildcardsAndChecksItsField) {
+TEST_P(StatementsTest, TheSearchKeepsTheKeywordsWildcardsAndChecksItsField) {
     for (const char* name : {"北京华通", "上海华通", "华为", "abc_1", "abcx1"})
         db.addCustomer(QString::fromUtf8(name));
     EXPECT_EQ(companies(Sql::customerSearch(*db.connection, "company", "华通")).size(), 2);
@@ -106,7 +105,7 @@ TEST_F(StatementsTest, TheSearchKeepsTheKeywordsWildcardsAndChecksItsField) {
     }
 }
 
-TEST_F(StatementsTest, RemindersAreTheOperatorsFlaggedActivitiesDueOnTheDay) {
+TEST_P(StatementsTest, RemindersAreTheOperatorsFlaggedActivitiesDueOnTheDay) {
     const QDate today = QDate::currentDate();
     auto day = [&](int offset, const char* time) {
         return today.addDays(offset).toString("yyyy-MM-dd") + " " + time;
@@ -125,5 +124,7 @@ TEST_F(StatementsTest, RemindersAreTheOperatorsFlaggedActivitiesDueOnTheDay) {
         EXPECT_EQ(rows(Sql::reminders("Admin", noNumber)), 0) << noNumber;
     EXPECT_EQ(rows(Sql::reminders("O'Brien", "3")), 0);
 }
+
+RUN_ON_EVERY_ENGINE(StatementsTest);
 
 } // namespace

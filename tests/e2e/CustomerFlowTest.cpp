@@ -31,9 +31,11 @@ void eraseTyped(QLineEdit* box, int count) {
         QTest::keyClick(box, Qt::Key_Backspace);
 }
 
+END_TO_END_ON_EVERY_ENGINE(EndToEnd);
+
 } // namespace
 
-TEST_F(EndToEnd, AdminLogsInWithAnEmptyPasswordAndMeetsTheCustomerList) {
+TEST_P(EndToEnd, AdminLogsInWithAnEmptyPasswordAndMeetsTheCustomerList) {
     start([&](TFrm_Main& main) {
         EXPECT_TRUE(main.isMaximized());
         EXPECT_EQ(main.windowTitle(), QStringLiteral("客户管理系统V1.0"));
@@ -52,7 +54,7 @@ TEST_F(EndToEnd, AdminLogsInWithAnEmptyPasswordAndMeetsTheCustomerList) {
     EXPECT_EQ(config(), "[login]\nusername=0\n");
 }
 
-TEST_F(EndToEnd, CustomersAreAddedSearchedEditedBrowsedAndDeletedThroughTheWindows) {
+TEST_P(EndToEnd, CustomersAreAddedSearchedEditedBrowsedAndDeletedThroughTheWindows) {
     start([&](TFrm_Main& main) {
         TFrm_Custom& list = *main.customerList();
         DataGrid& grid = *list.Grid_Cust;

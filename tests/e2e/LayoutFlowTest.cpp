@@ -20,7 +20,7 @@ namespace {
 class Layouts : public EndToEnd {
   protected:
     void SetUp() override {
-        program.exec("insert into Custom (Company, tel, Mobile) values "
+        exec("insert into Custom (Company, tel, Mobile) values "
                      "('Mid Co', '020-2', '139'), ('Alpha', '010-1', '137'), "
                      "('Zeta 公司', '021-3', '138')");
     }
@@ -47,9 +47,11 @@ void dragTitleBorder(DataGrid& grid, int column, int by) {
     QTest::mouseRelease(titlesOf(grid), Qt::LeftButton, {}, border + QPoint(by, 0));
 }
 
+END_TO_END_ON_EVERY_ENGINE(Layouts);
+
 } // namespace
 
-TEST_F(Layouts, HiddenColumnGoesAfterF5AndADraggedLayoutOutlivesARestart) {
+TEST_P(Layouts, HiddenColumnGoesAfterF5AndADraggedLayoutOutlivesARestart) {
     int companyWidth = 0;
     start([&](TFrm_Main& main) {
         TFrm_Custom& list = *main.customerList();
@@ -104,7 +106,7 @@ TEST_F(Layouts, HiddenColumnGoesAfterF5AndADraggedLayoutOutlivesARestart) {
     });
 }
 
-TEST_F(Layouts, TitleClicksSortTheListAndTheEditorChangesTheRowClicked) {
+TEST_P(Layouts, TitleClicksSortTheListAndTheEditorChangesTheRowClicked) {
     start([&](TFrm_Main& main) {
         TFrm_Custom& list = *main.customerList();
         DataGrid& grid = *list.Grid_Cust;

@@ -19,7 +19,7 @@ namespace {
 class Output : public EndToEnd {
   protected:
     void SetUp() override {
-        program.exec("insert into Custom (Company, tel, Mobile, AddDate) values "
+        exec("insert into Custom (Company, tel, Mobile, AddDate) values "
                      "('O''Brien Trading', '010-1', '139', '2024-03-05 00:00:00'), "
                      "('北京华盛科技有限公司', NULL, '138', NULL)");
     }
@@ -47,9 +47,11 @@ QString pdfText(const QString& path) {
     return QString::fromUtf8(pdftotext.readAllStandardOutput());
 }
 
+END_TO_END_ON_EVERY_ENGINE(Output);
+
 } // namespace
 
-TEST_F(Output, ExportWritesTheListAsAWorksheetAndOpensNothingWhenDeclined) {
+TEST_P(Output, ExportWritesTheListAsAWorksheetAndOpensNothingWhenDeclined) {
     const QString typed = out.filePath(QStringLiteral("客户列表"));
     start([&](TFrm_Main& main) {
         onNextModal<QFileDialog>(
@@ -81,7 +83,7 @@ TEST_F(Output, ExportWritesTheListAsAWorksheetAndOpensNothingWhenDeclined) {
     EXPECT_EQ(db("select count(*) from Custom"), QList<QStringList>{{"2"}});
 }
 
-TEST_F(Output, PrintPreviewShowsTheListAndWritesItAsPdf) {
+TEST_P(Output, PrintPreviewShowsTheListAndWritesItAsPdf) {
     const QString pdf = out.filePath("list.pdf");
     start([&](TFrm_Main& main) {
         main.customerList()->N10->trigger();

@@ -162,3 +162,51 @@ QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
 }
+
+EndToEnd::EndToEnd() {
+    if (GetParam() != TestEngine::Postgres)
+        return;
+    serverUri = createServerDatabase();
+    QFile ini(program.configPath());
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write(configStart());
+}
+
+EndToEnd::~EndToEnd() {
+    if (!serverUri.isEmpty())
+        dropServerDatabase(serverUri);
+}
+
+QByteArray EndToEnd::configStart() const {
+    return serverUri.isEmpty() ? QByteArray() : "[Config]\nDBConn=" + serverUri.toUtf8() + "\n";
+}
+
+QByteArray EndToEnd::config() const {
+    const QByteArray bytes = fileBytes(program.configPath());
+    const QByteArray start = configStart();
+    return !start.isEmpty() && bytes.startsWith(start) ? bytes.mid(start.size()) : bytes;
+}
+
+void EndToEnd::exec(const QString& sql) const {
+    if (serverUri.isEmpty())
+        return program.exec(sql);
+    openDatabase(serverUri)->execute({sql, {}});
+}
+
+QList<QStringList> EndToEnd::db(const QString& sql) const {
+    if (serverUri.isEmpty())
+        return dbRows(program.databasePath(), sql);
+    QList<QStringList> rows;
+    auto result = openDatabase(serverUri)->query({sql, {}});
+    while (result->next()) {
+        QStringList row;
+        for (int i = 0; i < result->columnCount(); ++i) {
+            const std::string_view text = result->text(i);
+            row << (result->type(i) == CellType::Null
+                        ? QStringLiteral("<null>")
+                        : QString::fromUtf8(text.data(), qsizetype(text.size())));
+        }
+        rows << row;
+    }
+    return rows;
+}

@@ -3,6 +3,7 @@
 #include "app/U_Main.h"
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/TempProgram.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -88,11 +89,16 @@ void commitText(QWidget* box, const QString& text);
 QList<QStringList> dbRows(const QString& databasePath, const QString& sql);
 QByteArray fileBytes(const QString& path); // "<absent>" when missing
 
-// A program folder of its own for each test, started as often as the test needs.
-class EndToEnd : public ::testing::Test {
+// A program folder of its own for each test, started as often as the test needs; once on the
+// delivered file and once with DBConn naming a database of its own on the test server.
+class EndToEnd : public ::testing::TestWithParam<TestEngine> {
   protected:
+    EndToEnd();
+    ~EndToEnd() override;
+
     TempProgram program;
     RecordingMessageService messages;
+    QString serverUri; // empty on the file
 
     // One start of the program; fails the test unless the walk ran and the program ended well.
     void start(const std::function<void(TFrm_Main&)>& walk) {
@@ -101,6 +107,15 @@ class EndToEnd : public ::testing::Test {
         EXPECT_TRUE(run.loginShown());
         EXPECT_TRUE(run.walked());
     }
-    QList<QStringList> db(const QString& sql) const { return dbRows(program.databasePath(), sql); }
-    QByteArray config() const { return fileBytes(program.configPath()); }
+    QList<QStringList> db(const QString& sql) const;
+    void exec(const QString& sql) const; // on the test's database, apart from the program
+    // Config.ini as the program left it, without the DBConn lines the test put there.
+    QByteArray config() const;
+    QByteArray configStart() const; // what Config.ini must begin with
 };
+
+inline std::string e2eEngineName(const ::testing::TestParamInfo<TestEngine>& info) {
+    return testEngineName(info.param);
+}
+#define END_TO_END_ON_EVERY_ENGINE(fixture)                                                       \
+    INSTANTIATE_TEST_SUITE_P(Engines, fixture, ::testing::ValuesIn(testEngines()), e2eEngineName)

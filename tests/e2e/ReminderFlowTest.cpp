@@ -50,7 +50,7 @@ class Reminders : public EndToEnd {
         const auto day = [](int offset) {
             return QDate::currentDate().addDays(offset).toString("yyyy-MM-dd");
         };
-        program.exec(QString("insert into T_Schedule (F_User, CustName, Subject, Awoke, AwokeDate) "
+        exec(QString("insert into T_Schedule (F_User, CustName, Subject, Awoke, AwokeDate) "
                              "values ('Admin', '北京华盛', '电话回访', 1, '%1 09:30:00'), "
                              "('Admin', 'Acme', '上门拜访', 1, '%1 00:00:00'), "
                              "('Admin', 'Acme', '寄送样品', 1, '%2 10:00:00'), "
@@ -60,7 +60,7 @@ class Reminders : public EndToEnd {
         // The operator asks for the reminder by hand, as the README tells.
         QFile ini(program.configPath());
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[OtherInfo]\r\nawoke=0\r\n");
+        ini.write(configStart() + "[OtherInfo]\r\nawoke=0\r\n");
     }
     static QStringList subjects(TFrm_Awoke* window) {
         DataGrid& grid = *window->DBGridEh1;
@@ -81,9 +81,11 @@ class Reminders : public EndToEnd {
     }
 };
 
+END_TO_END_ON_EVERY_ENGINE(Reminders);
+
 } // namespace
 
-TEST_F(Reminders, AwokeZeroOpensTheWindowOnceAfterEachLoginWithTheDaysActivities) {
+TEST_P(Reminders, AwokeZeroOpensTheWindowOnceAfterEachLoginWithTheDaysActivities) {
     QStringList firstSight, today;
     ReminderWatch first([&](TFrm_Awoke* window) {
         EXPECT_EQ(window->windowTitle(), QStringLiteral("联系活动提醒"));

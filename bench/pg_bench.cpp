@@ -1,0 +1,188 @@
+// The customer list on a PostgreSQL server: opening every customer, a keystroke search over
+// all of them and over about 1 %, and sorting the open list, each beside a floor that sends the
+// same statement through plain libpq and reads every cell. Runs when CUSTDESK_BENCH_PG holds a
+// server URI (scripts/bench.sh starts a throw-away server and sets it).
+
+#include "bench/support/BenchSupport.h"
+#include "bench/support/CustomerGenerator.h"
+#include "customers/U_Custom.h"
+#include "data/MessageService.h"
+#include "data/Statements.h"
+#include "data/U_Data.h"
+#include "data/postgres/PgEngine.h"
+#include "data/postgres/PgSchema.h"
+#include "grid/PrintPreviewService.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <libpq-fe.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class FailingMessages : public MessageService {
+  public:
+    FailingMessages() : MessageService("pg_bench") {}
+
+  protected:
+    int present(const MessageBoxRequest& request) override {
+        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
+        std::abort();
+    }
+};
+
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+template <class F> double bestOf(int runs, F f) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        f();
+        best = std::min(best, since(start));
+    }
+    return best;
+}
+
+// The plain libpq floor: the statement sent as is, every cell of every row read.
+int stepThroughLibpq(PGconn* conn, const QString& sql, const QVariantList& params) {
+    std::vector<QByteArray> texts;
+    std::vector<const char*> values;
+    for (const QVariant& v : params)
+        texts.push_back(v.toString().toUtf8());
+    for (const QByteArray& t : texts)
+        values.push_back(t.constData());
+    PGresult* r = PQexecParams(conn, sql.toUtf8().constData(), int(values.size()), nullptr,
+                               values.data(), nullptr, nullptr, 0);
+    const int rows = PQntuples(r), columns = PQnfields(r);
+    size_t bytes = 0;
+    for (int row = 0; row < rows; ++row)
+        for (int c = 0; c < columns; ++c)
+            bytes += size_t(PQgetlength(r, row, c)) + (PQgetvalue(r, row, c)[0] != 0);
+    benchmark::DoNotOptimize(bytes);
+    PQclear(r);
+    return rows;
+}
+
+struct Program {
+    QTemporaryDir dir;
+    FailingMessages messages;
+    std::unique_ptr<TFrm_Data> data;
+    std::unique_ptr<PrintPreviewService> previews;
+    std::unique_ptr<TFrm_Custom> list;
+    QString uri;
+
+    Program(const QString& server, int rows) {
+        const QString name = QString("custdesk_bench_%1").arg(rows);
+        auto admin = Pg::openPostgresDatabase(server);
+        admin->executeNative("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        admin->executeNative("CREATE DATABASE " + name);
+        uri = Pg::uriWithDatabase(server, name);
+        QDir(dir.path()).mkpath("DataBase");
+        const QString file = dir.filePath("source.db");
+        BenchData::createDatabase(file, CUSTDESK_SCHEMA_SQL);
+        BenchData::addCustomers(file, rows);
+        const auto start = Clock::now();
+        auto target = Pg::openPostgresDatabase(uri);
+        Pg::copyFromSqlite(file, *target);
+        target->executeNative("VACUUM ANALYZE");
+        std::printf("copied %d customers with their indexes in %.1f s\n", rows, since(start));
+        QFile ini(dir.filePath("Config.ini"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write("[Config]\nDBConn=" + uri.toUtf8() + "\n");
+        ini.close();
+        data = std::make_unique<TFrm_Data>(dir.path(), messages);
+        data->FormCreate();
+        previews = std::make_unique<PrintPreviewService>(messages);
+        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
+        list->show();
+        QApplication::processEvents();
+    }
+    Pg::PgConnection& connection() {
+        return *static_cast<Pg::PgConnection*>(data->ADOConnection1.get());
+    }
+};
+
+void printRow(int rows, const char* what, int matches, double floor, double measured) {
+    std::printf("%9d %-10s %9d %10.1f %12.1f %7.2f\n", rows, what, matches, floor * 1e3,
+                measured * 1e3, measured / floor);
+}
+
+void measure(Program& p, int rows) {
+    auto conn = Pg::openPostgresDatabase(p.uri);
+    PGconn* plain = conn->handle();
+    const int runs = rows >= 1'000'000 ? 3 : 5;
+
+    const SqlCommand all = Sql::allCustomers();
+    int matches = 0;
+    const double openFloor = bestOf(
+        runs, [&] { matches = stepThroughLibpq(plain, p.connection().serverSql(all.sql), {}); });
+    const double open = bestOf(runs, [&] { p.data->OpenQuery(p.data->Qry_Cust, all); });
+    printRow(rows, "open", matches, openFloor, open);
+
+    struct Search {
+        const char* name;
+        const char* title;
+        const char* field;
+        const char* keyword;
+    } searches[] = {{"search all", "客户名称", "Company", ""},
+                    {"search 1%", "手机号码", "Mobile", "567"}};
+    for (const Search& s : searches) {
+        const SqlCommand command = Sql::customerSearch(p.connection(), s.field, s.keyword);
+        const QString regex = "^.*" + QString::fromUtf8(s.keyword) + ".*$";
+        const double floor = bestOf(runs, [&] {
+            matches = stepThroughLibpq(plain, p.connection().serverSql(command.sql), {regex});
+        });
+        TFrm_Custom& list = *p.list;
+        list.Combo_Type->setCurrentIndex(list.Combo_Type->findText(QString::fromUtf8(s.title)));
+        list.Edit_Key->setText(QString::fromUtf8(s.keyword));
+        const double keystroke = bestOf(runs, [&] {
+            list.Edit_KeyKeyUp(Qt::Key_7);
+            QApplication::processEvents();
+        });
+        if (p.data->Qry_Cust.recordCount() != matches)
+            std::printf("the window found %d rows, the floor %d\n", p.data->Qry_Cust.recordCount(),
+                        matches);
+        printRow(rows, s.name, matches, floor, keystroke);
+    }
+
+    p.data->OpenQuery(p.data->Qry_Cust, all);
+    const double sortFloor = bestOf(runs, [&] {
+        matches = stepThroughLibpq(plain, "SELECT * FROM \"Custom\" ORDER BY \"Company\"", {});
+    });
+    const double sort = bestOf(runs, [&] {
+        p.data->Qry_Cust.setSort("");
+        p.data->Qry_Cust.setSort("Company");
+    });
+    printRow(rows, "sort", matches, sortFloor, sort);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
+    BenchData::preferOffscreen();
+    QApplication app(argc, argv);
+    const QString server = qEnvironmentVariable("CUSTDESK_BENCH_PG");
+    if (server.isEmpty()) {
+        std::printf("skipped: CUSTDESK_BENCH_PG names no PostgreSQL server\n");
+        return 0;
+    }
+    std::printf("%9s %-10s %9s %10s %12s %7s\n", "rows", "case", "matches", "libpq ms",
+                "custdesk ms", "ratio");
+    for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "PG_BENCH_MAX_ROWS")) {
+        Program program(server, rows);
+        measure(program, rows);
+    }
+    std::printf("targets: open <= 2.00 x the libpq floor at 100000; the 1%% keystroke under 100 ms "
+                "at 1000000\n");
+    return 0;
+}

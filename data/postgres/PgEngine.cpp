@@ -1,0 +1,571 @@
+#include "PgEngine.h"
+
+#include "data/AppError.h"
+#include "data/DisplayFormat.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <cstdlib>
+#include <libpq-fe.h>
+
+namespace Pg {
+
+namespace {
+
+// Type numbers fixed by the server's catalogue.
+enum : Oid {
+    BoolOid = 16,
+    ByteaOid = 17,
+    Int8Oid = 20,
+    Int2Oid = 21,
+    Int4Oid = 23,
+    TextOid = 25,
+    OidOid = 26,
+    Float4Oid = 700,
+    Float8Oid = 701,
+    MoneyOid = 790,
+    BpcharOid = 1042,
+    VarcharOid = 1043,
+    DateOid = 1082,
+    TimestampOid = 1114,
+    TimestamptzOid = 1184,
+    NumericOid = 1700,
+};
+
+QString trimmedMessage(const char* text) {
+    return QString::fromUtf8(text).trimmed();
+}
+
+const QString lostText = QStringLiteral("与数据库服务器的连接已中断，操作未完成，请稍后重试");
+
+FieldKind kindOfTypeName(const QString& name) {
+    static const QHash<QString, FieldKind> kinds = {
+        {"yesno", FieldKind::Boolean},
+        {"bool", FieldKind::Boolean},
+        {"memo", FieldKind::Memo},
+        {"int2", FieldKind::Integer},
+        {"int4", FieldKind::Integer},
+        {"int8", FieldKind::LargeInt},
+        {"oid", FieldKind::Integer},
+        {"float4", FieldKind::Float},
+        {"float8", FieldKind::Float},
+        {"currency", FieldKind::Currency},
+        {"money", FieldKind::Currency},
+        {"numeric", FieldKind::Decimal},
+        {"varchar", FieldKind::Text},
+        {"bpchar", FieldKind::Text},
+        {"text", FieldKind::Text},
+        {"timestamp", FieldKind::DateTime},
+        {"timestamptz", FieldKind::DateTime},
+        {"date", FieldKind::DateTime},
+        {"datetime", FieldKind::DateTime},
+        {"bytea", FieldKind::Bytes},
+    };
+    return kinds.value(name, FieldKind::Text);
+}
+
+FieldKind kindOfOid(Oid type) {
+    switch (type) {
+    case BoolOid:
+        return FieldKind::Boolean;
+    case ByteaOid:
+        return FieldKind::Bytes;
+    case Int8Oid:
+        return FieldKind::LargeInt;
+    case Int2Oid:
+    case Int4Oid:
+    case OidOid:
+        return FieldKind::Integer;
+    case Float4Oid:
+    case Float8Oid:
+        return FieldKind::Float;
+    case MoneyOid:
+        return FieldKind::Currency;
+    case NumericOid:
+        return FieldKind::Decimal;
+    case DateOid:
+    case TimestampOid:
+    case TimestamptzOid:
+        return FieldKind::DateTime;
+    default:
+        return FieldKind::Text;
+    }
+}
+
+CellType cellTypeOfOid(Oid type) {
+    switch (type) {
+    case BoolOid:
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+    case OidOid:
+        return CellType::Integer;
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+        return CellType::Float;
+    case ByteaOid:
+        return CellType::Blob;
+    default:
+        return CellType::Text;
+    }
+}
+
+int textSize(Oid type, int typmod) {
+    return (type == VarcharOid || type == BpcharOid) && typmod >= 4 ? typmod - 4 : 0;
+}
+
+int hexValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c - 'A' + 10;
+}
+
+// A value as the text the server reads; the server infers its type from where it stands.
+std::string wireText(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool() ? "1" : "0"; // yes/no columns store 0 and 1
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(v.toDouble(), 'g', 17).toStdString();
+    case QMetaType::QDateTime:
+        return storedDateTimeText(v.toDateTime()).toStdString();
+    case QMetaType::QDate:
+        return storedDateTimeText(QDateTime(v.toDate(), QTime(0, 0))).toStdString();
+    case QMetaType::QByteArray:
+        return "\\x" + v.toByteArray().toHex().toStdString();
+    default:
+        return v.toString().toStdString();
+    }
+}
+
+class Result {
+  public:
+    explicit Result(PGresult* r) : r_(r) {}
+    ~Result() { PQclear(r_); }
+    PGresult* get() const { return r_; }
+    PGresult* release() { return std::exchange(r_, nullptr); }
+
+  private:
+    PGresult* r_;
+};
+
+} // namespace
+
+// ---- result set ---------------------------------------------------------------------------
+
+PgResultSet::PgResultSet(PGresult* result, std::vector<ColumnInfo> columns)
+    : result_(result), columns_(std::move(columns)), rows_(PQntuples(result)) {
+    for (int i = 0; i < PQnfields(result_); ++i) {
+        types_.push_back(cellTypeOfOid(PQftype(result_, i)));
+        times_.push_back(PQftype(result_, i) == TimestampOid);
+    }
+    bytes_.resize(types_.size());
+}
+
+PgResultSet::~PgResultSet() {
+    PQclear(result_);
+}
+
+bool PgResultSet::next() {
+    if (row_ >= rows_)
+        return false;
+    ++row_;
+    return row_ < rows_;
+}
+
+CellType PgResultSet::type(int i) const {
+    return PQgetisnull(result_, row_, i) ? CellType::Null : types_[size_t(i)];
+}
+
+qint64 PgResultSet::toInt64(int i) const {
+    const char* v = PQgetvalue(result_, row_, i);
+    if (PQftype(result_, i) == BoolOid)
+        return v[0] == 't' ? 1 : 0;
+    return std::strtoll(v, nullptr, 10);
+}
+
+double PgResultSet::toDouble(int i) const {
+    return std::strtod(PQgetvalue(result_, row_, i), nullptr);
+}
+
+std::string_view PgResultSet::text(int i) const {
+    const char* v = PQgetvalue(result_, row_, i);
+    const size_t length = size_t(PQgetlength(result_, row_, i));
+    if (times_[size_t(i)])
+        return withWholeMilliseconds({v, length}, bytes_[size_t(i)]);
+    if (types_[size_t(i)] != CellType::Blob)
+        return {v, length};
+    // Byte columns arrive as hex text after "\x".
+    std::string& out = bytes_[size_t(i)];
+    out.clear();
+    for (size_t k = 2; k + 1 < length; k += 2)
+        out += char(hexValue(v[k]) * 16 + hexValue(v[k + 1]));
+    return out;
+}
+
+// ---- connection ---------------------------------------------------------------------------
+
+PgConnection::PgConnection(PGconn* conn) : conn_(conn) {
+    // The server's notices (an index skipped, a table not there to drop) are not for operators.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
+    prepareSession();
+    refreshNames();
+}
+
+PgConnection::~PgConnection() {
+    PQfinish(conn_);
+}
+
+void PgConnection::prepareSession() {
+    // Today's date and the stored times are the workstation's, as with the embedded engine;
+    // a lock held by another workstation is waited for as long as there.
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    const QString setup = "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres'; "
+                          "SET lock_timeout = '5s'; SET client_encoding = 'UTF8'";
+    PQclear(PQexec(conn_, setup.toUtf8().constData()));
+    if (!zone.isEmpty()) {
+        const QByteArray sql = "SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
+        PQclear(PQexec(conn_, sql.constData()));
+    }
+}
+
+void PgConnection::executeNative(const QString& sql) {
+    ensureConnected();
+    Result r(PQexec(conn_, sql.toUtf8().constData()));
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+}
+
+void PgConnection::refreshNames() {
+    names_.clear();
+    textColumns_.clear();
+    translations_.clear();
+    keyOrders_.clear();
+    tables_.clear();
+    readTextColumns();
+    Result r(PQexec(conn_, "SELECT c.relname, a.attname FROM pg_class c "
+                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+                           "AND NOT a.attisdropped "
+                           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p')"));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+        return;
+    QSet<QString> ambiguous;
+    auto add = [&](const QString& name) {
+        const QString key = name.toLower();
+        const auto it = names_.constFind(key);
+        if (it != names_.constEnd() && *it != name)
+            ambiguous.insert(key);
+        names_.insert(key, name);
+    };
+    for (int row = 0; row < PQntuples(r.get()); ++row) {
+        add(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
+        if (!PQgetisnull(r.get(), row, 1))
+            add(QString::fromUtf8(PQgetvalue(r.get(), row, 1)));
+    }
+    // A name stored in two spellings is left to the server's own rules.
+    for (const QString& key : ambiguous)
+        names_.remove(key);
+}
+
+// Names that are a text column wherever they occur.
+void PgConnection::readTextColumns() {
+    Result r(PQexec(conn_, "SELECT lower(a.attname) FROM pg_attribute a "
+                           "JOIN pg_class c ON c.oid = a.attrelid "
+                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
+                           "JOIN pg_type t ON t.oid = a.atttypid "
+                           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p') "
+                           "AND a.attnum > 0 AND NOT a.attisdropped GROUP BY 1 HAVING bool_and("
+                           "coalesce(nullif(t.typbasetype, 0), t.oid) IN (25, 1042, 1043))"));
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(r.get()); ++row)
+            textColumns_.insert(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
+}
+
+void PgConnection::ensureConnected() {
+    if (PQstatus(conn_) == CONNECTION_OK)
+        return;
+    depth_ = 0; // a transaction does not survive its connection
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK)
+        throw AppError("无法连接数据库服务器: " + trimmedMessage(PQerrorMessage(conn_)));
+    prepareSession();
+}
+
+PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
+    std::vector<std::string> texts(size_t(params.size()));
+    std::vector<const char*> values(size_t(params.size()), nullptr);
+    for (qsizetype i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        if (!v.isValid() || v.isNull())
+            continue;
+        texts[size_t(i)] = wireText(v);
+        values[size_t(i)] = texts[size_t(i)].c_str();
+    }
+    for (const PatternParam& p : t.patterns)
+        if (values[size_t(p.index)]) {
+            texts[size_t(p.index)] =
+                likeToRegex(params[p.index].toString(), p.escape).toStdString();
+            values[size_t(p.index)] = texts[size_t(p.index)].c_str();
+        }
+    return PQexecParams(conn_, t.sql.toUtf8().constData(), int(values.size()), nullptr,
+                        values.data(), nullptr, nullptr, 0);
+}
+
+const Translated& PgConnection::translated(const QString& sql) {
+    auto cached = translations_.constFind(sql);
+    if (cached == translations_.constEnd()) {
+        Translated fresh = translate(sql, names_, textColumns_);
+        // Whole rows of a table come in key order, as from the file, not as the server
+        // happens to keep them after changes.
+        if (!fresh.wholeRowsOf.isEmpty())
+            fresh.sql += keyOrder(fresh.wholeRowsOf);
+        cached = translations_.insert(sql, fresh);
+    }
+    return *cached;
+}
+
+QString PgConnection::serverSql(const QString& sql) {
+    ensureConnected();
+    return translated(sql).sql;
+}
+
+PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
+    ensureConnected();
+    const Translated t = translated(command.sql);
+    if (t.paramCount != command.params.size())
+        throw AppError(QString("语句需要 %1 个参数，却给了 %2 个: '%3'")
+                           .arg(t.paramCount)
+                           .arg(command.params.size())
+                           .arg(command.sql));
+    PGresult* raw = send(t, command.params);
+    if (PQstatus(conn_) == CONNECTION_BAD) {
+        // The server went away since the last statement; a read is simply asked again.
+        PQclear(raw);
+        const bool inTransaction = depth_ > 0;
+        ensureConnected();
+        if (!mayRetry || inTransaction)
+            throw AppError(lostText);
+        raw = send(t, command.params);
+    }
+    Result r(raw);
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+    if (t.changesSchema)
+        refreshNames();
+    return r.release();
+}
+
+std::unique_ptr<ResultSet> PgConnection::query(const SqlCommand& command) {
+    PGresult* r = run(command, true);
+    return std::make_unique<PgResultSet>(r, describe(r));
+}
+
+qint64 PgConnection::execute(const SqlCommand& command) {
+    Result r(run(command, false));
+    return std::strtoll(PQcmdTuples(r.get()), nullptr, 10);
+}
+
+qint64 PgConnection::lastInsertId() {
+    Result r(PQexec(conn_, "SELECT lastval()"));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) == 0)
+        return 0;
+    return std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
+}
+
+void PgConnection::begin() {
+    const QString sql = depth_ == 0 ? QString("BEGIN") : QString("SAVEPOINT sp%1").arg(depth_);
+    if (depth_ == 0) {
+        PQclear(run({sql, {}}, true)); // nothing is lost by beginning again on a new connection
+    } else {
+        executeNative(sql);
+    }
+    ++depth_;
+}
+
+void PgConnection::commit() {
+    if (depth_ == 0)
+        throw AppError("没有可提交的事务");
+    const QString sql = depth_ == 1 ? QString("COMMIT") : QString("RELEASE sp%1").arg(depth_ - 1);
+    --depth_;
+    if (PQstatus(conn_) != CONNECTION_OK)
+        throw AppError(lostText);
+    executeNative(sql);
+}
+
+void PgConnection::rollback() {
+    if (depth_ == 0)
+        return;
+    const QString name = QString("sp%1").arg(depth_ - 1);
+    const QString sql =
+        depth_ == 1 ? QString("ROLLBACK") : "ROLLBACK TO " + name + "; RELEASE " + name;
+    --depth_;
+    if (PQstatus(conn_) != CONNECTION_OK)
+        return; // the server has dropped the transaction already
+    executeNative(sql);
+}
+
+QStringList PgConnection::columnsOf(const QString& table) {
+    ensureConnected();
+    const QByteArray name = table.toUtf8();
+    const char* values[] = {name.constData()};
+    Result r(
+        PQexecParams(conn_,
+                     "SELECT a.attname FROM pg_attribute a WHERE a.attrelid = ("
+                     "SELECT c.oid FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                     "WHERE n.nspname = current_schema() AND lower(c.relname) = lower($1) "
+                     "AND c.relkind IN ('r', 'v', 'p') ORDER BY c.relname = $1 DESC LIMIT 1) "
+                     "AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+                     1, nullptr, values, nullptr, nullptr, 0));
+    QStringList names;
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+    for (int row = 0; row < PQntuples(r.get()); ++row)
+        names << QString::fromUtf8(PQgetvalue(r.get(), row, 0));
+    return names;
+}
+
+QString PgConnection::quoteIdentifier(const QString& name) const {
+    return quoteName(name);
+}
+
+QString PgConnection::sameValueCondition(const QString& quotedColumn) const {
+    // Compared as stored text, so a change of letter case alone is a change, Null included.
+    return "custdesk_same(" + quotedColumn + ", ?)";
+}
+
+QString PgConnection::keyOrder(const QString& table) {
+    const auto known = keyOrders_.constFind(table);
+    if (known != keyOrders_.constEnd())
+        return *known;
+    const QString stored = names_.value(table.toLower(), table);
+    const QByteArray name = quoteName(stored).toUtf8();
+    const char* values[] = {name.constData()};
+    Result r(PQexecParams(conn_,
+                          "SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = "
+                          "i.indrelid AND a.attnum = ANY (i.indkey::int2[]) WHERE i.indisprimary "
+                          "AND i.indrelid = to_regclass($1) ORDER BY array_position("
+                          "i.indkey::int2[], a.attnum)",
+                          1, nullptr, values, nullptr, nullptr, 0));
+    QStringList keys;
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(r.get()); ++row)
+            keys << quoteName(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
+    const QString order = keys.isEmpty() ? QString() : " ORDER BY " + keys.join(", ");
+    keyOrders_.insert(table, order);
+    return order;
+}
+
+const std::vector<ColumnInfo>& PgConnection::tableColumns(unsigned oid) {
+    auto it = tables_.find(oid);
+    if (it != tables_.end())
+        return *it;
+    const QByteArray id = QByteArray::number(oid);
+    const char* values[] = {id.constData()};
+    Result r(PQexecParams(
+        conn_,
+        "SELECT a.attnum, a.attname, c.relname, t.typname, bt.typname, a.atttypmod, "
+        "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', "
+        "false), coalesce(a.attnum = ANY (i.indkey::int2[]), false), "
+        "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END "
+        "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+        "JOIN pg_type t ON t.oid = a.atttypid "
+        "LEFT JOIN pg_type bt ON bt.oid = t.typbasetype "
+        "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+        "LEFT JOIN pg_index i ON i.indrelid = a.attrelid AND i.indisprimary "
+        "WHERE a.attrelid = $1::oid AND a.attnum > 0 ORDER BY a.attnum",
+        1, nullptr, values, nullptr, nullptr, 0));
+    std::vector<ColumnInfo> columns;
+    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
+        for (int row = 0; row < PQntuples(r.get()); ++row) {
+            const int attnum = std::atoi(PQgetvalue(r.get(), row, 0));
+            if (int(columns.size()) < attnum)
+                columns.resize(size_t(attnum));
+            ColumnInfo& c = columns[size_t(attnum - 1)];
+            c.baseColumn = QString::fromUtf8(PQgetvalue(r.get(), row, 1));
+            c.table = QString::fromUtf8(PQgetvalue(r.get(), row, 2));
+            const QString type = QString::fromUtf8(PQgetvalue(r.get(), row, 3));
+            const QString base = QString::fromUtf8(PQgetvalue(r.get(), row, 4));
+            c.kind = kindOfTypeName(
+                kindOfTypeName(type) == FieldKind::Text && !base.isEmpty() ? base : type);
+            const int typmod = std::atoi(PQgetvalue(r.get(), row, 8));
+            const QString sized = base.isEmpty() ? type : base;
+            if ((sized == "varchar" || sized == "bpchar") && typmod >= 4)
+                c.size = typmod - 4;
+            c.primaryKey = PQgetvalue(r.get(), row, 7)[0] == 't';
+            if (PQgetvalue(r.get(), row, 6)[0] == 't')
+                c.kind = FieldKind::AutoInc;
+        }
+    return *tables_.insert(oid, std::move(columns));
+}
+
+std::vector<ColumnInfo> PgConnection::describe(PGresult* result) {
+    std::vector<ColumnInfo> columns;
+    for (int i = 0; i < PQnfields(result); ++i) {
+        ColumnInfo info;
+        const Oid table = PQftable(result, i);
+        const int position = PQftablecol(result, i);
+        if (table != InvalidOid && position > 0) {
+            const auto& stored = tableColumns(table);
+            if (size_t(position) <= stored.size())
+                info = stored[size_t(position - 1)];
+        }
+        if (info.table.isEmpty()) {
+            info.kind = kindOfOid(PQftype(result, i));
+            info.size = textSize(PQftype(result, i), PQfmod(result, i));
+        }
+        info.name = QString::fromUtf8(PQfname(result, i));
+        columns.push_back(std::move(info));
+    }
+    return columns;
+}
+
+std::string_view withWholeMilliseconds(std::string_view text, std::string& buffer) {
+    const size_t point = text.rfind('.');
+    if (point == std::string_view::npos || text.size() - point - 1 >= 3)
+        return text;
+    buffer.assign(text);
+    buffer.append(3 - (text.size() - point - 1), '0');
+    return buffer;
+}
+
+// ---- opening ------------------------------------------------------------------------------
+
+bool isPostgresUri(const QString& connString) {
+    const QString s = connString.trimmed();
+    return s.startsWith("postgresql://", Qt::CaseInsensitive) ||
+           s.startsWith("postgres://", Qt::CaseInsensitive);
+}
+
+QString uriWithDatabase(const QString& uri, const QString& database) {
+    const qsizetype query = uri.indexOf(u'?');
+    QString head = query < 0 ? uri : uri.left(query);
+    const qsizetype slash = head.indexOf(u'/', head.indexOf("//") + 2);
+    head = (slash < 0 ? head : head.left(slash)) + "/" + database;
+    return head + (query < 0 ? QString() : uri.mid(query));
+}
+
+QString databaseOfUri(const QString& uri) {
+    return uri.section(u'?', 0, 0).section(u'/', 3);
+}
+
+std::unique_ptr<PgConnection> openPostgresDatabase(const QString& uri) {
+    const QByteArray target = uri.trimmed().toUtf8();
+    // The URI's own settings win over the time-out given here.
+    const char* keys[] = {"connect_timeout", "dbname", "client_encoding", nullptr};
+    const char* values[] = {"5", target.constData(), "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keys, values, 1);
+    if (!conn)
+        throw AppError("无法连接数据库服务器: 内存不足");
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString message = trimmedMessage(PQerrorMessage(conn));
+        PQfinish(conn);
+        throw AppError("无法连接数据库服务器: " + message);
+    }
+    return std::make_unique<PgConnection>(conn);
+}
+
+} // namespace Pg

@@ -1,0 +1,106 @@
+#pragma once
+
+// The PostgreSQL side of the engine seam, over libpq. Statements arrive in the program's own
+// dialect and are translated (PgDialect.h); the schema comes from PgSchema.h.
+
+#include "PgDialect.h"
+#include "data/Engine.h"
+
+#include <QHash>
+#include <memory>
+#include <string>
+#include <vector>
+
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
+namespace Pg {
+
+// What the catalogue says about one column of a table.
+struct StoredColumn {
+    ColumnInfo info;
+};
+
+class PgResultSet : public ResultSet {
+  public:
+    PgResultSet(PGresult* result, std::vector<ColumnInfo> columns); // takes the result
+    ~PgResultSet() override;
+
+    int columnCount() const override { return int(columns_.size()); }
+    const ColumnInfo& column(int i) const override { return columns_[size_t(i)]; }
+    bool next() override;
+    CellType type(int i) const override;
+    qint64 toInt64(int i) const override;
+    double toDouble(int i) const override;
+    std::string_view text(int i) const override;
+
+  private:
+    PGresult* result_;
+    std::vector<ColumnInfo> columns_;
+    std::vector<CellType> types_;            // by the column's wire type
+    std::vector<bool> times_;                // timestamp columns
+    mutable std::vector<std::string> bytes_; // decoded byte columns of the current row
+    int rows_ = 0;
+    int row_ = -1;
+};
+
+class PgConnection : public Connection {
+  public:
+    explicit PgConnection(PGconn* conn); // takes the handle
+    ~PgConnection() override;
+
+    std::unique_ptr<ResultSet> query(const SqlCommand& command) override;
+    qint64 execute(const SqlCommand& command) override;
+    qint64 lastInsertId() override;
+
+    // Nested calls use savepoints, as on the embedded engine.
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    QStringList columnsOf(const QString& table) override;
+    QString quoteIdentifier(const QString& name) const override;
+    QString sameValueCondition(const QString& quotedColumn) const override;
+
+    // A statement in the server's own dialect, untranslated, without values.
+    void executeNative(const QString& sql);
+    void refreshNames(); // after changing tables behind the translator's back
+    // The statement as the server receives it, for measuring against plain libpq.
+    QString serverSql(const QString& sql);
+    PGconn* handle() const { return conn_; }
+
+  private:
+    PGresult* run(const SqlCommand& command, bool mayRetry);
+    const Translated& translated(const QString& sql);
+    PGresult* send(const Translated& t, const QVariantList& params);
+    void ensureConnected();
+    void readTextColumns();
+    void prepareSession();
+    std::vector<ColumnInfo> describe(PGresult* result);
+    const std::vector<ColumnInfo>& tableColumns(unsigned oid);
+    QString keyOrder(const QString& table);
+
+    PGconn* conn_;
+    NameMap names_;
+    NameSet textColumns_;
+    QHash<QString, Translated> translations_;
+    QHash<unsigned, std::vector<ColumnInfo>> tables_;
+    QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
+    int depth_ = 0;
+};
+
+// Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).
+// Throws AppError with libpq's own message when the server cannot be reached.
+std::unique_ptr<PgConnection> openPostgresDatabase(const QString& uri);
+
+bool isPostgresUri(const QString& connString);
+
+// The same server URI with another database name in place of its own.
+QString uriWithDatabase(const QString& uri, const QString& database);
+// The database name a server URI holds.
+QString databaseOfUri(const QString& uri);
+
+// The server writes "10:30:00.25" for a quarter second; the program reads three digits.
+std::string_view withWholeMilliseconds(std::string_view text, std::string& buffer);
+
+} // namespace Pg

@@ -1,0 +1,32 @@
+#pragma once
+
+// Building the program's database on a PostgreSQL server: the SQL helpers the translated
+// statements call, the tables of a SQLite database with every row, and the search indexes.
+
+#include <QString>
+#include <QStringList>
+
+namespace Pg {
+
+class PgConnection;
+
+struct CopyOptions {
+    bool force = false; // write into a database that already holds customers
+};
+
+struct CopyReport {
+    QStringList tables; // "Custom: 12 行" lines, one per table copied
+    QStringList notes;  // what was left out and why
+};
+
+// Copies every table and row of the SQLite database file into the server's database in one
+// transaction, checks the copy by counting and comparing, and lets every auto-number continue
+// after the highest key. Throws AppError and leaves the server as it was on any failure.
+CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
+                          const CopyOptions& options = {});
+
+// The delivered database made from the schema's SQL text, then copied as above.
+CopyReport initFromSchema(const QString& schemaSql, PgConnection& target,
+                          const CopyOptions& options = {});
+
+} // namespace Pg

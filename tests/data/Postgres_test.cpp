@@ -1,0 +1,263 @@
+#include "DataTestSupport.h"
+
+#include "data/AppError.h"
+#include "data/U_Data.h"
+#include "data/postgres/PgDialect.h"
+#include "data/postgres/PgEngine.h"
+#include "data/postgres/PgSchema.h"
+#include "tests/support/RecordingMessageService.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e.text().toStdString();
+    }
+    return "no error";
+}
+
+TEST(PgDialect, StatementsBecomeTheServersOwn) {
+    const Pg::NameMap names = {{"custom", "Custom"},
+                               {"company", "Company"},
+                               {"awokedate", "AwokeDate"},
+                               {"isuser", "IsUser"}};
+    const Pg::NameSet texts = {"company"};
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"select * from custom where Company=?",
+         R"(select * from "Custom" where custdesk_fold("Company") = custdesk_fold($1))"},
+        {"update custom set Company='x' where [company] = 'y'",
+         R"(update "Custom" set "Company"='x' where custdesk_fold("Company") = custdesk_fold('y'))"},
+        {"select * from admin where IsUser=True", R"(select * from admin where "IsUser"=1)"},
+        {"select 'custom ? True' from x", "select 'custom ? True' from x"},
+        {"datediff('y',Date(),[AwokeDate])=?",
+         R"(datediff('y',(CURRENT_DATE::timestamp(0)),"AwokeDate")=$1)"},
+        {"select date('2024-01-02')", "select date('2024-01-02')"},
+        {"Company like ?", R"(custdesk_fold(("Company")::text) ~ $1)"},
+        {"Company not like 'A%'", R"(custdesk_fold(("Company")::text) !~ '^a.*$')"},
+        {"lower(Company) like 'x!%' escape '!'",
+         R"(custdesk_fold((lower("Company"))::text) ~ '^x\u0025$')"},
+        {"[we\"ird]=1", R"("we""ird"=1)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Pg::translate(c.in, names, texts).sql.toStdString(), c.out) << c.in;
+    const Pg::Translated like = Pg::translate("a like ? and b=? and c like ? escape '#'", {});
+    EXPECT_EQ(like.paramCount, 3);
+    ASSERT_EQ(like.patterns.size(), 2);
+    EXPECT_EQ(like.patterns[1].index, 2);
+    EXPECT_EQ(like.patterns[1].escape, U'#');
+    EXPECT_TRUE(Pg::translate("CREATE TABLE t (a INTEGER)", {}).changesSchema);
+    EXPECT_EQ(Pg::translate("Select  * from Custom where a like ?", {}).wholeRowsOf, "Custom");
+    for (const char* other : {"select count(*) from Custom", "select * from Custom order by a",
+                              "select * from Custom c", "select * from a, b"})
+        EXPECT_TRUE(Pg::translate(other, {}).wholeRowsOf.isEmpty()) << other;
+    EXPECT_EQ(Pg::likeToRegex("[!A-C]_%[]]Σ").toStdString(), R"(^[^A-Ca-c]..*[\u005d]σ$)");
+    EXPECT_THROW(Pg::likeToRegex("ab["), AppError);
+}
+
+// Tests that need the server; by hand without CUSTDESK_TEST_PG they are skipped with a note.
+class OnServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (qEnvironmentVariable("CUSTDESK_TEST_PG").isEmpty())
+            GTEST_SKIP() << "CUSTDESK_TEST_PG not set: no PostgreSQL server to test against "
+                            "(scripts/test.sh starts one)";
+        db = std::make_unique<TempDatabase>(TestEngine::Postgres);
+    }
+    std::unique_ptr<TempDatabase> db;
+};
+
+TEST_F(OnServer, KindsSizesKeysAndCaselessUnicodeText) {
+    auto rows = db->connection->query({"select * from Custom", {}});
+    ASSERT_EQ(rows->columnCount(), 8);
+    EXPECT_EQ(rows->column(0).name, "CustCode");
+    EXPECT_EQ(rows->column(0).kind, FieldKind::AutoInc);
+    EXPECT_TRUE(rows->column(0).primaryKey);
+    EXPECT_EQ(rows->column(1).kind, FieldKind::Text);
+    EXPECT_EQ(rows->column(1).size, 100);
+    EXPECT_EQ(rows->column(1).table, "Custom");
+    EXPECT_EQ(rows->column(5).kind, FieldKind::Memo);
+    EXPECT_EQ(rows->column(6).kind, FieldKind::DateTime);
+    auto admin = db->connection->query({"select IsUser, password from admin", {}});
+    EXPECT_EQ(admin->column(0).kind, FieldKind::Boolean);
+    EXPECT_GE(admin->column(1).size, 100) << "room for a stored password hash";
+
+    for (const char* name : {"Ärger GmbH", "ΟΔΟΣ", "Straße", "ABC公司", "ſtar"})
+        db->addCustomer(QString::fromUtf8(name));
+    struct Case {
+        const char* where;
+        const char* value;
+        int count;
+    } cases[] = {
+        {"Company=?", "ärger gmbh", 1}, {"Company=?", "οδος", 1},
+        {"Company like ?", "%ÄRG%", 1}, {"Company like ?", "%δοσ", 1},
+        {"Company=?", "STRASSE", 0},    {"Company like ?", "[à-æ]%", 1},
+        {"Company=?", "ＡＢＣ公司", 0}, {"Company=?", "abc公司", 1},
+        {"Company=?", "Star", 1},       {"Company like ?", "%δος", 1},
+        {"Company like ?", "S%", 2},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(db->count(c.where, {QString::fromUtf8(c.value)}), c.count)
+            << c.where << " " << c.value;
+
+    db->connection->execute({"update Custom set tel='1' where Company like 'Ä%'", {}});
+    EXPECT_EQ(db->scalar("Select  * from Custom").toLongLong(), 1)
+        << "whole rows come in key order also after a change";
+}
+
+TEST_F(OnServer, CopyKeepsEveryCellChecksItAndTheKeysGoOn) {
+    TempProgram source;
+    source.exec("insert into Custom (CustCode, Company, tel, memo2, AddDate) values "
+                "(1, '甲 \"公司\"', '', 'tab\there' || char(10) || 'line' || char(13) || '\\x', "
+                "'2024-01-02 03:04:05'),"
+                "(2, 'O''Brien 😀', NULL, NULL, '2024-02-29 23:59:59.250'),"
+                "(7, 'gone', 'x', 'y', NULL);"
+                "delete from Custom where CustCode = 7;"
+                "insert into T_Schedule (F_User, Awoke, AwokeDate) values ('Admin', 1, "
+                "'2030-01-01 00:00:00');");
+    auto target = Pg::openPostgresDatabase(db->connString);
+    const Pg::CopyReport report = Pg::copyFromSqlite(source.databasePath(), *target);
+    EXPECT_THAT(report.tables.join("|").toStdString(), HasSubstr("Custom: 2 行"));
+
+    auto file = openDatabase(source.databasePath());
+    for (const char* sql : {"select * from Custom order by CustCode", "select * from T_Schedule",
+                            "select * from T_FieldShow order by ID", "select * from admin"}) {
+        Query a("a", file.get()), b("b", db->connection.get());
+        a.setCommand({sql, {}});
+        b.setCommand({sql, {}});
+        a.open();
+        b.open();
+        ASSERT_EQ(a.recordCount(), b.recordCount()) << sql;
+        for (int r = 0; r < a.recordCount(); ++r)
+            for (int f = 0; f < a.fieldCount(); ++f)
+                EXPECT_EQ(a.value(r, f), b.value(r, f)) << sql << " row " << r << " field " << f;
+    }
+    Query customers("Qry_Cust", db->connection.get());
+    customers.setCommand({"select * from Custom", {}});
+    customers.open();
+    customers.append({{"Company", "新"}});
+    EXPECT_EQ(customers.asInteger("CustCode"), 8) << "after the highest key ever handed out";
+
+    EXPECT_THAT(errorOf([&] { Pg::copyFromSqlite(source.databasePath(), *target); }),
+                HasSubstr("--force"));
+    EXPECT_EQ(db->count("1=1"), 3) << "a refused copy changes nothing";
+    Pg::copyFromSqlite(source.databasePath(), *target, {true});
+    EXPECT_EQ(db->count("1=1"), 2);
+}
+
+TEST_F(OnServer, TheNextActionAfterALostConnectionReconnects) {
+    db->addCustomer("甲");
+    auto dropSession = [&] {
+        auto other = db->secondConnection();
+        other->query({"select pg_terminate_backend(pid, 10000) from pg_stat_activity where "
+                      "datname = current_database() and pid <> pg_backend_pid()",
+                      {}});
+    };
+    dropSession();
+    EXPECT_EQ(db->count("1=1"), 1) << "a read is asked again on a new connection";
+
+    Query query("Qry_Cust", db->connection.get());
+    query.setCommand({"select * from Custom", {}});
+    query.open();
+    dropSession();
+    query.edit({{"tel", "1"}}); // a save begins its transaction on a new connection
+    EXPECT_EQ(db->count("tel='1'"), 1);
+
+    dropSession();
+    EXPECT_THAT(errorOf([&] {
+                    db->connection->execute({"delete from Custom", {}});
+                }),
+                HasSubstr("连接已中断"));
+    EXPECT_EQ(db->count("1=1"), 1) << "a write is not repeated behind the operator's back";
+    db->connection->execute({"delete from Custom", {}});
+    EXPECT_EQ(db->count("1=1"), 0);
+}
+
+TEST_F(OnServer, AServerOutOfReachShowsLibpqsTextThenTheQuestion) {
+    const QString uri = "postgresql://127.0.0.1:1/custdesk?connect_timeout=2";
+    EXPECT_THAT(errorOf([&] { openDatabase(uri); }), HasSubstr("127.0.0.1"));
+    TempProgram program;
+    QFile config(program.configPath());
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write("[Config]\r\nDBConn=" + uri.toUtf8() + "\r\n");
+    config.close();
+    RecordingMessageService messages;
+    messages.answers = {mbOK, mbNo};
+    auto data = program.connect(messages);
+    EXPECT_FALSE(data->DBConnected);
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_THAT(messages.shown[0].text.toStdString(), HasSubstr("127.0.0.1"));
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("连接数据库失败,您要连接本机数据库吗! "));
+    ASSERT_TRUE(config.open(QIODevice::ReadOnly));
+    EXPECT_EQ(config.readAll(), "[Config]\r\nDBConn=" + uri.toUtf8() + "\r\n");
+}
+
+} // namespace
+
+namespace {
+
+// Two processes work on the same customers at once. Each edit appends a token to the row's
+// details, so an overwritten save would lose a token: every confirmed token must be there,
+// and no other.
+class TwoWorkstations : public EngineTest {};
+RUN_ON_EVERY_ENGINE(TwoWorkstations);
+
+TEST_P(TwoWorkstations, EveryConfirmedSaveStaysAndEveryConflictIsReported) {
+    for (int i = 1; i <= 3; ++i)
+        db.addCustomer(QString("shared-%1").arg(i));
+    QList<QProcess*> stations;
+    for (const char* name : {"A", "B"}) {
+        auto* p = new QProcess;
+        p->start(CUSTDESK_WORKSTATION, {db.connString, name, "60"});
+        stations << p;
+    }
+    QMap<qint64, QSet<QString>> confirmedTokens;
+    QSet<qint64> added, deleted;
+    int conflicts = 0;
+    for (QProcess* p : stations) {
+        ASSERT_TRUE(p->waitForFinished(180000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        for (const QString& line : QString::fromUtf8(p->readAllStandardOutput()).split('\n')) {
+            const QStringList w = line.split(' ');
+            if (w[0] == "edit")
+                confirmedTokens[w[1].toLongLong()].insert(w[2]);
+            else if (w[0] == "add")
+                added.insert(w[1].toLongLong());
+            else if (w[0] == "delete")
+                deleted.insert(w[1].toLongLong());
+            else if (w[0] == "conflict")
+                ++conflicts;
+            else
+                EXPECT_TRUE(line.isEmpty()) << line.toStdString();
+        }
+        delete p;
+    }
+    Query rows("rows", db.connection.get());
+    rows.setCommand({"select * from Custom", {}});
+    rows.open();
+    QSet<qint64> present;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        const qint64 code = rows.asInteger("CustCode");
+        present.insert(code);
+        QSet<QString> tokens;
+        for (const QString& t : rows.asString("memo2").split(';', Qt::SkipEmptyParts))
+            tokens.insert(t);
+        EXPECT_EQ(tokens, confirmedTokens.value(code)) << "customer " << code;
+    }
+    for (qint64 code : added)
+        EXPECT_EQ(present.contains(code), !deleted.contains(code)) << "customer " << code;
+    RecordProperty("conflicts", conflicts);
+}
+
+} // namespace
