@@ -26,19 +26,19 @@ bool upgradeSchema(Connection& connection) {
     if (columns.isEmpty())
         return false; // no activities table: nothing of ours to upgrade
     const struct {
-        const char* name;
-        const char* definition;
+        const char *name, *declared, *defaultValue;
+        bool notNull;
     } added[] = {
-        {"CustCode", "CustCode INTEGER"},
-        {"Done", "Done BOOLEAN NOT NULL DEFAULT FALSE"},
-        {"DoneTime", "DoneTime TIMESTAMP"},
+        {"CustCode", "INTEGER", "", false},
+        {"Done", "BOOLEAN", "0", true},
+        {"DoneTime", "DATETIME", "", false},
     };
     bool changed = false;
     Transaction transaction(connection);
     for (const auto& column : added)
         if (!hasColumn(columns, column.name)) {
-            connection.execute(
-                {"ALTER TABLE T_Schedule ADD COLUMN " + QString(column.definition), {}});
+            connection.addColumn(kTable, column.name, column.declared, column.defaultValue,
+                                 column.notNull);
             changed = true;
         }
     connection.execute(

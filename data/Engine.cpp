@@ -45,6 +45,17 @@ SqlCommand Connection::containsCondition(const QString&, const QString& column,
     return {quoteIdentifier(column) + " like ?", {"%" + keyword + "%"}};
 }
 
+void Connection::addColumn(const QString& table, const QString& column, const QString& declared,
+                           const QString& defaultValue, bool notNull) {
+    QString sql = "ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " +
+                  quoteIdentifier(column) + " " + declared;
+    if (notNull)
+        sql += " NOT NULL";
+    if (!defaultValue.isEmpty())
+        sql += " DEFAULT " + defaultValue;
+    execute({sql, {}});
+}
+
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
     // A server URI names a shared server; anything else is a database file, as always.
     if (Pg::isPostgresUri(connString))

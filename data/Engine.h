@@ -106,6 +106,10 @@ class Connection {
     // through an index of its own; the rows are always those of the plain LIKE.
     virtual SqlCommand containsCondition(const QString& table, const QString& column,
                                          const QString& keyword);
+    // Adds a column to a table, its type declared as the delivered schema declares types
+    // ("INTEGER", "BOOLEAN", "DATETIME"); defaultValue empty for none.
+    virtual void addColumn(const QString& table, const QString& column, const QString& declared,
+                           const QString& defaultValue, bool notNull);
     // Builds the engine's substring index of the customer table when there is none.
     virtual void createSearchIndex() {}
     // Builds that index anew, for a database written past its upkeep.

@@ -41,8 +41,8 @@ CREATE TABLE T_Schedule (
     Awoke     BOOLEAN NOT NULL DEFAULT 0,
     AwokeDate DATETIME,
     CustCode  INTEGER,
-    Done      BOOLEAN NOT NULL DEFAULT FALSE,
-    DoneTime  TIMESTAMP
+    Done      BOOLEAN NOT NULL DEFAULT 0,
+    DoneTime  DATETIME
 );
 
 CREATE INDEX T_Schedule_CustCode ON T_Schedule (CustCode);

@@ -61,6 +61,8 @@ class PgConnection : public Connection {
     QStringList columnsOf(const QString& table) override;
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
+    void addColumn(const QString& table, const QString& column, const QString& declared,
+                   const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
 
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);

@@ -409,6 +409,23 @@ Fingerprint readBack(PGconn* conn, const SourceTable& table) {
     return print;
 }
 
+} // namespace
+
+// The declared type read as the copy reads it, so added columns match copied ones.
+void PgConnection::addColumn(const QString& table, const QString& column, const QString& declared,
+                             const QString& defaultValue, bool notNull) {
+    QString sql = "ALTER TABLE " + quoteName(table) + " ADD COLUMN " + quoteName(column) + " " +
+                  pgTypeOf(declared, column).first;
+    if (notNull)
+        sql += " NOT NULL";
+    if (!defaultValue.isEmpty())
+        sql += " DEFAULT " + defaultValue;
+    executeNative(sql);
+    refreshNames();
+}
+
+namespace {
+
 bool holdsCustomers(PgConnection& target) {
     if (target.columnsOf("Custom").isEmpty())
         return false;
@@ -422,7 +439,15 @@ QString foldFunction() {
     const auto [from, to] = foldExceptions();
     return "CREATE OR REPLACE FUNCTION custdesk_fold(text) RETURNS text LANGUAGE sql IMMUTABLE "
            "PARALLEL SAFE AS $$ SELECT translate(lower($1 COLLATE \"und-x-icu\"), '" +
-           from + "', '" + to + "') $$";
+           from + "', '" + to + "') $$;" +
+           // StrComp(a, b, 1) of the statements: 0 when equal without regard to case.
+           "CREATE OR REPLACE FUNCTION strcomp(a text, b text, mode integer) RETURNS integer "
+           "LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ SELECT CASE WHEN a IS NULL OR b IS NULL "
+           "THEN NULL WHEN mode = 0 THEN CASE WHEN a COLLATE \"C\" = b COLLATE \"C\" THEN 0 "
+           "WHEN a COLLATE \"C\" < b COLLATE \"C\" THEN -1 ELSE 1 END "
+           "WHEN custdesk_fold(a) = custdesk_fold(b) THEN 0 "
+           "WHEN custdesk_fold(a) COLLATE \"C\" < custdesk_fold(b) COLLATE \"C\" THEN -1 "
+           "ELSE 1 END $$";
 }
 
 // Trigram indexes for the customer search, when the server offers them, and the folded name
