@@ -5,6 +5,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
+    libxlsxwriter-dev libzip-dev
     fonts-wqy-microhei poppler-utils xvfb xauth libreoffice-calc
     "$@"
 )
