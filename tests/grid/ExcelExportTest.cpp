@@ -69,16 +69,6 @@ void expectRowByRow(const QList<BiffRecord>& records, int columns) {
     }
 }
 
-QStringList filesIn(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
-
-void writeText(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 } // namespace
 
 TEST_F(ExcelExportTest, ThreeCustomersGiveTitlesRecordsAndTheFooterRow) {
@@ -298,7 +288,11 @@ TEST_F(ExcelExportTest, AFailureWhileWritingLeavesTheEarlierFileAndNoHalfFile) {
 TEST(DesktopExportDialogs, SaveDialogHasTheFilterAndReplacesWithoutAsking) {
     QTemporaryDir dir;
     const QString existing = dir.filePath("old.xls");
-    writeText(existing, "x");
+    {
+        QFile file(existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.selectFile("stale name");
