@@ -124,6 +124,20 @@ void CsvReader::fail(const QString& what) const {
     throw AppError(what);
 }
 
+// Takes the plain run up to the next character that means something in one piece.
+void CsvReader::appendRun(QString& field, qsizetype& chars, QChar stop1, QChar stop2) {
+    qsizetype end = at_;
+    while (end < text_.size() && end - at_ < options_.maxRecordChars) {
+        const QChar d = text_.at(end);
+        if (d == stop1 || d == stop2 || d == u'\r' || d == u'\n')
+            break;
+        ++end;
+    }
+    field += QStringView(text_).sliced(at_, end - at_);
+    chars += end - at_;
+    at_ = end;
+}
+
 bool CsvReader::next(QVariantList& cells) {
     cells.clear();
     QString field;
@@ -156,10 +170,13 @@ bool CsvReader::next(QVariantList& cells) {
                     field += text_.at(at_++);
                 else
                     quoted = false;
-            } else {
-                if (c == u'\n' || (c == u'\r' && peek() != u'\n'))
+            } else if (c == u'\n' || c == u'\r') {
+                if (c == u'\n' || peek() != u'\n')
                     ++lineNo_;
                 field += c;
+            } else {
+                field += c;
+                appendRun(field, chars, u'"', u'"');
             }
         } else if (c == u'"' && field.isEmpty()) {
             quoted = started = true;
@@ -178,6 +195,7 @@ bool CsvReader::next(QVariantList& cells) {
             chars = 0;
         } else {
             field += c;
+            appendRun(field, chars, separator_, u'"');
         }
     }
 }

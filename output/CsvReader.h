@@ -33,6 +33,7 @@ class CsvReader : public ImportSource {
   private:
     bool fill(); // decodes the next chunk; false at the end of the file
     [[noreturn]] void fail(const QString& what) const;
+    void appendRun(QString& field, qsizetype& chars, QChar stop1, QChar stop2);
 
     QFile file_;
     CsvOptions options_;

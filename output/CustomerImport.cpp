@@ -55,6 +55,7 @@ class RowConverter {
             }
         if (nameIndex_ < 0)
             throw AppError(QStringLiteral("没有一列对应到客户名称，不能导入。"));
+        today_ = QDateTime(QDate::currentDate(), QTime(0, 0), Qt::UTC);
         const ImportField* added = fields.find(QStringLiteral("AddDate"));
         addDateDefault_ = added && !names_.contains(added->field, Qt::CaseInsensitive);
         if (addDateDefault_)
@@ -84,7 +85,7 @@ class RowConverter {
 
     void addDefaults(QVariantList& values) const {
         if (addDateDefault_) // as adding by hand: the day of adding
-            values << QDateTime(QDate::currentDate(), QTime(0, 0));
+            values << today_;
     }
 
   private:
@@ -142,6 +143,7 @@ class RowConverter {
     QStringList insertNames_;
     int nameIndex_ = -1;
     bool addDateDefault_ = false;
+    QDateTime today_;
 };
 
 // Every customer's name key with the key of the first customer that has it.
@@ -158,26 +160,68 @@ QHash<QString, qint64> customerKeys(Connection& connection) {
     return keys;
 }
 
+// "yyyy-MM-dd" or "yyyy-MM-dd HH:mm:ss", as the exports write them, read without the general
+// parser; anything else gives an invalid date.
+QDateTime isoDateTime(QStringView text) {
+    if (text.size() != 10 && text.size() != 19)
+        return {};
+    const auto number = [&](qsizetype at, int digits) {
+        int value = 0;
+        for (int k = 0; k < digits; ++k) {
+            const QChar c = text[at + k];
+            if (!c.isDigit())
+                return -1;
+            value = value * 10 + c.digitValue();
+        }
+        return value;
+    };
+    if (text[4] != u'-' || text[7] != u'-')
+        return {};
+    const QDate day(number(0, 4), number(5, 2), number(8, 2));
+    if (text.size() == 10)
+        return day.isValid() ? QDateTime(day, QTime(0, 0), Qt::UTC) : QDateTime();
+    if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
+        return {};
+    const QTime time(number(11, 2), number(14, 2), number(17, 2));
+    return day.isValid() && time.isValid() ? QDateTime(day, time, Qt::UTC) : QDateTime();
+}
+
 } // namespace
 
+// Dates are kept in UTC here: the fields stay as written, and no local-time lookup (a file
+// system call each) is made per row.
 QDateTime importedDate(const QVariant& cell) {
-    if (cell.typeId() == QMetaType::QDateTime)
-        return cell.toDateTime();
-    if (cell.typeId() == QMetaType::QDate)
-        return QDateTime(cell.toDate(), QTime(0, 0));
-    const QString text = trimBlanks(cell.toString());
-    static const QStringList formats = {
-        QStringLiteral("yyyy-M-d"),        QStringLiteral("yyyy-M-d H:mm:ss"),
-        QStringLiteral("yyyy-M-d H:mm"),   QStringLiteral("yyyy/M/d"),
-        QStringLiteral("yyyy/M/d H:mm:ss"), QStringLiteral("yyyy/M/d H:mm"),
-        QStringLiteral("yyyy.M.d"),        QStringLiteral("yyyy年M月d日"),
-        QStringLiteral("yyyyMMdd"),        QStringLiteral("yyyy-MM-ddTHH:mm:ss"),
-    };
-    for (const QString& format : formats) {
-        const QDateTime date = QDateTime::fromString(text, format);
-        if (date.isValid())
-            return date;
+    if (cell.typeId() == QMetaType::QDateTime) {
+        const QDateTime value = cell.toDateTime();
+        return QDateTime(value.date(), value.time(), Qt::UTC);
     }
+    if (cell.typeId() == QMetaType::QDate)
+        return QDateTime(cell.toDate(), QTime(0, 0), Qt::UTC);
+    const QString text = trimBlanks(cell.toString());
+    if (const QDateTime quick = isoDateTime(text); quick.isValid())
+        return quick;
+    qsizetype blank = text.indexOf(u' ');
+    if (blank < 0)
+        blank = text.indexOf(u'T');
+    const QString dayPart = blank < 0 ? text : text.left(blank);
+    const QString timePart = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
+    static const QStringList dayFormats = {
+        QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),     QStringLiteral("yyyy.M.d"),
+        QStringLiteral("yyyy年M月d日"), QStringLiteral("yyyyMMdd"),
+    };
+    static const QStringList timeFormats = {QStringLiteral("H:mm:ss"), QStringLiteral("H:mm"),
+                                            QStringLiteral("H:mm:ss.zzz")};
+    QDate day;
+    for (const QString& format : dayFormats)
+        if ((day = QDate::fromString(dayPart, format)).isValid())
+            break;
+    if (!day.isValid())
+        return {};
+    if (timePart.isEmpty())
+        return QDateTime(day, QTime(0, 0), Qt::UTC);
+    for (const QString& format : timeFormats)
+        if (const QTime time = QTime::fromString(timePart, format); time.isValid())
+            return QDateTime(day, time, Qt::UTC);
     return {};
 }
 
@@ -186,6 +230,7 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
                              WorkProgress* progress) {
     const ImportFields fields = importFields(connection);
     const RowConverter converter(fields, mapping);
+    SqlCommand insert = Sql::insertCustomer(connection, converter.insertNames(), {});
     ImportReport report;
     Transaction transaction(connection);
     QHash<QString, qint64> known = customerKeys(connection);
@@ -220,7 +265,8 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
             ++report.updated;
         } else {
             converter.addDefaults(values);
-            connection.execute(Sql::insertCustomer(connection, converter.insertNames(), values));
+            insert.params = values;
+            connection.execute(insert);
             if (found == known.cend())
                 known.insert(key, connection.lastInsertId());
             ++report.added;

@@ -52,7 +52,7 @@ QDateTime dateFromSerial(double serial) {
         ++days;
         msecs -= 86400000;
     }
-    return QDateTime(base.addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)));
+    return QDateTime(base.addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs)), Qt::UTC);
 }
 
 bool isDateFormat(int numFmtId, const QString& formatCode) {
