@@ -83,6 +83,17 @@ class RowConverter {
         return {};
     }
 
+    // The fields the row gives a value: an empty cell keeps what the customer has, and the
+    // name keeps the spelling it has.
+    void givenOnly(const QVariantList& values, QStringList& names, QVariantList& given) const {
+        for (qsizetype i = 0; i < values.size(); ++i)
+            if (i != nameIndex_ && !values[i].isNull() && !(values[i].typeId() == QMetaType::QString &&
+                                         values[i].toString().isEmpty())) {
+                names << names_[i];
+                given << values[i];
+            }
+    }
+
     void addDefaults(QVariantList& values) const {
         if (addDateDefault_) // as adding by hand: the day of adding
             values << today_;
@@ -243,6 +254,7 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
     while (rows.next(cells)) {
         ++seen;
         if (!ticker.tick(rows.done())) {
+            report = ImportReport{};
             report.cancelled = true;
             return report; // the transaction rolls back
         }
@@ -260,8 +272,11 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
         if (found != known.cend() && settings.onDuplicate == OnDuplicate::Skip) {
             ++report.skipped;
         } else if (found != known.cend() && settings.onDuplicate == OnDuplicate::Update) {
+            QStringList given;
+            QVariantList givenValues;
+            converter.givenOnly(values, given, givenValues);
             connection.execute(Sql::updateCustomer(connection, fields.keyField, found.value(),
-                                                   converter.names(), values));
+                                                   given, givenValues));
             ++report.updated;
         } else {
             converter.addDefaults(values);
@@ -275,6 +290,11 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
     if (seen == 0)
         throw AppError(QStringLiteral("文件中只有标题行，没有可导入的客户。"));
     if (!writing) {
+        report.added = report.updated = report.skipped = 0;
+        return report;
+    }
+    if (!ticker.finish()) { // a cancel pressed during the last stretch still counts
+        report.cancelled = true;
         report.added = report.updated = report.skipped = 0;
         return report;
     }
