@@ -275,8 +275,9 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
             QStringList given;
             QVariantList givenValues;
             converter.givenOnly(values, given, givenValues);
-            connection.execute(Sql::updateCustomer(connection, fields.keyField, found.value(),
-                                                   given, givenValues));
+            if (!given.isEmpty()) // a row with only the name has nothing to change
+                connection.execute(Sql::updateCustomer(connection, fields.keyField,
+                                                       found.value(), given, givenValues));
             ++report.updated;
         } else {
             converter.addDefaults(values);
