@@ -5,6 +5,7 @@
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
 #include "customers/U_Custom.h"
+#include "customers/U_Import.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -63,6 +64,7 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ExportCustCSV =
         newAction(QStringLiteral("导出客户为Excel文件"), {}, &TFrm_Main::ExportCustCSVExecute);
     ShowField_Cust = newAction(QString(), {}, &TFrm_Main::ShowField_CustExecute);
+    ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -132,6 +134,9 @@ void TFrm_Main::createToolBar() {
     TB_Nav = toolButton(ToolBar1, QStringLiteral(" 客户管理 "), ":/icons/customers.xpm");
     TB_Nav->setMenu(PopupMenu1);
     TB_Nav->setPopupMode(QToolButton::MenuButtonPopup); // the face itself does nothing
+    TB_Import = toolButton(ToolBar1, QStringLiteral("导入客户"), ":/icons/customers.xpm");
+    TB_Import->setDefaultAction(ImportCust);
+    TB_Import->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ToolButton4 = toolButton(ToolBar1, QStringLiteral("修改登录密码"), ":/icons/password.xpm");
     connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
     ToolButton1 = toolButton(ToolBar1, QStringLiteral("澜舟主页"), ":/icons/home.xpm");
@@ -238,6 +243,12 @@ void TFrm_Main::ExportCustCSVExecute() {
     if (Frm_Custom)
         ExportGridToExcel(messages_, data_.Qry_Cust, *Frm_Custom->Grid_Cust,
                           desktopExportDialogs(*SaveDialog1));
+}
+
+// The list shows what the import added or changed.
+void TFrm_Main::ImportCustExecute() {
+    if (::ImportCustExecute(data_, messages_, this) && Frm_Custom)
+        Frm_Custom->N6Click();
 }
 
 void TFrm_Main::ShowField_CustExecute() {

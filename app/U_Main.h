@@ -46,6 +46,7 @@ class TFrm_Main : public QMainWindow {
     QToolButton* TB_Nav;
     QToolButton* ToolButton4;
     QToolButton* ToolButton1;
+    QToolButton* TB_Import;
     QMenu* PopupMenu1;
 
     // ActionList1
@@ -54,6 +55,7 @@ class TFrm_Main : public QMainWindow {
     QAction* DelCust;
     QAction* ExportCustCSV;
     QAction* ShowField_Cust;
+    QAction* ImportCust; // 导入客户, also a toolbar button
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -79,6 +81,7 @@ class TFrm_Main : public QMainWindow {
     virtual void DelCustExecute();
     virtual void ExportCustCSVExecute();
     virtual void ShowField_CustExecute();
+    virtual void ImportCustExecute();
     void Timer1Timer();
     void Timer2Timer();
     void ToolButton4Click();

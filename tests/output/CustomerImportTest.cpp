@@ -3,6 +3,7 @@
 #include "data/Query.h"
 #include "data/SettingsFile.h"
 #include "data/Statements.h"
+#include "output/CsvReader.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"
 #include "output/SheetFiles.h"
@@ -230,4 +231,34 @@ TEST_F(CustomerImportTest, TitlesFindFieldsByNameOrListTitleAndTheChoiceIsRememb
     EXPECT_TRUE(rememberedMapping(settings, titles.mid(1), fields).isEmpty());
     rememberMapping(settings, titles, {"Company", "", "Gone", "", "", ""});
     EXPECT_TRUE(rememberedMapping(settings, titles, fields).isEmpty()) << "a field that left";
+}
+
+TEST_F(CustomerImportTest, EncodingAndSeparatorAreFoundFromTheFile) {
+    const QString text = QStringLiteral("客户名称;电话\r\n\"甲;乙\"\"公司\";010\r\n");
+    QStringEncoder utf16(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom);
+    const struct {
+        QString name;
+        QByteArray bytes;
+        TextEncoding encoding;
+        QChar separator;
+    } cases[] = {
+        {"bom.csv", "\xEF\xBB\xBF" + text.toUtf8(), TextEncoding::Utf8, u';'},
+        {"plain.csv", text.toUtf8(), TextEncoding::Utf8, u';'},
+        {"utf16.csv", QByteArray(utf16.encode(text)), TextEncoding::Utf16, u';'},
+        {"gbk.csv", QStringEncoder("GB18030").encode(text), TextEncoding::Gb18030, u';'},
+        {"tabs.csv", QString(text).replace(QStringLiteral("\";"), QStringLiteral("\"\t")).replace(QStringLiteral("称;"), QStringLiteral("称\t")).toUtf8(),
+         TextEncoding::Utf8, u'\t'},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        CsvReader reader(write(c.name, c.bytes));
+        EXPECT_EQ(reader.encoding(), c.encoding);
+        EXPECT_EQ(reader.separator(), c.separator);
+        QVariantList cells;
+        ASSERT_TRUE(reader.next(cells));
+        EXPECT_EQ(cells, (QVariantList{"客户名称", "电话"}));
+        ASSERT_TRUE(reader.next(cells));
+        EXPECT_EQ(cells, (QVariantList{"甲;乙\"公司", "010"}));
+        EXPECT_FALSE(reader.next(cells));
+    }
 }
