@@ -61,7 +61,9 @@ void benchExport(benchmark::State& state, Fixture* f) {
 void benchFloor(benchmark::State& state, Fixture* f) {
     timeWriting(
         state, f->dir.filePath("customers.csv"),
-        [f](const QString& path) { BenchData::writePlainCsv(*f->list->query, *f->list->grid, path); },
+        [f](const QString& path) {
+            BenchData::writePlainCsv(*f->list->query, *f->list->grid, path);
+        },
         figures.floorSeconds, figures.floorBytes);
 }
 

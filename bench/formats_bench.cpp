@@ -64,35 +64,41 @@ void freshTarget(Fixture* f) {
 }
 
 void benchPlainCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.plainCsv, [] {}, [f] {
-        BenchData::writePlainCsv(*f->list->query, *f->list->grid, f->path("plain.csv"));
-    });
+    timeRuns(
+        state, figures.plainCsv, [] {},
+        [f] { BenchData::writePlainCsv(*f->list->query, *f->list->grid, f->path("plain.csv")); });
 }
 
 void benchXlsx(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.xlsx, [] {}, [f] { exportAs(f, ExportFormat::Xlsx, "customers.xlsx"); });
+    timeRuns(
+        state, figures.xlsx, [] {}, [f] { exportAs(f, ExportFormat::Xlsx, "customers.xlsx"); });
 }
 
 void benchCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.csv, [] {}, [f] { exportAs(f, ExportFormat::Csv, "customers.csv"); });
+    timeRuns(
+        state, figures.csv, [] {}, [f] { exportAs(f, ExportFormat::Csv, "customers.csv"); });
 }
 
 void benchReadCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.readCsv, [] {}, [f] {
-        ImportFile source = openImportFile(f->path("customers.csv"));
-        QVariantList cells;
-        while (source.rows->next(cells))
-            benchmark::DoNotOptimize(cells);
-    });
+    timeRuns(
+        state, figures.readCsv, [] {},
+        [f] {
+            ImportFile source = openImportFile(f->path("customers.csv"));
+            QVariantList cells;
+            while (source.rows->next(cells))
+                benchmark::DoNotOptimize(cells);
+        });
 }
 
 void benchImportCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.importCsv, [f] { freshTarget(f); }, [f] { importInto(f, "customers.csv"); });
+    timeRuns(
+        state, figures.importCsv, [f] { freshTarget(f); }, [f] { importInto(f, "customers.csv"); });
 }
 
 void benchImportXlsx(benchmark::State& state, Fixture* f) {
-    timeRuns(state, figures.importXlsx, [f] { freshTarget(f); },
-             [f] { importInto(f, "customers.xlsx"); });
+    timeRuns(
+        state, figures.importXlsx, [f] { freshTarget(f); },
+        [f] { importInto(f, "customers.xlsx"); });
 }
 
 void printFigures() {
@@ -123,7 +129,9 @@ int main(int argc, char** argv) {
     f.list = std::make_unique<BenchData::CustomerListGrid>(path, true);
 
     BenchData::registerPair("export", "xlsx", 3, benchPlainCsv, benchXlsx, &f);
-    benchmark::RegisterBenchmark("csv/export", benchCsv, &f)->Iterations(3)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("csv/export", benchCsv, &f)
+        ->Iterations(3)
+        ->Unit(benchmark::kMillisecond);
     BenchData::registerPair("import", "import", 3, benchReadCsv, benchImportCsv, &f);
     benchmark::RegisterBenchmark("import-xlsx/import", benchImportXlsx, &f)
         ->Iterations(3)

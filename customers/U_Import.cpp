@@ -52,13 +52,12 @@ TFrm_Import::TFrm_Import(TFrm_Data& data, MessageService& messages, ImportDialog
     Edit_File = new QLineEdit(this);
     Edit_File->setReadOnly(true);
     Btn_File = new QPushButton(QStringLiteral("选择文件(&F)..."), this);
-    Combo_Encoding = comboOf(this, {QStringLiteral("自动识别"), "UTF-8", "UTF-16",
-                                    "GBK/GB18030"});
+    Combo_Encoding = comboOf(this, {QStringLiteral("自动识别"), "UTF-8", "UTF-16", "GBK/GB18030"});
     Combo_Separator = comboOf(this, {QStringLiteral("自动识别"), QStringLiteral("逗号"),
                                      QStringLiteral("分号"), QStringLiteral("制表符")});
     Combo_Sheet = new QComboBox(this);
-    Combo_Duplicate = comboOf(this, {QStringLiteral("跳过"), QStringLiteral("更新已有客户"),
-                                     QStringLiteral("仍然新增")});
+    Combo_Duplicate = comboOf(
+        this, {QStringLiteral("跳过"), QStringLiteral("更新已有客户"), QStringLiteral("仍然新增")});
     Grid_Preview = new QTableWidget(this);
     Grid_Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Memo_Report = new QPlainTextEdit(this);
@@ -95,8 +94,10 @@ TFrm_Import::TFrm_Import(TFrm_Data& data, MessageService& messages, ImportDialog
     layout->addWidget(Memo_Report);
     layout->addLayout(buttonRow);
 
-    connect(Btn_File, &QPushButton::clicked, this, [this] { guarded(messages_, [this] { Btn_FileClick(); }); });
-    connect(Btn_OK, &QPushButton::clicked, this, [this] { guarded(messages_, [this] { Btn_OKClick(); }); });
+    connect(Btn_File, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [this] { Btn_FileClick(); }); });
+    connect(Btn_OK, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [this] { Btn_OKClick(); }); });
     connect(Btn_SaveReport, &QPushButton::clicked, this,
             [this] { guarded(messages_, [this] { Btn_SaveReportClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -182,7 +183,8 @@ void TFrm_Import::showPreview(ImportFile& file) {
     QVariantList cells;
     for (int r = 1; r <= kPreviewRows && file.rows->next(cells); ++r) {
         Grid_Preview->setRowCount(r + 1);
-        Grid_Preview->setVerticalHeaderItem(r, new QTableWidgetItem(QString::number(file.rows->line())));
+        Grid_Preview->setVerticalHeaderItem(
+            r, new QTableWidgetItem(QString::number(file.rows->line())));
         for (int c = 0; c < cells.size() && c < titles_.size(); ++c)
             Grid_Preview->setItem(r, c, new QTableWidgetItem(previewText(cells[c])));
     }
@@ -215,7 +217,8 @@ bool TFrm_Import::runImport() {
     if (!report.written && !report.cancelled && report.badCount > 0) {
         Memo_Report->setPlainText(report.text(QFileInfo(path_).fileName()));
         const int answer = messages_.messageBox(
-            this, QStringLiteral("有 %1 行不能导入（见报告）。是否只导入其余的行？").arg(report.badCount),
+            this,
+            QStringLiteral("有 %1 行不能导入（见报告）。是否只导入其余的行？").arg(report.badCount),
             kCaption, MsgIcon::Question, mbYes | mbNo);
         if (answer == mbYes)
             report = importOnce(OnBadRows::SkipThem);
@@ -242,7 +245,8 @@ void TFrm_Import::Btn_SaveReportClick() {
         return;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(reportText_.toUtf8()) < 0)
-        throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        throw AppError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
 bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
@@ -250,15 +254,18 @@ bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner
     guarded(messages, [&] {
         ImportDialogs dialogs;
         dialogs.askOpenFile = [owner] {
-            return QFileDialog::getOpenFileName(owner, kCaption, QString(),
-                                                QStringLiteral("客户文件(*.csv *.xlsx);;CSV文件(*.csv);;"
-                                                               "EXCEL 2007文件(*.xlsx)"));
+            return QFileDialog::getOpenFileName(
+                owner, kCaption, QString(),
+                QStringLiteral("客户文件(*.csv *.xlsx);;CSV文件(*.csv);;"
+                               "EXCEL 2007文件(*.xlsx)"));
         };
         dialogs.askReportFile = [owner] {
             return QFileDialog::getSaveFileName(owner, QStringLiteral("保存报告"), QString(),
                                                 QStringLiteral("文本文件(*.txt)"));
         };
-        dialogs.showProgress = [owner] { return progressWindow(QStringLiteral("正在导入..."), owner); };
+        dialogs.showProgress = [owner] {
+            return progressWindow(QStringLiteral("正在导入..."), owner);
+        };
         TFrm_Import dialog(data, messages, dialogs, owner);
         dialog.exec();
         imported = dialog.imported();

@@ -18,8 +18,8 @@ class WorkProgress;
 
 // What the import window asks of the desktop; tests put in their own.
 struct ImportDialogs {
-    std::function<QString()> askOpenFile;                      // "" when cancelled
-    std::function<QString()> askReportFile;                    // "" when cancelled
+    std::function<QString()> askOpenFile;                        // "" when cancelled
+    std::function<QString()> askReportFile;                      // "" when cancelled
     std::function<std::unique_ptr<WorkProgress>()> showProgress; // none when unset
 };
 

@@ -41,9 +41,8 @@ inline const QString kExcelFileFilter = QStringLiteral("EXCEL文件(*.xls)");
 inline const QString kXlsxFileFilter = QStringLiteral("EXCEL 2007文件(*.xlsx)");
 inline const QString kCsvFileFilter = QStringLiteral("CSV文件(*.csv)");
 // The old worksheet stays first, so it is the default.
-inline const QString kExportFileFilters =
-    kExcelFileFilter + QStringLiteral(";;") + kXlsxFileFilter + QStringLiteral(";;") +
-    kCsvFileFilter;
+inline const QString kExportFileFilters = kExcelFileFilter + QStringLiteral(";;") +
+                                          kXlsxFileFilter + QStringLiteral(";;") + kCsvFileFilter;
 
 ExportFormat exportFormatOfFilter(const QString& filter);
 

@@ -37,8 +37,11 @@ bool isUtf8(QByteArrayView bytes, bool cutShort) {
     qsizetype i = 0;
     while (i < bytes.size()) {
         const auto b = uchar(bytes[i]);
-        const int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2
-                                     : (b >> 3) == 0x1E ? 3 : -1;
+        const int extra = b < 0x80           ? 0
+                          : (b >> 5) == 0x6  ? 1
+                          : (b >> 4) == 0xE  ? 2
+                          : (b >> 3) == 0x1E ? 3
+                                             : -1;
         if (extra < 0 || (b >= 0xC0 && b < 0xC2))
             return false;
         for (int k = 1; k <= extra; ++k) {
@@ -60,7 +63,7 @@ TextEncoding detectEncoding(QByteArrayView sample) {
     if (sample.startsWith("\xFF\xFE") || sample.startsWith("\xFE\xFF"))
         return TextEncoding::Utf16;
     return isUtf8(sample, sample.size() >= kSampleBytes) ? TextEncoding::Utf8
-                                                           : TextEncoding::Gb18030;
+                                                         : TextEncoding::Gb18030;
 }
 
 QChar detectSeparator(QStringView text) {
@@ -90,11 +93,11 @@ CsvReader::CsvReader(const QString& path, const CsvOptions& options)
     const QByteArray sample = file_.peek(kSampleBytes);
     if (sample.isEmpty())
         throw AppError(QStringLiteral("文件是空的，没有可导入的客户。"));
-    encoding_ = options_.encoding == TextEncoding::Detect ? detectEncoding(sample)
-                                                          : options_.encoding;
+    encoding_ =
+        options_.encoding == TextEncoding::Detect ? detectEncoding(sample) : options_.encoding;
     if (encoding_ != TextEncoding::Utf16 && sample.contains('\0'))
-        throw AppError(QStringLiteral("文件 %1 不是文本文件，不能导入。")
-                           .arg(QFileInfo(path).fileName()));
+        throw AppError(
+            QStringLiteral("文件 %1 不是文本文件，不能导入。").arg(QFileInfo(path).fileName()));
     decoder_ = decoderFor(encoding_);
     if (!decoder_.isValid())
         throw AppError(QStringLiteral("本机不能读 %1 编码的文件。").arg(encodingName(encoding_)));

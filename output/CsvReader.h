@@ -10,7 +10,7 @@ enum class TextEncoding { Detect, Utf8, Utf16, Gb18030 };
 
 struct CsvOptions {
     TextEncoding encoding = TextEncoding::Detect;
-    QChar separator;          // null: detected among comma, semicolon and tab
+    QChar separator;                    // null: detected among comma, semicolon and tab
     qsizetype maxRecordChars = 1 << 20; // a longer record is refused, not held
 };
 

@@ -40,8 +40,8 @@ void endLine(QByteArray& out) {
 } // namespace
 
 void appendCsvField(QByteArray& line, QStringView text) {
-    const bool quoted = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') ||
-                        text.contains(u'\r');
+    const bool quoted =
+        text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
     if (!quoted) {
         line += text.toUtf8();
     } else {

@@ -87,8 +87,8 @@ class RowConverter {
     // name keeps the spelling it has.
     void givenOnly(const QVariantList& values, QStringList& names, QVariantList& given) const {
         for (qsizetype i = 0; i < values.size(); ++i)
-            if (i != nameIndex_ && !values[i].isNull() && !(values[i].typeId() == QMetaType::QString &&
-                                         values[i].toString().isEmpty())) {
+            if (i != nameIndex_ && !values[i].isNull() &&
+                !(values[i].typeId() == QMetaType::QString && values[i].toString().isEmpty())) {
                 names << names_[i];
                 given << values[i];
             }
@@ -217,7 +217,7 @@ QDateTime importedDate(const QVariant& cell) {
     const QString dayPart = blank < 0 ? text : text.left(blank);
     const QString timePart = blank < 0 ? QString() : text.mid(blank + 1).trimmed();
     static const QStringList dayFormats = {
-        QStringLiteral("yyyy-M-d"), QStringLiteral("yyyy/M/d"),     QStringLiteral("yyyy.M.d"),
+        QStringLiteral("yyyy-M-d"),     QStringLiteral("yyyy/M/d"), QStringLiteral("yyyy.M.d"),
         QStringLiteral("yyyy年M月d日"), QStringLiteral("yyyyMMdd"),
     };
     static const QStringList timeFormats = {QStringLiteral("H:mm:ss"), QStringLiteral("H:mm"),
@@ -236,9 +236,8 @@ QDateTime importedDate(const QVariant& cell) {
     return {};
 }
 
-ImportReport importCustomers(Connection& connection, ImportSource& rows,
-                             const QStringList& mapping, const ImportSettings& settings,
-                             WorkProgress* progress) {
+ImportReport importCustomers(Connection& connection, ImportSource& rows, const QStringList& mapping,
+                             const ImportSettings& settings, WorkProgress* progress) {
     const ImportFields fields = importFields(connection);
     const RowConverter converter(fields, mapping);
     SqlCommand insert = Sql::insertCustomer(connection, converter.insertNames(), {});
@@ -276,8 +275,8 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows,
             QVariantList givenValues;
             converter.givenOnly(values, given, givenValues);
             if (!given.isEmpty()) // a row with only the name has nothing to change
-                connection.execute(Sql::updateCustomer(connection, fields.keyField,
-                                                       found.value(), given, givenValues));
+                connection.execute(Sql::updateCustomer(connection, fields.keyField, found.value(),
+                                                       given, givenValues));
             ++report.updated;
         } else {
             converter.addDefaults(values);

@@ -43,9 +43,8 @@ struct ImportReport {
 // Reads every row after the title row from rows; mapping gives each file column's field ("":
 // not imported). Throws AppError, writing nothing, for a mapping without the name column, a
 // file without customers or an unreadable file.
-ImportReport importCustomers(Connection& connection, ImportSource& rows,
-                             const QStringList& mapping, const ImportSettings& settings,
-                             WorkProgress* progress = nullptr);
+ImportReport importCustomers(Connection& connection, ImportSource& rows, const QStringList& mapping,
+                             const ImportSettings& settings, WorkProgress* progress = nullptr);
 
 // A text or date as the file wrote it, as a date; invalid when it reads as none.
 QDateTime importedDate(const QVariant& cell);

@@ -65,7 +65,8 @@ ImportFields importFields(Connection& connection) {
     while (layout->next()) {
         const QString title = textOf(*layout, name).trimmed();
         for (ImportField& f : result.fields)
-            if (!title.isEmpty() && f.field.compare(textOf(*layout, field), Qt::CaseInsensitive) == 0)
+            if (!title.isEmpty() &&
+                f.field.compare(textOf(*layout, field), Qt::CaseInsensitive) == 0)
                 f.title = title;
     }
     return result;

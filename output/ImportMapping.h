@@ -19,8 +19,8 @@ struct ImportField {
 };
 
 struct ImportFields {
-    std::vector<ImportField> fields; // every column but the key
-    QString keyField;                // the column the database numbers
+    std::vector<ImportField> fields;                     // every column but the key
+    QString keyField;                                    // the column the database numbers
     const ImportField* find(const QString& field) const; // letter case aside; null when none
 };
 
@@ -34,5 +34,4 @@ QStringList matchTitles(const QStringList& titles, const ImportFields& fields);
 // longer fits the fields.
 QStringList rememberedMapping(const SettingsFile& settings, const QStringList& titles,
                               const ImportFields& fields);
-void rememberMapping(SettingsFile& settings, const QStringList& titles,
-                     const QStringList& mapping);
+void rememberMapping(SettingsFile& settings, const QStringList& titles, const QStringList& mapping);

@@ -64,8 +64,8 @@ std::vector<SheetCell> footerCells(const SheetTable& table) {
         if (column.footer == SheetFooter::Sum || column.footer == SheetFooter::Count)
             cells.push_back(numberCell(totals[c].value()));
         else
-            cells.push_back(textCell(column.footer == SheetFooter::Text ? column.footerText
-                                                                         : QString()));
+            cells.push_back(
+                textCell(column.footer == SheetFooter::Text ? column.footerText : QString()));
     }
     return cells;
 }

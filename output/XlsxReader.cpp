@@ -189,7 +189,8 @@ void XlsxReader::readStyles() {
         if (token == QXmlStreamReader::StartElement) {
             const auto a = xml.attributes();
             if (xml.name() == u"numFmt")
-                codes.insert(a.value(QLatin1String("numFmtId")).toInt(), a.value(QLatin1String("formatCode")).toString());
+                codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                             a.value(QLatin1String("formatCode")).toString());
             else if (xml.name() == u"cellXfs")
                 inCellXfs = true;
             else if (xml.name() == u"xf" && inCellXfs) {
@@ -266,7 +267,8 @@ bool XlsxReader::next(QVariantList& cells) {
             } else if (name == u"c" && inRow) {
                 const auto a = xml_.attributes();
                 type = a.value(QLatin1String("t")).toString();
-                style = a.hasAttribute(QLatin1String("s")) ? a.value(QLatin1String("s")).toInt() : -1;
+                style =
+                    a.hasAttribute(QLatin1String("s")) ? a.value(QLatin1String("s")).toInt() : -1;
                 const int ref = columnOfReference(a.value(QLatin1String("r")));
                 column = ref >= 0 ? ref : int(cells.size());
                 text.clear();
@@ -289,7 +291,7 @@ bool XlsxReader::next(QVariantList& cells) {
                 while (cells.size() <= column)
                     cells << QString();
                 cells[column] = text.isEmpty() && type != u"s" ? QVariant(QString())
-                                                                : cellValue(type, style, text);
+                                                               : cellValue(type, style, text);
                 column = -1;
             } else if (name == u"row") {
                 inRow = false;

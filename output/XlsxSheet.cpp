@@ -36,8 +36,7 @@ QByteArray cellUtf8(const QString& text) {
 lxw_datetime toLxw(const QDateTime& value) {
     const QDate d = value.date();
     const QTime t = value.time();
-    return {d.year(), d.month(), d.day(), t.hour(), t.minute(),
-            t.second() + t.msec() / 1000.0};
+    return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second() + t.msec() / 1000.0};
 }
 
 // The workbook under construction, closed (and so written) exactly once.

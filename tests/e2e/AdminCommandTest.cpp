@@ -17,8 +17,8 @@ AdminRun admin(const QStringList& arguments) {
     process.start(CUSTDESK_ADMIN, arguments);
     if (!process.waitForFinished(120000))
         return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() +
-                                                  process.readAllStandardError())};
+    return {process.exitCode(),
+            QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
 }
 
 } // namespace
@@ -42,12 +42,20 @@ TEST(AdminCommand, ExportsAndImportsThroughEveryFormatAndReportsFailures) {
         int exitCode;
         QString output;
     } steps[] = {
-        {{"export", "--format", "xlsx", dir.filePath("all.xlsx"), "--db", source}, 0, "已导出 2 位客户"},
-        {{"export", "--format", "csv", dir.filePath("all.csv"), "--db", source}, 0, "已导出 2 位客户"},
-        {{"export", "--format", "xls", dir.filePath("all.xls"), "--db", source}, 0, "已导出 2 位客户"},
+        {{"export", "--format", "xlsx", dir.filePath("all.xlsx"), "--db", source},
+         0,
+         "已导出 2 位客户"},
+        {{"export", "--format", "csv", dir.filePath("all.csv"), "--db", source},
+         0,
+         "已导出 2 位客户"},
+        {{"export", "--format", "xls", dir.filePath("all.xls"), "--db", source},
+         0,
+         "已导出 2 位客户"},
         {{"import", dir.filePath("all.xlsx"), "--db", target}, 0, "新增：2"},
         {{"import", dir.filePath("all.csv"), "--db", target}, 0, "跳过（重复）：2"},
-        {{"import", dir.filePath("all.csv"), "--on-duplicate", "add", "--db", target}, 0, "新增：2"},
+        {{"import", dir.filePath("all.csv"), "--on-duplicate", "add", "--db", target},
+         0,
+         "新增：2"},
         {{"import", bad, "--db", target}, 1, "第 3 行：“添加时间”“不是日期”不是可以读懂的日期"},
         {{"import", bad, "--skip-bad", "--db", target}, 0, "新增：1"},
         {{"import", dir.filePath("missing.csv"), "--db", target}, 1, "不能打开文件"},
@@ -60,10 +68,12 @@ TEST(AdminCommand, ExportsAndImportsThroughEveryFormatAndReportsFailures) {
         EXPECT_EQ(run.exitCode, s.exitCode);
         EXPECT_TRUE(run.out.contains(s.output)) << run.out.toStdString();
     }
-    const QString rows = admin({"export", "--format", "csv", dir.filePath("after.csv"), "--db", target}).out;
+    const QString rows =
+        admin({"export", "--format", "csv", dir.filePath("after.csv"), "--db", target}).out;
     EXPECT_TRUE(rows.contains("已导出 5 位客户")) << rows.toStdString();
     QFile after(dir.filePath("after.csv"));
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(after.readAll().startsWith("\xEF\xBB\xBF客户名称,联系电话,手机号码,合同编号,添加时间,详细说明\r\n"
-                                           "甲公司,010,,,2024-03-05,\r\nZeta,,,,,\r\n"));
+    EXPECT_TRUE(after.readAll().startsWith(
+        "\xEF\xBB\xBF客户名称,联系电话,手机号码,合同编号,添加时间,详细说明\r\n"
+        "甲公司,010,,,2024-03-05,\r\nZeta,,,,,\r\n"));
 }

@@ -87,8 +87,8 @@ namespace {
 QList<QStringList> readBack(const QString& path, const QString& inFilter) {
     QTemporaryDir out;
     QString error;
-    const QString csv = LibreOffice::convert(path, LibreOffice::kCsvUtf8, out.path(), "C.UTF-8",
-                                             &error, inFilter);
+    const QString csv =
+        LibreOffice::convert(path, LibreOffice::kCsvUtf8, out.path(), "C.UTF-8", &error, inFilter);
     QFile file(csv);
     if (csv.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "LibreOffice did not convert " << path.toStdString() << ": "

@@ -54,10 +54,14 @@ TEST(ExportFileNames, EachFormatGetsItsOwnSuffixByTheOldRule) {
         ExportFormat format;
         QString typed, expected;
     } cases[] = {
-        {ExportFormat::Xlsx, "list", "list.xlsx"},      {ExportFormat::Xlsx, " list.xlsx ", "list.xlsx"},
-        {ExportFormat::Xlsx, "LIST.XLSX", "LIST.XLSX.xlsx"}, {ExportFormat::Xlsx, "list.xls", "list.xls.xlsx"},
-        {ExportFormat::Csv, "list", "list.csv"},        {ExportFormat::Csv, "list.csv.bak", "list.csv.bak"},
-        {ExportFormat::Csv, "list.xls", "list.xls.csv"}, {ExportFormat::Xls, "list", "list.xls"},
+        {ExportFormat::Xlsx, "list", "list.xlsx"},
+        {ExportFormat::Xlsx, " list.xlsx ", "list.xlsx"},
+        {ExportFormat::Xlsx, "LIST.XLSX", "LIST.XLSX.xlsx"},
+        {ExportFormat::Xlsx, "list.xls", "list.xls.xlsx"},
+        {ExportFormat::Csv, "list", "list.csv"},
+        {ExportFormat::Csv, "list.csv.bak", "list.csv.bak"},
+        {ExportFormat::Csv, "list.xls", "list.xls.csv"},
+        {ExportFormat::Xls, "list", "list.xls"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(exportFileName(c.format, c.typed), c.expected) << c.typed.toStdString();
@@ -77,7 +81,9 @@ TEST_F(ExcelExportTest, AWorkbookHoldsMoreThanTheOldSheetWithTypedCells) {
     GridColumn wide = grid.column(0);
     wide.width = 200;
     grid.setColumn(0, wide);
-    dialogs.askFileName = [&](const QString&) { return SaveChoice{pathIn("big"), kXlsxFileFilter}; };
+    dialogs.askFileName = [&](const QString&) {
+        return SaveChoice{pathIn("big"), kXlsxFileFilter};
+    };
     messages.answers = {mbCancel};
     ASSERT_TRUE(exportAs(QString()));
 

@@ -1,10 +1,10 @@
+#include "output/CustomerImport.h"
 #include "data/AppError.h"
 #include "data/NameFold.h"
 #include "data/Query.h"
 #include "data/SettingsFile.h"
 #include "data/Statements.h"
 #include "output/CsvReader.h"
-#include "output/CustomerImport.h"
 #include "output/ImportFile.h"
 #include "output/SheetFiles.h"
 #include "output/WorkProgress.h"
@@ -39,7 +39,8 @@ class CustomerImportTest : public ::testing::Test {
         while (result->next()) {
             QStringList cells;
             for (int i = 0; i < 6; ++i)
-                cells << QString::fromUtf8(result->text(i).data(), qsizetype(result->text(i).size()));
+                cells << QString::fromUtf8(result->text(i).data(),
+                                           qsizetype(result->text(i).size()));
             rows << cells.join('|');
         }
         return rows;
@@ -68,17 +69,21 @@ class Stop : public WorkProgress {
 TEST_F(CustomerImportTest, FilesWrittenByLibreOfficeReproduceTheCustomers) {
     if (LibreOffice::program().isEmpty())
         GTEST_SKIP() << "LibreOffice (soffice) is not installed";
-    const QString source = write("source.csv", "\xEF\xBB\xBF" + kTitles +
-                                                   "甲公司,010-1,139,H-1,2024-03-05,\"多行\r\n文本, \"\"引号\"\"\"\r\n"
-                                                   "Zeta Ltd,,,,2023-12-31,\r\n");
+    const QString source =
+        write("source.csv", "\xEF\xBB\xBF" + kTitles +
+                                "甲公司,010-1,139,H-1,2024-03-05,\"多行\r\n文本, \"\"引号\"\"\"\r\n"
+                                "Zeta Ltd,,,,2023-12-31,\r\n");
     QTemporaryDir out;
     QString error;
-    const QString book = LibreOffice::convert(source, "xlsx", out.path(), "C.UTF-8", &error,
-                                              "Text - txt - csv (StarCalc):44,34,76,1,,0,false,true");
+    const QString book =
+        LibreOffice::convert(source, "xlsx", out.path(), "C.UTF-8", &error,
+                             "Text - txt - csv (StarCalc):44,34,76,1,,0,false,true");
     ASSERT_FALSE(book.isEmpty()) << error.toStdString();
     QTemporaryDir utf8Dir, gbkDir;
-    const QString utf8 = LibreOffice::convert(book, LibreOffice::kCsvUtf8, utf8Dir.path(), "C.UTF-8", &error);
-    const QString gbk = LibreOffice::convert(book, LibreOffice::kCsvGbk, gbkDir.path(), "C.UTF-8", &error);
+    const QString utf8 =
+        LibreOffice::convert(book, LibreOffice::kCsvUtf8, utf8Dir.path(), "C.UTF-8", &error);
+    const QString gbk =
+        LibreOffice::convert(book, LibreOffice::kCsvGbk, gbkDir.path(), "C.UTF-8", &error);
     ASSERT_FALSE(utf8.isEmpty() || gbk.isEmpty()) << error.toStdString();
 
     for (const QString& path : {book, utf8, gbk}) {
@@ -146,13 +151,13 @@ TEST_F(CustomerImportTest, DuplicatesAndBadRowsFollowTheChosenRules) {
     program.exec("insert into Custom (Company, tel, AddDate) values"
                  " ('ACME', 'old', NULL), ('ä公司', 'old', NULL)");
     const QByteArray rows = kTitles +
-                            " acme ,new,,,2024-01-02,\"two\r\nlines\"\r\n"  // line 2, 3
-                            "新客户,1,,,2024/1/3,\r\n"                      // line 4
-                            "新客户,2,,,,\r\n"                              // line 5
-                            "Ä公司,3,,,,\r\n"                               // line 6: not ä公司
-                            ",4,,,,\r\n"                                    // line 7
-                            "坏日期,5,,,2024-13-45,\r\n"                     // line 8
-                            + QString(101, u'长').toUtf8() + ",6,,,,\r\n";  // line 9
+                            " acme ,new,,,2024-01-02,\"two\r\nlines\"\r\n" // line 2, 3
+                            "新客户,1,,,2024/1/3,\r\n"                     // line 4
+                            "新客户,2,,,,\r\n"                             // line 5
+                            "Ä公司,3,,,,\r\n"                              // line 6: not ä公司
+                            ",4,,,,\r\n"                                   // line 7
+                            "坏日期,5,,,2024-13-45,\r\n"                   // line 8
+                            + QString(101, u'长').toUtf8() + ",6,,,,\r\n"; // line 9
     const QString path = write("rows.csv", rows);
     const QStringList before = customers();
     const struct {
@@ -166,14 +171,21 @@ TEST_F(CustomerImportTest, DuplicatesAndBadRowsFollowTheChosenRules) {
         {OnDuplicate::Skip, OnBadRows::SkipThem, true, 0, 0, 0, {"old", "old"}},
         {OnDuplicate::Skip, OnBadRows::SkipThem, false, 2, 0, 2, {"old", "old", "1", "3"}},
         {OnDuplicate::Update, OnBadRows::SkipThem, false, 2, 2, 0, {"new", "old", "2", "3"}},
-        {OnDuplicate::Add, OnBadRows::SkipThem, false, 4, 0, 0, {"old", "old", "new", "1", "2", "3"}},
+        {OnDuplicate::Add,
+         OnBadRows::SkipThem,
+         false,
+         4,
+         0,
+         0,
+         {"old", "old", "new", "1", "2", "3"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.onDuplicate) * 10 + int(c.onBad) + (c.cancel ? 100 : 0));
         program.exec("delete from Custom where CustCode > 2;"
                      "update Custom set tel = 'old', memo2 = NULL where CustCode = 1");
         Stop stop;
-        const ImportReport report = importFile(path, {c.onDuplicate, c.onBad}, c.cancel ? &stop : nullptr);
+        const ImportReport report =
+            importFile(path, {c.onDuplicate, c.onBad}, c.cancel ? &stop : nullptr);
         EXPECT_EQ(report.added, c.added);
         EXPECT_EQ(report.updated, c.updated);
         EXPECT_EQ(report.skipped, c.skipped);
@@ -182,7 +194,8 @@ TEST_F(CustomerImportTest, DuplicatesAndBadRowsFollowTheChosenRules) {
         ASSERT_EQ(report.badCount, 3);
         EXPECT_EQ(report.bad[0].line, 7);
         EXPECT_EQ(report.bad[1].line, 8);
-        EXPECT_TRUE(report.bad[1].reason.contains("2024-13-45")) << report.bad[1].reason.toStdString();
+        EXPECT_TRUE(report.bad[1].reason.contains("2024-13-45"))
+            << report.bad[1].reason.toStdString();
         EXPECT_EQ(report.bad[2].line, 9);
         EXPECT_TRUE(report.bad[2].reason.contains("超过 100 个字符"));
         QStringList tels;
@@ -226,8 +239,10 @@ TEST_F(CustomerImportTest, TitlesFindFieldsByNameOrListTitleAndTheChoiceIsRememb
     EXPECT_TRUE(rememberedMapping(settings, titles, fields).isEmpty());
     const QStringList chosen = {"Company", "", "OtherInfo", "Mobile", "", "memo2"};
     rememberMapping(settings, titles, chosen);
-    EXPECT_EQ(rememberedMapping(settings, {"客户名称", "tel", "备注", "MOBILE", "手机号码", "详细说明"}, fields),
-              chosen) << "the same titles, blanks and letter case aside";
+    EXPECT_EQ(rememberedMapping(
+                  settings, {"客户名称", "tel", "备注", "MOBILE", "手机号码", "详细说明"}, fields),
+              chosen)
+        << "the same titles, blanks and letter case aside";
     EXPECT_TRUE(rememberedMapping(settings, titles.mid(1), fields).isEmpty());
     rememberMapping(settings, titles, {"Company", "", "Gone", "", "", ""});
     EXPECT_TRUE(rememberedMapping(settings, titles, fields).isEmpty()) << "a field that left";
@@ -246,7 +261,11 @@ TEST_F(CustomerImportTest, EncodingAndSeparatorAreFoundFromTheFile) {
         {"plain.csv", text.toUtf8(), TextEncoding::Utf8, u';'},
         {"utf16.csv", QByteArray(utf16.encode(text)), TextEncoding::Utf16, u';'},
         {"gbk.csv", QStringEncoder("GB18030").encode(text), TextEncoding::Gb18030, u';'},
-        {"tabs.csv", QString(text).replace(QStringLiteral("\";"), QStringLiteral("\"\t")).replace(QStringLiteral("称;"), QStringLiteral("称\t")).toUtf8(),
+        {"tabs.csv",
+         QString(text)
+             .replace(QStringLiteral("\";"), QStringLiteral("\"\t"))
+             .replace(QStringLiteral("称;"), QStringLiteral("称\t"))
+             .toUtf8(),
          TextEncoding::Utf8, u'\t'},
     };
     for (const auto& c : cases) {

@@ -28,8 +28,8 @@ QString LibreOffice::convert(const QString& file, const QString& target, const Q
         *error = "LibreOffice did not finish";
         return {};
     }
-    const QString out = QDir(outDir).filePath(QFileInfo(file).completeBaseName() + "." +
-                                              target.section(':', 0, 0));
+    const QString out =
+        QDir(outDir).filePath(QFileInfo(file).completeBaseName() + "." + target.section(':', 0, 0));
     if (!QFileInfo::exists(out))
         *error = QString::fromLocal8Bit(lo.readAllStandardError() + lo.readAllStandardOutput());
     return QFileInfo::exists(out) ? out : QString();

@@ -74,7 +74,7 @@ int exportCommand(const QStringList& given) {
     DataGrid grid;
     grid.setQuery(&data.Qry_Cust);
     ApplyColumnLayout(data, grid, data.Qry_Cust, QStringLiteral("Custom"));
-    const ExportFormat kind = format == "xlsx" ? ExportFormat::Xlsx
+    const ExportFormat kind = format == "xlsx"  ? ExportFormat::Xlsx
                               : format == "csv" ? ExportFormat::Csv
                                                 : ExportFormat::Xls;
     if (kind == ExportFormat::Xls && data.Qry_Cust.recordCount() > maxExportRecords(grid))
