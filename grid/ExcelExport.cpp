@@ -229,10 +229,11 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
         return;
     }
     const QString name = exportFileName(format, choice.path);
-    const std::unique_ptr<WorkProgress> progress =
+    std::unique_ptr<WorkProgress> progress =
         format != ExportFormat::Xls && dialogs.showProgress ? dialogs.showProgress() : nullptr;
     if (!writeGridFile(format, query, grid, name, progress.get()))
         return; // cancelled: no file, no question
+    progress.reset(); // the window goes before the question comes
     const QString question =
         QStringLiteral("文件") + name + QStringLiteral("已建立，是否打开文件？");
     if (messages.information(question, mbOK | mbCancel, owner) == mbOK)
