@@ -9,6 +9,12 @@
 
 namespace {
 
+// The read-back list: a column of each kind, with every kind of footer.
+const QList<QPair<QString, TFooterValueType>> kReadColumns = {
+    {"Name", fvtStaticText}, {"Qty", fvtCount}, {"Big", fvtSum},   {"Price", fvtSum},
+    {"Ratio", fvtNon},       {"Note", fvtNon},  {"Added", fvtNon},
+};
+
 // What the reader must show in a cell: a text, a number, or nothing (invalid).
 void expectCell(const QString& got, const QVariant& want, int row, int column) {
     const auto where = QString(" at row %1, column %2").arg(row).arg(column).toStdString();
@@ -38,13 +44,7 @@ TEST_F(ExcelExportTest, LibreOfficeReadsBackEveryCell) {
                  " '多行\n文本, \"引号\"', '2024-03-05 14:07:09');"
                  "insert into T_Read values ('', -3, -2000000000, NULL, -1.75, NULL, NULL);"
                  "insert into T_Read values (NULL, NULL, 7, 0.1, 1e-7, 'plain', NULL);");
-    openList("select * from T_Read order by rowid", {{"Name", fvtStaticText},
-                                                     {"Qty", fvtCount},
-                                                     {"Big", fvtSum},
-                                                     {"Price", fvtSum},
-                                                     {"Ratio", fvtNon},
-                                                     {"Note", fvtNon},
-                                                     {"Added", fvtNon}});
+    openList("select * from T_Read order by rowid", kReadColumns);
     query().setDisplayLabel(0, "客户名称");
     ASSERT_TRUE(exportAs(pathIn("read.xls")));
 
@@ -112,13 +112,7 @@ TEST_F(ExcelExportTest, LibreOfficeReadsBackTheModernFormatsInAnEnglishLocale) {
                  "insert into T_Read values ('', -3, -2000000000, NULL, -1.75, NULL,"
                  " '2023-12-31 00:00:00');"
                  "insert into T_Read values (NULL, NULL, 7, 0.1, 1e-7, '𠀀 ü', NULL);");
-    openList("select * from T_Read order by rowid", {{"Name", fvtStaticText},
-                                                     {"Qty", fvtCount},
-                                                     {"Big", fvtSum},
-                                                     {"Price", fvtSum},
-                                                     {"Ratio", fvtNon},
-                                                     {"Note", fvtNon},
-                                                     {"Added", fvtNon}});
+    openList("select * from T_Read order by rowid", kReadColumns);
     query().setDisplayLabel(0, "客户名称");
     const QList<QVariantList> expected = {
         {"客户名称", "Qty", "Big", "Price", "Ratio", "Note", "Added"},
