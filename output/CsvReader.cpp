@@ -141,7 +141,16 @@ void CsvReader::appendRun(QString& field, qsizetype& chars, QChar stop1, QChar s
     at_ = end;
 }
 
+// Rows of empty fields only (",,," as spreadsheets save their empty rows) are passed over too.
 bool CsvReader::next(QVariantList& cells) {
+    while (readRecord(cells))
+        for (const QVariant& cell : cells)
+            if (!cell.toString().isEmpty())
+                return true;
+    return false;
+}
+
+bool CsvReader::readRecord(QVariantList& cells) {
     cells.clear();
     QString field;
     bool quoted = false;

@@ -15,7 +15,8 @@ struct CsvOptions {
 };
 
 // CSV text as RFC 4180 writes it: quoted fields with doubled quotes, separators and line
-// breaks inside quotes, lines ended by CR LF, LF or CR. Blank lines are passed over.
+// breaks inside quotes, lines ended by CR LF, LF or CR. Blank lines and lines of empty fields
+// are passed over.
 class CsvReader : public ImportSource {
   public:
     // Opens the file and settles encoding and separator; throws AppError for a file that is
@@ -31,6 +32,7 @@ class CsvReader : public ImportSource {
     QChar separator() const { return separator_; }
 
   private:
+    bool readRecord(QVariantList& cells);
     bool fill(); // decodes the next chunk; false at the end of the file
     [[noreturn]] void fail(const QString& what) const;
     void appendRun(QString& field, qsizetype& chars, QChar stop1, QChar stop2);

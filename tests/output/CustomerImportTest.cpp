@@ -155,9 +155,10 @@ TEST_F(CustomerImportTest, DuplicatesAndBadRowsFollowTheChosenRules) {
                             "新客户,1,,,2024/1/3,\r\n"                     // line 4
                             "新客户,2,,,,\r\n"                             // line 5
                             "Ä公司,3,,,,\r\n"                              // line 6: not ä公司
-                            ",4,,,,\r\n"                                   // line 7
-                            "坏日期,5,,,2024-13-45,\r\n"                   // line 8
-                            + QString(101, u'长').toUtf8() + ",6,,,,\r\n"; // line 9
+                            ",,,,,\r\n"                                    // line 7: empty
+                            ",4,,,,\r\n"                                   // line 8
+                            "坏日期,5,,,2024-13-45,\r\n"                   // line 9
+                            + QString(101, u'长').toUtf8() + ",6,,,,\r\n"; // line 10
     const QString path = write("rows.csv", rows);
     const QStringList before = customers();
     const struct {
@@ -192,11 +193,11 @@ TEST_F(CustomerImportTest, DuplicatesAndBadRowsFollowTheChosenRules) {
         EXPECT_EQ(report.cancelled, c.cancel);
         EXPECT_EQ(report.written, c.added + c.updated + c.skipped > 0);
         ASSERT_EQ(report.badCount, 3);
-        EXPECT_EQ(report.bad[0].line, 7);
-        EXPECT_EQ(report.bad[1].line, 8);
+        EXPECT_EQ(report.bad[0].line, 8);
+        EXPECT_EQ(report.bad[1].line, 9);
         EXPECT_TRUE(report.bad[1].reason.contains("2024-13-45"))
             << report.bad[1].reason.toStdString();
-        EXPECT_EQ(report.bad[2].line, 9);
+        EXPECT_EQ(report.bad[2].line, 10);
         EXPECT_TRUE(report.bad[2].reason.contains("超过 100 个字符"));
         QStringList tels;
         for (const QString& row : customers())
