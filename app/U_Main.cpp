@@ -7,6 +7,7 @@
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
 #include "customers/U_Custom.h"
+#include "customers/U_Import.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -73,6 +74,7 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     UpcomingActivities = newAction(QStringLiteral("未来7天的联系活动"), {},
                                    &TFrm_Main::UpcomingActivitiesExecute);
     activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
+    ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -145,6 +147,9 @@ void TFrm_Main::createToolBar() {
     TB_Nav = toolButton(ToolBar1, QStringLiteral(" 客户管理 "), ":/icons/customers.xpm");
     TB_Nav->setMenu(PopupMenu1);
     TB_Nav->setPopupMode(QToolButton::MenuButtonPopup); // the face itself does nothing
+    TB_Import = toolButton(ToolBar1, QStringLiteral("导入客户"), ":/icons/customers.xpm");
+    TB_Import->setDefaultAction(ImportCust);
+    TB_Import->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     ToolButton4 = toolButton(ToolBar1, QStringLiteral("修改登录密码"), ":/icons/password.xpm");
     connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
     ShowActivities->setIcon(QIcon(":/icons/customers.xpm"));
@@ -282,6 +287,12 @@ void TFrm_Main::OpenAwokeExecute() {
 
 void TFrm_Main::UpcomingActivitiesExecute() {
     activities_->showUpcoming(this);
+}
+
+// The list shows what the import added or changed.
+void TFrm_Main::ImportCustExecute() {
+    if (::ImportCustExecute(data_, messages_, this) && Frm_Custom)
+        Frm_Custom->N6Click();
 }
 
 void TFrm_Main::ShowField_CustExecute() {

@@ -53,6 +53,7 @@ class TFrm_Main : public QMainWindow {
     QToolButton* ToolButton1;
     QToolButton* TB_Activities;
     QToolButton* TB_Awoke;
+    QToolButton* TB_Import;
     QMenu* PopupMenu1;
     QToolButton* TB_Maintenance; // its menu holds the commands on the database file
     QMenu* MaintenanceMenu;
@@ -67,6 +68,7 @@ class TFrm_Main : public QMainWindow {
     QAction* ShowActivities;     // the current customer's activities
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
+    QAction* ImportCust; // 导入客户, also a toolbar button
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -95,6 +97,7 @@ class TFrm_Main : public QMainWindow {
     void ShowActivitiesExecute();
     void OpenAwokeExecute();
     void UpcomingActivitiesExecute();
+    virtual void ImportCustExecute();
     void Timer1Timer();
     void Timer2Timer();
     void ToolButton4Click();

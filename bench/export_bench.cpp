@@ -16,37 +16,12 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <cstdio>
 #include <functional>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int customerCount = 65'534;
-
-// The same cells as CSV lines: titles, then each record, numbers as digits.
-void writeCsv(const Query& query, const DataGrid& grid, const QString& path) {
-    std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");
-    QByteArray line;
-    for (int c = 0; c < grid.columnCount(); ++c)
-        line += grid.columnTitle(c).toUtf8() + ',';
-    line += '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), out);
-    for (int row = 0; row < query.recordCount(); ++row) {
-        line.clear();
-        for (int c = 0; c < grid.columnCount(); ++c) {
-            const int field = grid.columnField(c);
-            if (query.field(field).kind == FieldKind::AutoInc)
-                line += QByteArray::number(query.value(row, field).toLongLong());
-            else
-                line += query.displayText(row, field).toUtf8();
-            line += ',';
-        }
-        line += '\n';
-        std::fwrite(line.constData(), 1, size_t(line.size()), out);
-    }
-    std::fclose(out);
-}
 
 struct Fixture {
     QTemporaryDir dir;
@@ -86,7 +61,9 @@ void benchExport(benchmark::State& state, Fixture* f) {
 void benchFloor(benchmark::State& state, Fixture* f) {
     timeWriting(
         state, f->dir.filePath("customers.csv"),
-        [f](const QString& path) { writeCsv(*f->list->query, *f->list->grid, path); },
+        [f](const QString& path) {
+            BenchData::writePlainCsv(*f->list->query, *f->list->grid, path);
+        },
         figures.floorSeconds, figures.floorBytes);
 }
 

@@ -115,3 +115,39 @@ SqlCommand reminders(const QString& currentOperator, const QString& dayText) {
 }
 
 } // namespace Sql
+
+namespace Sql {
+
+SqlCommand customerColumns() {
+    return {"select * from Custom where 1=0", {}};
+}
+
+SqlCommand customerNames() {
+    return {"select CustCode, Company from Custom order by CustCode", {}};
+}
+
+SqlCommand insertCustomer(Connection& connection, const QStringList& fields,
+                          const QVariantList& values) {
+    QStringList names;
+    QStringList marks;
+    for (const QString& field : fields) {
+        names << connection.quoteIdentifier(field);
+        marks << QStringLiteral("?");
+    }
+    return {"insert into Custom (" + names.join(',') + ") values (" + marks.join(',') + ")",
+            values};
+}
+
+SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint64 id,
+                          const QStringList& fields, const QVariantList& values) {
+    QStringList sets;
+    for (const QString& field : fields)
+        sets << connection.quoteIdentifier(field) + "=?";
+    QVariantList params = values;
+    params << id;
+    return {"update Custom set " + sets.join(',') + " where " +
+                connection.quoteIdentifier(keyField) + "=?",
+            params};
+}
+
+} // namespace Sql

@@ -35,3 +35,17 @@ SqlCommand setColumnShown(const QString& table, const QString& name, bool shown)
 SqlCommand reminders(const QString& currentOperator, const QString& dayText);
 
 } // namespace Sql
+
+// What an import of customers reads and writes.
+namespace Sql {
+
+SqlCommand customerColumns(); // no rows: the customer table's columns and their sizes
+SqlCommand customerNames();   // key and name of every customer
+// A new customer with the named columns, values bound in the same order.
+SqlCommand insertCustomer(Connection& connection, const QStringList& fields,
+                          const QVariantList& values);
+// The named columns of the customer whose key column holds id.
+SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint64 id,
+                          const QStringList& fields, const QVariantList& values);
+
+} // namespace Sql

@@ -6,7 +6,13 @@
 #include "grid/BiffWriter.h"
 #include "grid/DataGrid.h"
 #include "grid/DialogFrame.h"
+#include "grid/GridSheet.h"
+#include "grid/ProgressWindow.h"
 #include "grid/TextTrim.h"
+#include "output/FooterTotal.h"
+#include "output/OutputFile.h"
+#include "output/SheetFiles.h"
+#include "output/WorkProgress.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -20,64 +26,11 @@
 
 namespace {
 
-constexpr qint64 kUnitsPerOne = 10000;
 constexpr qsizetype kChunkBytes = 256 * 1024;
-
-bool isWholeNumber(FieldKind kind) {
-    return kind == FieldKind::Integer || kind == FieldKind::AutoInc;
-}
-
-bool isFraction(FieldKind kind) {
-    return kind == FieldKind::Float || kind == FieldKind::Currency || kind == FieldKind::Decimal;
-}
 
 QString tooManyRecordsText(const DataGrid& grid) {
     return QStringLiteral("记录超过 %1 条，不能导出成Excel文件!").arg(maxExportRecords(grid));
 }
-
-[[noreturn]] void totalOverflow() {
-    throw AppError(QStringLiteral("合计超出范围,不能导出成Excel文件!"));
-}
-
-// A footer total in 1/10000 units, added up as a currency amount is.
-class FooterTotal {
-  public:
-    void addRecord() { add(kUnitsPerOne); }
-
-    void addValue(const QVariant& value, FieldKind kind) {
-        if (isWholeNumber(kind) || kind == FieldKind::LargeInt) {
-            qint64 units;
-            if (__builtin_mul_overflow(value.toLongLong(), kUnitsPerOne, &units))
-                totalOverflow();
-            add(units);
-        } else if (isFraction(kind)) {
-            addFraction(value.toDouble());
-        } else if (kind == FieldKind::Text || kind == FieldKind::Memo) {
-            bool ok = false;
-            const double number = QLocale::c().toDouble(value.toString().trimmed(), &ok);
-            if (ok)
-                addFraction(number);
-        }
-    }
-
-    double value() const { return double(units_) / kUnitsPerOne; }
-
-  private:
-    // Extended precision, so that only a true half is rounded to the even unit.
-    void addFraction(double number) {
-        const long double units = std::nearbyintl(static_cast<long double>(number) * kUnitsPerOne);
-        if (!(std::fabs(units) < 9.2e18L))
-            totalOverflow();
-        add(static_cast<qint64>(units));
-    }
-
-    void add(qint64 units) {
-        if (__builtin_add_overflow(units_, units, &units_))
-            totalOverflow();
-    }
-
-    qint64 units_ = 0;
-};
 
 // One visible grid column as the sheet needs it.
 struct SheetColumn {
@@ -134,35 +87,6 @@ void writeFooterCell(BiffWriter& writer, const SheetColumn& c) {
         writer.label(u"");
 }
 
-// The save file and the texts of its failures.
-class SheetFile {
-  public:
-    explicit SheetFile(const QString& path)
-        : file_(path), shownPath_(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())) {
-        if (!file_.open(QIODevice::WriteOnly))
-            fail(QStringLiteral("Cannot create file \"%1\". %2"));
-    }
-
-    void write(const QByteArray& bytes) {
-        if (file_.write(bytes) != bytes.size())
-            fail(QStringLiteral("Cannot write file \"%1\". %2"));
-    }
-
-    // Puts the written sheet in place of any earlier file; until then that file stays.
-    void commit() {
-        if (!file_.commit())
-            fail(QStringLiteral("Cannot write file \"%1\". %2"));
-    }
-
-  private:
-    [[noreturn]] void fail(const QString& pattern) {
-        throw AppError(pattern.arg(shownPath_, file_.errorString()));
-    }
-
-    QSaveFile file_;
-    QString shownPath_;
-};
-
 // Keeps the grid from repainting while the sheet is written, however the writing ends.
 class FrozenDisplay {
   public:
@@ -176,7 +100,7 @@ class FrozenDisplay {
 };
 
 // Records are read by position, so the current record and the view never move.
-void writeSheet(SheetFile& file, const Query& query, const DataGrid& grid) {
+void writeSheet(OutputFile& file, const Query& query, const DataGrid& grid) {
     std::vector<SheetColumn> columns = sheetColumns(query, grid);
     BiffWriter writer(static_cast<int>(columns.size()));
     writer.bof();
@@ -200,30 +124,45 @@ void writeSheet(SheetFile& file, const Query& query, const DataGrid& grid) {
 
 } // namespace
 
-QString askSaveFileName(QFileDialog& dialog, const QString& filter) {
+ExportFormat exportFormatOfFilter(const QString& filter) {
+    if (filter == kXlsxFileFilter)
+        return ExportFormat::Xlsx;
+    if (filter == kCsvFileFilter)
+        return ExportFormat::Csv;
+    return ExportFormat::Xls;
+}
+
+SaveChoice askSaveFile(QFileDialog& dialog, const QString& filters) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(filter);
+    dialog.setNameFilters(filters.split(QStringLiteral(";;")));
     dialog.setDefaultSuffix(QString());
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.selectFile(QString());
     frameResizableDialog(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().value(0);
+    return {dialog.selectedFiles().value(0), dialog.selectedNameFilter()};
+}
+
+QString askSaveFileName(QFileDialog& dialog, const QString& filter) {
+    return askSaveFile(dialog, filter).path;
 }
 
 ExportDialogs desktopExportDialogs(QFileDialog& saveDialog) {
-    return {[&saveDialog](const QString& filter) { return askSaveFileName(saveDialog, filter); },
-            openWithDefaultProgram};
+    QWidget* owner = saveDialog.parentWidget();
+    return {[&saveDialog](const QString& filters) { return askSaveFile(saveDialog, filters); },
+            openWithDefaultProgram,
+            [owner] { return progressWindow(QStringLiteral("正在导出..."), owner); }};
 }
 
 ExportDialogs desktopExportDialogs(QWidget* parent) {
-    return {[parent](const QString& filter) {
+    return {[parent](const QString& filters) {
                 QFileDialog dialog(parent);
-                return askSaveFileName(dialog, filter);
+                return askSaveFile(dialog, filters);
             },
-            openWithDefaultProgram};
+            openWithDefaultProgram,
+            [parent] { return progressWindow(QStringLiteral("正在导出..."), parent); }};
 }
 
 QString fileNotOpenedText(const QString& path) {
@@ -238,6 +177,16 @@ QString excelFileName(const QString& typed) {
     return name;
 }
 
+QString exportFileName(ExportFormat format, const QString& typed) {
+    if (format == ExportFormat::Xls)
+        return excelFileName(typed);
+    const QLatin1String suffix(format == ExportFormat::Xlsx ? ".xlsx" : ".csv");
+    QString name = trimBlanks(typed);
+    if (!name.contains(suffix, Qt::CaseSensitive))
+        name += suffix;
+    return name;
+}
+
 int maxExportRecords(const DataGrid& grid) {
     return biff::kMaxRows - (grid.titlesShown() ? 1 : 0) - grid.footerRowCount();
 }
@@ -245,12 +194,24 @@ int maxExportRecords(const DataGrid& grid) {
 void writeGridWorksheet(Query& query, DataGrid& grid, const QString& path) {
     if (query.recordCount() > maxExportRecords(grid))
         throw AppError(tooManyRecordsText(grid)); // the rows would wrap round to the top
-    SheetFile file(path);
+    OutputFile file(path);
     {
         FrozenDisplay frozen(grid);
         writeSheet(file, query, grid);
     }
     file.commit();
+}
+
+bool writeGridFile(ExportFormat format, Query& query, DataGrid& grid, const QString& path,
+                   WorkProgress* progress) {
+    if (format == ExportFormat::Xls) { // at most 65,535 rows: quick enough to need no window
+        writeGridWorksheet(query, grid, path);
+        return true;
+    }
+    const SheetTable table = gridSheetTable(query, grid);
+    FrozenDisplay frozen(grid);
+    return format == ExportFormat::Xlsx ? writeXlsx(table, path, progress)
+                                        : writeCsv(table, path, progress);
 }
 
 void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
@@ -264,15 +225,20 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
         messages.notice(QStringLiteral("没有数据,不能导出成Excel文件!"), owner);
         return;
     }
-    if (query.recordCount() > maxExportRecords(grid)) {
+    const SaveChoice choice = dialogs.askFileName(kExportFileFilters);
+    if (choice.path.isEmpty())
+        return;
+    const ExportFormat format = exportFormatOfFilter(choice.filter);
+    if (format == ExportFormat::Xls && query.recordCount() > maxExportRecords(grid)) {
         messages.notice(tooManyRecordsText(grid), owner);
         return;
     }
-    const QString typed = dialogs.askFileName(kExcelFileFilter);
-    if (typed.isEmpty())
-        return;
-    const QString name = excelFileName(typed);
-    writeGridWorksheet(query, grid, name);
+    const QString name = exportFileName(format, choice.path);
+    std::unique_ptr<WorkProgress> progress =
+        format != ExportFormat::Xls && dialogs.showProgress ? dialogs.showProgress() : nullptr;
+    if (!writeGridFile(format, query, grid, name, progress.get()))
+        return; // cancelled: no file, no question
+    progress.reset(); // the window goes before the question comes
     const QString question =
         QStringLiteral("文件") + name + QStringLiteral("已建立，是否打开文件？");
     if (messages.information(question, mbOK | mbCancel, owner) != mbOK)

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <cstdio>
 
 namespace BenchData {
 
@@ -54,6 +55,29 @@ CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
     GridColumn second = grid->column(1);
     second.footerKind = fvtCount;
     grid->setColumn(1, second);
+}
+
+void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path) {
+    std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");
+    QByteArray line;
+    for (int c = 0; c < grid.columnCount(); ++c)
+        line += grid.columnTitle(c).toUtf8() + ',';
+    line += '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), out);
+    for (int row = 0; row < query.recordCount(); ++row) {
+        line.clear();
+        for (int c = 0; c < grid.columnCount(); ++c) {
+            const int field = grid.columnField(c);
+            if (query.field(field).kind == FieldKind::AutoInc)
+                line += QByteArray::number(query.value(row, field).toLongLong());
+            else
+                line += query.displayText(row, field).toUtf8();
+            line += ',';
+        }
+        line += '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), out);
+    }
+    std::fclose(out);
 }
 
 } // namespace BenchData

@@ -46,4 +46,8 @@ struct CustomerListGrid {
     std::unique_ptr<DataGrid> grid;
 };
 
+// The floor of the export benchmarks: the grid's cells read from the query and written as CSV
+// lines with plain buffered writes, numbers as digits, nothing quoted.
+void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path);
+
 } // namespace BenchData

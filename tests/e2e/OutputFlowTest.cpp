@@ -56,7 +56,9 @@ TEST_P(Output, ExportWritesTheListAsAWorksheetAndOpensNothingWhenDeclined) {
     start([&](TFrm_Main& main) {
         onNextModal<QFileDialog>(
             [&](QFileDialog* dialog) {
-                EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("EXCEL文件(*.xls)")});
+                EXPECT_EQ(dialog->nameFilters(),
+                          QStringList({"EXCEL文件(*.xls)", "EXCEL 2007文件(*.xlsx)", "CSV文件(*.csv)"}))
+                    << "the old worksheet stays the first, chosen unless changed";
                 dialog->setDirectory(out.path());
                 auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
                 ASSERT_NE(name, nullptr);

@@ -2,6 +2,7 @@
 
 #include "data/Guard.h"
 
+#include <QDir>
 #include <QFile>
 
 ExcelExportTest::ExcelExportTest() : data(program.connect(messages)) {
@@ -58,4 +59,14 @@ QByteArray ExcelExportTest::readFile(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     return file.readAll();
+}
+
+QStringList ExcelExportTest::filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+void ExcelExportTest::writeText(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
 }

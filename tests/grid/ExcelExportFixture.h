@@ -29,6 +29,8 @@ class ExcelExportTest : public ::testing::Test {
     bool exportAs(const QString& typedName);
     QString pathIn(const QString& name) const { return program.dir() + "/" + name; }
     static QByteArray readFile(const QString& path);
+    static QStringList filesIn(const QString& dir);
+    static void writeText(const QString& path, const QByteArray& bytes);
     QList<BiffRecord> exported(const QString& path) const { return splitBiff(readFile(path)); }
 
     TempProgram program;

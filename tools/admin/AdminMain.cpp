@@ -1,15 +1,22 @@
-// custdesk-admin: the owner's maintenance commands, run while no copy of the program is busy.
+// custdesk-admin: the program's data tasks from the command line, for scripts, moving data and
+// maintenance while no copy of the program is busy.
+#include "tools/admin/AdminCommand.h"
 #include "tools/admin/AdminCommands.h"
 
 #include "data/AppError.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <iterator>
 
 namespace {
 
 // Add a line here for a new subcommand.
 const AdminCommand commands[] = {
+    {"import", "FILE [--on-duplicate skip|update|add] [--skip-bad] [--db DBCONN]",
+     "导入 CSV 或 xlsx 文件中的客户",
+     [](const QStringList& a, QTextStream&, QTextStream&) { return importCommand(a); }},
+    {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
+     [](const QStringList& a, QTextStream&, QTextStream&) { return exportCommand(a); }},
     {"restore", "BACKUPFILE [DATABASE]",
      "puts a backup back; DATABASE defaults to the file the backup folder belongs to", runRestore},
     {"init", "[--force] postgresql://...", "在空的 PostgreSQL 数据库中建立交付的表和数据",
@@ -23,27 +30,36 @@ int usage(QTextStream& err) {
     for (const AdminCommand& command : commands)
         err << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
             << '\n';
-    return 2;
+    return kExitUsage;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The export lays the list out as the program's grid does, which needs a display of some
+    // kind; a script on a server has none.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
         return usage(err);
     const QString name = args.takeFirst();
     for (const AdminCommand& command : commands)
         if (name == QLatin1String(command.name)) {
             try {
-                return command.run(args, out, err);
+                const int code = command.run(args, out, err);
+                return code == kExitUsage ? usage(err) : code;
             } catch (const AppError& e) {
                 out.flush();
                 err << "失败: " << e.text() << "\n";
-                return 1;
+                return kExitFailed;
+            } catch (const std::exception& e) {
+                out.flush();
+                err << "失败: " << QString::fromLocal8Bit(e.what()) << "\n";
+                return kExitFailed;
             }
         }
     err << "custdesk-admin: unknown command '" << name << "'\n";

@@ -1,0 +1,274 @@
+#include "customers/U_Import.h"
+
+#include "data/AppError.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
+#include "data/U_Data.h"
+#include "grid/ProgressWindow.h"
+#include "output/SheetTable.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCaption = QStringLiteral("导入客户");
+const QString kNotImported = QStringLiteral("不导入");
+
+QComboBox* comboOf(QWidget* parent, const QStringList& items) {
+    auto* box = new QComboBox(parent);
+    box->addItems(items);
+    return box;
+}
+
+QString previewText(const QVariant& cell) {
+    if (cell.typeId() == QMetaType::QDateTime)
+        return sheetDateText(cell.toDateTime());
+    if (cell.typeId() == QMetaType::Double)
+        return QString::number(cell.toDouble(), 'g', QLocale::FloatingPointShortest);
+    return cell.toString();
+}
+
+} // namespace
+
+TFrm_Import::TFrm_Import(TFrm_Data& data, MessageService& messages, ImportDialogs dialogs,
+                         QWidget* parent)
+    : QDialog(parent), data_(data), messages_(messages), dialogs_(std::move(dialogs)) {
+    setWindowTitle(kCaption);
+    resize(860, 560);
+    Edit_File = new QLineEdit(this);
+    Edit_File->setReadOnly(true);
+    Btn_File = new QPushButton(QStringLiteral("选择文件(&F)..."), this);
+    Combo_Encoding = comboOf(this, {QStringLiteral("自动识别"), "UTF-8", "UTF-16", "GBK/GB18030"});
+    Combo_Separator = comboOf(this, {QStringLiteral("自动识别"), QStringLiteral("逗号"),
+                                     QStringLiteral("分号"), QStringLiteral("制表符")});
+    Combo_Sheet = new QComboBox(this);
+    Combo_Duplicate = comboOf(
+        this, {QStringLiteral("跳过"), QStringLiteral("更新已有客户"), QStringLiteral("仍然新增")});
+    Grid_Preview = new QTableWidget(this);
+    Grid_Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Memo_Report = new QPlainTextEdit(this);
+    Memo_Report->setReadOnly(true);
+    Memo_Report->setMaximumHeight(130);
+    Btn_OK = new QPushButton(QStringLiteral("导入(&I)"), this);
+    Btn_OK->setEnabled(false);
+    Btn_SaveReport = new QPushButton(QStringLiteral("保存报告(&R)..."), this);
+    Btn_SaveReport->setEnabled(false);
+    Btn_Cancel = new QPushButton(QStringLiteral("关闭(&Q)"), this);
+
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(new QLabel(QStringLiteral("文件:"), this));
+    fileRow->addWidget(Edit_File, 1);
+    fileRow->addWidget(Btn_File);
+    auto* optionRow = new QHBoxLayout;
+    for (auto [label, box] : {std::pair{QStringLiteral("编码:"), Combo_Encoding},
+                              std::pair{QStringLiteral("分隔符:"), Combo_Separator},
+                              std::pair{QStringLiteral("工作表:"), Combo_Sheet},
+                              std::pair{QStringLiteral("重复的客户:"), Combo_Duplicate}}) {
+        optionRow->addWidget(new QLabel(label, this));
+        optionRow->addWidget(box);
+    }
+    optionRow->addStretch();
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(Btn_SaveReport);
+    buttonRow->addStretch();
+    buttonRow->addWidget(Btn_OK);
+    buttonRow->addWidget(Btn_Cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fileRow);
+    layout->addLayout(optionRow);
+    layout->addWidget(Grid_Preview, 1);
+    layout->addWidget(Memo_Report);
+    layout->addLayout(buttonRow);
+
+    connect(Btn_File, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [this] { Btn_FileClick(); }); });
+    connect(Btn_OK, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [this] { Btn_OKClick(); }); });
+    connect(Btn_SaveReport, &QPushButton::clicked, this,
+            [this] { guarded(messages_, [this] { Btn_SaveReportClick(); }); });
+    connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    for (QComboBox* box : {Combo_Encoding, Combo_Separator, Combo_Sheet})
+        connect(box, &QComboBox::currentIndexChanged, this, [this] {
+            if (!loading_ && !path_.isEmpty())
+                reload();
+        });
+    fields_ = importFields(*data_.ADOConnection1);
+}
+
+TFrm_Import::~TFrm_Import() = default;
+
+ImportFileOptions TFrm_Import::options() const {
+    ImportFileOptions o;
+    o.csv.encoding = TextEncoding(Combo_Encoding->currentIndex());
+    static const QChar separators[] = {QChar(), u',', u';', u'\t'};
+    o.csv.separator = separators[std::max(0, Combo_Separator->currentIndex())];
+    o.sheet = std::max(0, Combo_Sheet->currentIndex());
+    return o;
+}
+
+void TFrm_Import::Btn_FileClick() {
+    const QString path = dialogs_.askOpenFile ? dialogs_.askOpenFile() : QString();
+    if (!path.isEmpty()) {
+        loading_ = true;
+        Combo_Sheet->clear();
+        loading_ = false;
+        loadFile(path);
+    }
+}
+
+bool TFrm_Import::loadFile(const QString& path) {
+    path_ = path;
+    Edit_File->setText(QDir::toNativeSeparators(path));
+    Btn_OK->setEnabled(false);
+    Grid_Preview->clear();
+    Grid_Preview->setRowCount(0);
+    Grid_Preview->setColumnCount(0);
+    try {
+        ImportFile file = openImportFile(path, options());
+        showPreview(file);
+    } catch (const AppError& e) {
+        messages_.showError(e.text());
+        return false;
+    }
+    Btn_OK->setEnabled(true);
+    return true;
+}
+
+void TFrm_Import::reload() {
+    loadFile(path_);
+}
+
+void TFrm_Import::showPreview(ImportFile& file) {
+    titles_ = file.titles;
+    loading_ = true;
+    const bool isBook = !file.sheetNames.isEmpty();
+    if (isBook && Combo_Sheet->count() != file.sheetNames.size()) {
+        Combo_Sheet->clear();
+        Combo_Sheet->addItems(file.sheetNames);
+    }
+    Combo_Sheet->setEnabled(isBook);
+    Combo_Encoding->setEnabled(!isBook);
+    Combo_Separator->setEnabled(!isBook);
+    loading_ = false;
+
+    QStringList chosen = rememberedMapping(data_.IniFile, titles_, fields_);
+    if (chosen.isEmpty())
+        chosen = matchTitles(titles_, fields_);
+    Grid_Preview->setColumnCount(int(titles_.size()));
+    Grid_Preview->setHorizontalHeaderLabels(titles_);
+    Grid_Preview->setRowCount(1);
+    Grid_Preview->setVerticalHeaderItem(0, new QTableWidgetItem(QStringLiteral("导入到")));
+    for (int c = 0; c < titles_.size(); ++c) {
+        auto* box = new QComboBox(Grid_Preview);
+        box->addItem(kNotImported, QString());
+        for (const ImportField& f : fields_.fields)
+            box->addItem(f.title == f.field ? f.field : f.title + " (" + f.field + ")", f.field);
+        box->setCurrentIndex(std::max(0, box->findData(chosen.value(c))));
+        Grid_Preview->setCellWidget(0, c, box);
+    }
+    QVariantList cells;
+    for (int r = 1; r <= kPreviewRows && file.rows->next(cells); ++r) {
+        Grid_Preview->setRowCount(r + 1);
+        Grid_Preview->setVerticalHeaderItem(
+            r, new QTableWidgetItem(QString::number(file.rows->line())));
+        for (int c = 0; c < cells.size() && c < titles_.size(); ++c)
+            Grid_Preview->setItem(r, c, new QTableWidgetItem(previewText(cells[c])));
+    }
+}
+
+QComboBox* TFrm_Import::fieldBox(int column) const {
+    return qobject_cast<QComboBox*>(Grid_Preview->cellWidget(0, column));
+}
+
+QStringList TFrm_Import::mapping() const {
+    QStringList fields;
+    for (int c = 0; c < Grid_Preview->columnCount(); ++c)
+        fields << (fieldBox(c) ? fieldBox(c)->currentData().toString() : QString());
+    return fields;
+}
+
+ImportReport TFrm_Import::importOnce(OnBadRows onBad) {
+    ImportFile file = openImportFile(path_, options());
+    ImportSettings settings;
+    settings.onDuplicate = OnDuplicate(Combo_Duplicate->currentIndex());
+    settings.onBadRows = onBad;
+    const std::unique_ptr<WorkProgress> progress =
+        dialogs_.showProgress ? dialogs_.showProgress() : nullptr;
+    return importCustomers(*data_.ADOConnection1, *file.rows, mapping(), settings, progress.get());
+}
+
+bool TFrm_Import::runImport() {
+    rememberMapping(data_.IniFile, titles_, mapping());
+    ImportReport report = importOnce(OnBadRows::WriteNothing);
+    if (!report.written && !report.cancelled && report.badCount > 0) {
+        Memo_Report->setPlainText(report.text(QFileInfo(path_).fileName()));
+        const int answer = messages_.messageBox(
+            this,
+            QStringLiteral("有 %1 行不能导入（见报告）。是否只导入其余的行？").arg(report.badCount),
+            kCaption, MsgIcon::Question, mbYes | mbNo);
+        if (answer == mbYes)
+            report = importOnce(OnBadRows::SkipThem);
+    }
+    reportText_ = report.text(QFileInfo(path_).fileName());
+    Memo_Report->setPlainText(reportText_);
+    Btn_SaveReport->setEnabled(true);
+    imported_ = imported_ || (report.written && report.added + report.updated > 0);
+    return report.written;
+}
+
+void TFrm_Import::Btn_OKClick() {
+    if (!mapping().contains(QStringLiteral("Company"), Qt::CaseInsensitive)) {
+        messages_.messageBox(this, QStringLiteral("请为客户名称选择文件中的一列。"), kCaption,
+                             MsgIcon::Information, mbOK);
+        return;
+    }
+    runImport();
+}
+
+void TFrm_Import::Btn_SaveReportClick() {
+    const QString path = dialogs_.askReportFile ? dialogs_.askReportFile() : QString();
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(reportText_.toUtf8()) < 0)
+        throw AppError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+}
+
+bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
+    bool imported = false;
+    guarded(messages, [&] {
+        ImportDialogs dialogs;
+        dialogs.askOpenFile = [owner] {
+            return QFileDialog::getOpenFileName(
+                owner, kCaption, QString(),
+                QStringLiteral("客户文件(*.csv *.xlsx);;CSV文件(*.csv);;"
+                               "EXCEL 2007文件(*.xlsx)"));
+        };
+        dialogs.askReportFile = [owner] {
+            return QFileDialog::getSaveFileName(owner, QStringLiteral("保存报告"), QString(),
+                                                QStringLiteral("文本文件(*.txt)"));
+        };
+        dialogs.showProgress = [owner] {
+            return progressWindow(QStringLiteral("正在导入..."), owner);
+        };
+        TFrm_Import dialog(data, messages, dialogs, owner);
+        dialog.exec();
+        imported = dialog.imported();
+    });
+    return imported;
+}

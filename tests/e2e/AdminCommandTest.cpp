@@ -1,0 +1,79 @@
+#include "tests/support/TempProgram.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct AdminRun {
+    int exitCode = -1;
+    QString out;
+};
+
+AdminRun admin(const QStringList& arguments) {
+    QProcess process;
+    process.start(CUSTDESK_ADMIN, arguments);
+    if (!process.waitForFinished(120000))
+        return {};
+    return {process.exitCode(),
+            QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
+
+} // namespace
+
+// A script moves the customers of one database into another through each format, and a file
+// with a bad row writes nothing unless asked to skip it.
+TEST(AdminCommand, ExportsAndImportsThroughEveryFormatAndReportsFailures) {
+    TempProgram from, to;
+    from.exec("insert into Custom (Company, tel, AddDate) values ('甲公司', '010', "
+              "'2024-03-05 00:00:00'), ('Zeta', NULL, NULL)");
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("bad.csv");
+    {
+        QFile file(bad);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("客户名称,添加时间\r\n丙,2024-01-01\r\n丁,不是日期\r\n");
+    }
+    const QString source = from.databasePath(), target = to.databasePath();
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString output;
+    } steps[] = {
+        {{"export", "--format", "xlsx", dir.filePath("all.xlsx"), "--db", source},
+         0,
+         "已导出 2 位客户"},
+        {{"export", "--format", "csv", dir.filePath("all.csv"), "--db", source},
+         0,
+         "已导出 2 位客户"},
+        {{"export", "--format", "xls", dir.filePath("all.xls"), "--db", source},
+         0,
+         "已导出 2 位客户"},
+        {{"import", dir.filePath("all.xlsx"), "--db", target}, 0, "新增：2"},
+        {{"import", dir.filePath("all.csv"), "--db", target}, 0, "跳过（重复）：2"},
+        {{"import", dir.filePath("all.csv"), "--on-duplicate", "add", "--db", target},
+         0,
+         "新增：2"},
+        {{"import", bad, "--db", target}, 1, "第 3 行：“添加时间”“不是日期”不是可以读懂的日期"},
+        {{"import", bad, "--skip-bad", "--db", target}, 0, "新增：1"},
+        {{"import", dir.filePath("missing.csv"), "--db", target}, 1, "不能打开文件"},
+        {{"import", bad, "--on-duplicate", "merge", "--db", target}, 2, "用法"},
+        {{"export", "--format", "pdf", "x.pdf"}, 2, "用法"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.arguments.join(' ').toStdString());
+        const AdminRun run = admin(s.arguments);
+        EXPECT_EQ(run.exitCode, s.exitCode);
+        EXPECT_TRUE(run.out.contains(s.output)) << run.out.toStdString();
+    }
+    const QString rows =
+        admin({"export", "--format", "csv", dir.filePath("after.csv"), "--db", target}).out;
+    EXPECT_TRUE(rows.contains("已导出 5 位客户")) << rows.toStdString();
+    QFile after(dir.filePath("after.csv"));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(after.readAll().startsWith(
+        "\xEF\xBB\xBF客户名称,联系电话,手机号码,合同编号,添加时间,详细说明\r\n"
+        "甲公司,010,,,2024-03-05,\r\nZeta,,,,,\r\n"));
+}
