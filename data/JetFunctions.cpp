@@ -255,8 +255,15 @@ void strCompFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // ---- dates --------------------------------------------------------------------------------
 
 void dateFunction(sqlite3_context* ctx, int, sqlite3_value**) {
-    const QByteArray today =
-        storedDateTimeText(QDateTime(QDate::currentDate(), QTime(0, 0))).toUtf8();
+    // A statement asks once per row; the local date needs a time-zone lookup, so it is read
+    // again only when the second has changed.
+    thread_local qint64 second = -1;
+    thread_local QByteArray today;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (now != second) {
+        today = storedDateTimeText(QDateTime(QDate::currentDate(), QTime(0, 0))).toUtf8();
+        second = now;
+    }
     sqlite3_result_text(ctx, today.constData(), int(today.size()), SQLITE_TRANSIENT);
 }
 
@@ -297,13 +304,21 @@ std::optional<CivilTime> dateArgument(sqlite3_value* v) {
         const qint64 secs = qint64(std::llround((serial - whole) * 86400.0));
         return civilFromDays(qint64(whole) - 25569, secs);
     }
-    const std::optional<QDateTime> dt = parseStoredDateTime(textOf(v));
-    if (!dt)
+    // The parts straight from the text: a QDateTime would look up the time zone for every row.
+    const std::optional<qint64> key = storedDateTimeKey(textOf(v));
+    if (!key)
         return std::nullopt;
-    const QDate d = dt->date();
-    const QTime t = dt->time();
-    return civilFromDays(daysFromCivil(d.year(), d.month(), d.day()),
-                         t.hour() * 3600 + t.minute() * 60 + t.second());
+    qint64 k = *key / 1000; // milliseconds do not count
+    int parts[5];           // second, minute, hour, day, month
+    for (int& part : parts) {
+        part = int(k % 100);
+        k /= 100;
+    }
+    const int year = int(k);
+    if (!QDate::isValid(year, parts[4], parts[3]))
+        return std::nullopt;
+    return civilFromDays(daysFromCivil(year, parts[4], parts[3]),
+                         parts[2] * 3600 + parts[1] * 60 + parts[0]);
 }
 
 qint64 floorDiv(qint64 a, qint64 b) {

@@ -18,7 +18,7 @@ const AdminCommand commands[] = {
     {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
      [](const QStringList& a, QTextStream&, QTextStream&) { return exportCommand(a); }},
     {"restore", "BACKUPFILE [DATABASE]",
-     "puts a backup back; DATABASE defaults to the file the backup folder belongs to", runRestore},
+     "把备份放回数据库；不给 DATABASE 时放回备份文件夹所属的数据库", runRestore},
     {"init", "[--force] postgresql://...", "在空的 PostgreSQL 数据库中建立交付的表和数据",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runInit(a, out); }},
     {"copy", "[--force] Custom.db postgresql://...", "把 SQLite 数据库的全部表和数据复制到服务器",
@@ -26,7 +26,7 @@ const AdminCommand commands[] = {
 };
 
 int usage(QTextStream& err) {
-    err << "usage: custdesk-admin COMMAND [ARGS]\n";
+    err << "用法: custdesk-admin 命令 [参数]\n";
     for (const AdminCommand& command : commands)
         err << "  " << command.name << ' ' << command.usage << "\n      " << command.summary
             << '\n';
@@ -62,6 +62,6 @@ int main(int argc, char** argv) {
                 return kExitFailed;
             }
         }
-    err << "custdesk-admin: unknown command '" << name << "'\n";
+    err << "custdesk-admin: 没有命令 '" << name << "'\n";
     return usage(err);
 }
