@@ -30,9 +30,9 @@ struct ColumnSpec {
 
 // Wide enough for a whole date and time, and for twelve Chinese characters.
 const ColumnSpec kColumns[] = {
-    {"AwokeDate", "提醒时间", 150}, {"CustName", "客户名称", 170}, {"Subject", "活动主题", 170},
-    {"Content", "活动内容", 220},   {"F_User", "负责人", 90},      {"Awoke", "提醒", 50},
-    {"Done", "已完成", 60},
+    {"AwokeDate", "提醒时间", 140}, {"CustName", "客户名称", 160}, {"Subject", "活动主题", 150},
+    {"Content", "活动内容", 200},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
+    {"Done", "已完成", 55},
 };
 
 } // namespace
@@ -49,7 +49,7 @@ TFrm_Activities::TFrm_Activities(TFrm_Data& data, MessageService& messages, QStr
     setWindowTitle(upcomingView() ? QStringLiteral("未来7天的联系活动")
                                   : QStringLiteral("联系活动 - ") + customer_.name);
     buildControls();
-    resize(820, 360);
+    resize(880, 380);
     guarded(messages_, [&] { Refresh(); });
 }
 

@@ -55,7 +55,8 @@ shot customers 1.5 full
 xdotool key ctrl+e
 shot editor
 xdotool key alt+q
-xdotool key ctrl+r # the first customer's activities
+xdotool mousemove 400 300 click 1 sleep 0.3 # a customer with activities
+xdotool key ctrl+r
 shot activities
 xdotool key alt+q
 menu_item 9 mark # 设置列显示

@@ -95,7 +95,7 @@ TEST_P(Layouts, HiddenColumnGoesAfterF5AndADraggedLayoutOutlivesARestart) {
     EXPECT_EQ(storedLayout(), (QList<QStringList>{{"Mobile", "0", "110"},
                                                   {"Company", "1", width},
                                                   {"OtherInfo", "2", "110"},
-                                                  {"AddDate", "3", "90"},
+                                                  {"AddDate", "3", "140"},
                                                   {"memo2", "4", "260"}}));
 
     start([&](TFrm_Main& main) {

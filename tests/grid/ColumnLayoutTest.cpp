@@ -46,14 +46,13 @@ TEST_F(LayoutTest, DeliveredWidthsShowAFullDateAndATwelveCharacterNameWhole) {
         view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
     const int margins = 2 * textMargin + 1; // both sides and the grid line
     const QString name = QStringLiteral("北京华盛电子科技发展有限公司").left(12);
-    const QString date = formatDate(QDate(2020, 11, 23));
     const QString dueAt = formatDateTime(QDateTime(QDate(2020, 11, 23), QTime(14, 7, 9)));
     const struct {
         const char* table;
         const char* field;
         QString value;
     } cases[] = {{"Custom", "Company", name},
-                 {"Custom", "AddDate", date},
+                 {"Custom", "AddDate", dueAt}, // customers added elsewhere carry a time
                  {"Schedule", "CustName", name},
                  {"Schedule", "AwokeDate", dueAt}};
     for (const auto& c : cases) {
