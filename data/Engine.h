@@ -82,6 +82,10 @@ class Connection {
     virtual QString quoteIdentifier(const QString& name) const = 0;
     // A condition that is true when the column equals the bound value exactly, Null included.
     virtual QString sameValueCondition(const QString& quotedColumn) const = 0;
+
+    // Makes the statement this connection runs on another thread fail soon; callable from any
+    // thread. An engine that cannot do so lets the statement finish and its caller drop it.
+    virtual void interrupt() {}
 };
 
 // Commits on commit(), rolls back when left without it.

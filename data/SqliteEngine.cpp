@@ -342,6 +342,10 @@ QString SqliteConnection::sameValueCondition(const QString& quotedColumn) const 
     return quotedColumn + " IS ? COLLATE BINARY";
 }
 
+void SqliteConnection::interrupt() {
+    sqlite3_interrupt(db_);
+}
+
 // ---- opening ------------------------------------------------------------------------------
 
 namespace {

@@ -54,6 +54,7 @@ class SqliteConnection : public Connection {
     QStringList columnsOf(const QString& table) override;
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
+    void interrupt() override;
 
     sqlite3* handle() const { return db_; }
 
