@@ -90,8 +90,8 @@ QString cellText(const QueryStore& store, uint32_t row, int field) {
     case CellType::Text: {
         const std::string_view text = store.text(row, field);
         if (kind == FieldKind::DateTime)
-            if (const auto dt = parseStoredDateTime(text))
-                return formatDateTime(*dt);
+            if (const auto dt = parseStoredDateAndTime(text))
+                return formatDateTime(dt->date, dt->time);
         return fromUtf8(text);
     }
     case CellType::Blob:
