@@ -143,8 +143,14 @@ const QString& longTimeFormat() {
     return format;
 }
 
+// Asked of the system once: every date cell is formatted with it.
+const QLocale& systemLocale() {
+    static const QLocale locale = QLocale::system();
+    return locale;
+}
+
 QString formatDate(const QDate& date) {
-    return QLocale::system().toString(date, shortDateFormat());
+    return systemLocale().toString(date, shortDateFormat());
 }
 
 QString formatDateTime(const QDateTime& value) {
@@ -154,7 +160,7 @@ QString formatDateTime(const QDateTime& value) {
 QString formatDateTime(const QDate& date, const QTime& time) {
     QString text = formatDate(date);
     if (time != QTime(0, 0))
-        text += u' ' + QLocale::system().toString(time, longTimeFormat());
+        text += u' ' + systemLocale().toString(time, longTimeFormat());
     return text;
 }
 
