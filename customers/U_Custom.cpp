@@ -1,5 +1,7 @@
 #include "customers/U_Custom.h"
 
+#include "customers/EchoTrace.h"
+
 #include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
@@ -112,6 +114,7 @@ void TFrm_Custom::buildPanel() {
     Label3 = new QLabel(QStringLiteral("包含"), Panel1);
     Edit_Key = new QLineEdit(Panel1);
     Edit_Key->installEventFilter(this);
+    traceEchoes(*Edit_Key);
     Btn_S_Cust = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                  QStringLiteral("查询(&S)"), Panel1);
     BitBtn1 = actionButton(hooks_.AddCust, Panel1);
