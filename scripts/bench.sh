@@ -54,6 +54,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" 2>/dev/n
 xvfb_pid=$!
 until [ -s "$displayfile" ]; do sleep 0.05; done
 display=:$(cat "$displayfile")
+# The number may be named a moment before the display takes clients.
+until DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; do sleep 0.05; done
 times=()
 for run in 1 2 3 4 5; do
     start=$(date +%s%N)
