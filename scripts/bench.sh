@@ -48,14 +48,17 @@ fi
 program=$(mktemp -d)
 trap 'rm -rf "$program" "${echoes:-}"; [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true' EXIT
 cp -r "$build/program/." "$program/"
-# Xvfb picks a free display and names it once it accepts clients.
-displayfile=$program/.display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" 2>/dev/null &
+# A display number of this run's own: other runs on the machine start their Xvfb at the same
+# time, and the lowest free number (what -displayfd picks) is the one they race for.
+number=$((200 + $$ % 600))
+while [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
+display=:$number
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
 xvfb_pid=$!
-until [ -s "$displayfile" ]; do sleep 0.05; done
-display=:$(cat "$displayfile")
-# The number may be named a moment before the display takes clients.
-until DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; do sleep 0.05; done
+until DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; do
+    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start on $display"; exit 1; }
+    sleep 0.05
+done
 times=()
 for run in 1 2 3 4 5; do
     start=$(date +%s%N)
