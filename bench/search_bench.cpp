@@ -52,6 +52,7 @@ const Case cases[] = {{"all", "客户名称", "Company", ""}, {"1pct", "手机�
 
 struct Result {
     double floorSeconds = 0, keystrokeSeconds = 0, scanSeconds = 0;
+    double windowBusySeconds = 0; // how long the key held the window's thread
     int matches = 0;
 };
 
@@ -134,37 +135,47 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
     TFrm_Custom& list = *program->list;
     list.Combo_Type->setCurrentIndex(list.Combo_Type->findText(QString::fromUtf8(c.title)));
     list.Edit_Key->setText(QString::fromUtf8(c.keyword));
-    double seconds = 0;
+    double seconds = 0, echo = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
         list.Edit_KeyKeyUp(Qt::Key_7);
+        echo += since(start);
+        // The search runs off the window's thread; the keystroke ends when its result shows.
+        while (list.searching())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         seconds += since(start);
         state.PauseTiming(); // painting is not part of the keystroke
         QApplication::processEvents();
         state.ResumeTiming();
     }
+    results[{rows, c.name}].windowBusySeconds = echo / double(state.iterations());
     if (program->data->Qry_Cust.recordCount() != results[{rows, c.name}].matches)
         state.SkipWithError("the window found other rows than the floor");
     results[{rows, c.name}].keystrokeSeconds = seconds / double(state.iterations());
 }
 
 void printRatios() {
-    std::printf("\n%9s %6s %9s %10s %13s %7s %12s %8s\n", "rows", "case", "matches", "floor ms",
-                "keystroke ms", "ratio", "full scan ms", "index x");
+    std::printf("\n%9s %6s %9s %10s %13s %7s %10s %12s %8s\n", "rows", "case", "matches",
+                "floor ms", "keystroke ms", "ratio", "window ms", "full scan ms", "index x");
     for (const auto& [key, r] : results)
-        std::printf("%9d %6s %9d %10.1f %13.1f %7.2f %12.1f %8.1f\n", key.first, key.second.c_str(),
-                    r.matches, r.floorSeconds * 1e3, r.keystrokeSeconds * 1e3,
-                    r.keystrokeSeconds / r.floorSeconds, r.scanSeconds * 1e3,
-                    r.scanSeconds / r.floorSeconds);
-    std::printf("targets: ratio <= 2.00 at 100000 rows\n");
-    // The indexed 1% search as the operator meets it: one keystroke through the window.
-    for (const auto& [key, r] : results)
-        if (key.second == "1pct" && (key.first == 100'000 || key.first == 1'000'000)) {
-            const double bar = key.first == 100'000 ? 20 : 50;
-            std::printf("1pct keystroke at %d rows: %.1f ms, bar < %.0f ms: %s\n", key.first,
-                        r.keystrokeSeconds * 1e3, bar,
-                        r.keystrokeSeconds * 1e3 < bar ? "ok" : "short");
-        }
+        std::printf("%9d %6s %9d %10.1f %13.1f %7.2f %10.2f %12.1f %8.1f\n", key.first,
+                    key.second.c_str(), r.matches, r.floorSeconds * 1e3, r.keystrokeSeconds * 1e3,
+                    r.keystrokeSeconds / r.floorSeconds, r.windowBusySeconds * 1e3,
+                    r.scanSeconds * 1e3, r.scanSeconds / r.floorSeconds);
+    std::printf("keystroke: key released until its result shows; window: how long the key held "
+                "the window's thread; full scan: the same statement without the index\n");
+    for (const auto& [key, r] : results) {
+        const std::string size =
+            key.first >= 1'000'000 ? "1M" : std::to_string(key.first / 1000) + "k";
+        if (key.second == "all" && key.first == 100'000)
+            BenchData::printBar("search 100k, every row matching, against the floor",
+                                r.keystrokeSeconds / r.floorSeconds, 1.8);
+        if (key.second == "1pct")
+            BenchData::printBar("search " + size + ", 1% matching", r.keystrokeSeconds * 1e3,
+                                key.first >= 1'000'000 ? 50 : 20, " ms");
+        BenchData::printBar("search " + size + " " + key.second + ", window's thread held",
+                            r.windowBusySeconds * 1e3, 50, " ms");
+    }
 }
 
 } // namespace

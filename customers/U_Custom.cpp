@@ -1,8 +1,12 @@
 #include "customers/U_Custom.h"
 
+#include "customers/EchoTrace.h"
 #include "customers/PinyinSearch.h"
+#include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/QueryLoader.h"
+#include "data/QueryStore.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "grid/ColumnLayout.h"
@@ -25,29 +29,12 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString layoutKey = QStringLiteral("Custom");
-
-// The hourglass and a disabled search button for as long as one search runs, also when it fails.
-class SearchInProgress {
-  public:
-    explicit SearchInProgress(QWidget* button) : button_(button) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        button_->setEnabled(false);
-    }
-    ~SearchInProgress() {
-        button_->setEnabled(true);
-        QApplication::restoreOverrideCursor();
-    }
-    SearchInProgress(const SearchInProgress&) = delete;
-    SearchInProgress& operator=(const SearchInProgress&) = delete;
-
-  private:
-    QWidget* button_;
-};
 
 // A push button that shows and runs an action of the main window. Unlike a tool button it
 // keeps the "&" of the caption as its access key.
@@ -70,6 +57,25 @@ QPushButton* actionButton(QAction* action, QWidget* parent) {
 
 } // namespace
 
+// The hourglass and a disabled search button for as long as a search is outstanding, also when
+// it fails.
+class TFrm_Custom::Busy {
+  public:
+    explicit Busy(QWidget* button) : button_(button) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        button_->setEnabled(false);
+    }
+    ~Busy() {
+        button_->setEnabled(true);
+        QApplication::restoreOverrideCursor();
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+  private:
+    QWidget* button_;
+};
+
 TFrm_Custom::TFrm_Custom(TFrm_Data& data, MessageService& messages, PrintPreviewService& previews,
                          CustomerListHooks hooks, QWidget* parent)
     : QWidget(parent), data_(data), messages_(messages), hooks_(std::move(hooks)),
@@ -84,6 +90,17 @@ TFrm_Custom::TFrm_Custom(TFrm_Data& data, MessageService& messages, PrintPreview
     layout->setSpacing(0);
     layout->addWidget(Panel1);
     layout->addWidget(Page_Cust, 1);
+    loader_ =
+        std::make_unique<QueryLoader>([&data] { return data.openReader(); },
+                                      [this](SqlCommand command, std::unique_ptr<QueryStore> rows) {
+                                          searchLoaded(std::move(command), std::move(rows));
+                                      },
+                                      [this](SqlCommand command, QString error) {
+                                          searchFailed(std::move(command), std::move(error));
+                                      });
+    // A change made while a search is on its way would be missing from its result.
+    for (auto signal : {&Query::rowInserted, &Query::rowChanged, &Query::rowRemoved})
+        connect(&data_.Qry_Cust, signal, this, [this] { restartSearch(); });
     handle(&TFrm_Custom::FormCreate);
 }
 
@@ -102,6 +119,7 @@ void TFrm_Custom::buildPanel() {
     Chk_Pinyin = new QCheckBox(QStringLiteral("拼音"), Panel1);
     connect(Chk_Pinyin, &QCheckBox::clicked, this,
             [this] { handle(&TFrm_Custom::Chk_PinyinClick); });
+    traceEchoes(*Edit_Key);
     Btn_S_Cust = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogContentsView),
                                  QStringLiteral("查询(&S)"), Panel1);
     BitBtn1 = actionButton(hooks_.AddCust, Panel1);
@@ -225,7 +243,9 @@ void TFrm_Custom::FormShow() {
 }
 
 void TFrm_Custom::FormClose() {
-    // Nothing to keep: every change went to the database when it was made.
+    // Nothing to keep: every change went to the database when it was made. A search still on
+    // its way is dropped with the window.
+    abandonSearch();
 }
 
 void TFrm_Custom::fillSearchFields() {
@@ -245,18 +265,91 @@ void TFrm_Custom::Btn_S_CustClick() {
                              QStringLiteral("提示"), MsgIcon::Information, mbOK);
         return;
     }
-    SearchInProgress busy(Btn_S_Cust);
     const QString pattern = Edit_Key->text(); // as typed: blanks and wildcards kept
     Query& lookup = data_.Qry_Str;
     data_.OpenQuery(lookup, Sql::searchFieldLookup(Combo_Type->currentText()));
     const QString field = lookup.isEmpty() ? QString() : lookup.asString("Field");
-    // Closed first, so a refused field leaves the list empty like any failing statement.
-    data_.Qry_Cust.close();
-    data_.OpenQuery(data_.Qry_Cust, Sql::customerSearch(*data_.ADOConnection1, field, pattern));
-    pinyin_->afterSearch(Chk_Pinyin->isChecked(), field, pattern);
-    layOut();
-    showCount();
-    setFooters();
+    SqlCommand command;
+    try {
+        command = Sql::customerSearch(*data_.ADOConnection1, field, pattern);
+    } catch (...) {
+        // A refused field leaves the list empty like any failing statement.
+        abandonSearch();
+        data_.Qry_Cust.close();
+        throw;
+    }
+    searchField_ = field;
+    searchPattern_ = pattern;
+    startSearch(command);
+}
+
+// The statement runs on the loader's connection; the window keeps taking keys meanwhile.
+void TFrm_Custom::startSearch(const SqlCommand& command) {
+    if (busy_ && outstanding_.sql == command.sql && outstanding_.params == command.params)
+        return; // the same search is on its way already
+    held_ = nullptr;
+    outstanding_ = command;
+    if (!busy_)
+        busy_ = std::make_unique<Busy>(Btn_S_Cust);
+    loader_->load(command);
+}
+
+void TFrm_Custom::restartSearch() {
+    if (!busy_)
+        return;
+    held_ = nullptr;
+    loader_->load(outstanding_);
+}
+
+void TFrm_Custom::abandonSearch() {
+    loader_->abandon();
+    held_ = nullptr;
+    busy_.reset();
+}
+
+// While a dialog or menu is open it may be about to act on the current row, so the rows it
+// sees stay shown until it closes.
+bool TFrm_Custom::whenNoDialog(std::function<void()> show) {
+    if (!QApplication::activeModalWidget() && !QApplication::activePopupWidget())
+        return true;
+    held_ = std::move(show);
+    QTimer::singleShot(50, this, [this] {
+        if (auto show = std::exchange(held_, nullptr))
+            if (whenNoDialog(show))
+                show();
+    });
+    return false;
+}
+
+void TFrm_Custom::searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows) {
+    auto shared = std::make_shared<std::unique_ptr<QueryStore>>(std::move(rows));
+    auto show = [this, command, shared] {
+        guarded(messages_, [&] {
+            shownClock_.start();
+            data_.Qry_Cust.adopt(command, std::move(*shared));
+            const auto done = std::move(busy_); // the button and cursor come back however it ends
+            pinyin_->afterSearch(Chk_Pinyin->isChecked(), searchField_, searchPattern_);
+            layOut();
+            showCount();
+            setFooters();
+        });
+    };
+    if (whenNoDialog(show))
+        show();
+}
+
+void TFrm_Custom::searchFailed(SqlCommand command, QString error) {
+    auto show = [this, command, error] {
+        guarded(messages_, [&] {
+            shownClock_.start();
+            busy_.reset();
+            data_.Qry_Cust.close();
+            data_.Qry_Cust.setCommand(command); // a refresh repeats the failing statement
+            throw AppError(error);
+        });
+    };
+    if (whenNoDialog(show))
+        show();
 }
 
 // The box keeps its new state even when Config.ini refuses it; a keyword already typed is
@@ -277,6 +370,9 @@ void TFrm_Custom::Edit_KeyKeyUp(int) {
 }
 
 void TFrm_Custom::Grid_CustDblClick() {
+    // Its first click may have been on the rows of the result this one replaced.
+    if (shownClock_.isValid() && shownClock_.elapsed() < QApplication::doubleClickInterval())
+        return;
     runIfEnabled(hooks_.EditCust);
 }
 
@@ -290,6 +386,11 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 }
 
 void TFrm_Custom::N6Click() {
+    if (busy_) { // the latest search is the one in force
+        const SqlCommand latest = outstanding_;
+        abandonSearch();
+        data_.Qry_Cust.setCommand(latest);
+    }
     data_.Qry_Cust.close();
     data_.Qry_Cust.open();
     pinyin_->afterRefresh();

@@ -1,13 +1,19 @@
 #pragma once
 
+#include "data/Engine.h"
+
+#include <QElapsedTimer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class DataGrid;
 class GridPrinter;
 class MessageService;
 class PinyinSearch;
 class PrintPreviewService;
+class QueryLoader;
+class QueryStore;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -64,6 +70,10 @@ class TFrm_Custom : public QWidget {
 
     static QString countText(int records); // "当前共有 n 条客户记录"
 
+    // A search runs off the window's thread; this is true from its start until its result (or
+    // its failure) shows.
+    bool searching() const { return busy_ != nullptr; }
+
     void FormCreate();
     void FormShow();
     void FormClose();
@@ -94,10 +104,25 @@ class TFrm_Custom : public QWidget {
     void setFooters(); // "总计" and the row count
     void fillSearchFields();
     void runIfEnabled(QAction* action);
+    void startSearch(const SqlCommand& command);
+    void restartSearch(); // the rows changed under a search still on its way
+    void abandonSearch();
+    void searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows);
+    void searchFailed(SqlCommand command, QString error);
+    bool whenNoDialog(std::function<void()> show);
 
     TFrm_Data& data_;
     MessageService& messages_;
     CustomerListHooks hooks_;
     PinyinSearch* pinyin_;
     bool shown_ = false;
+
+    class Busy; // hourglass and disabled search button while a search is outstanding
+    std::unique_ptr<Busy> busy_;
+    std::unique_ptr<QueryLoader> loader_;
+    SqlCommand outstanding_;     // the latest search started, while busy_
+    QString searchField_;        // its field and keyword, for the pinyin rows added to it
+    QString searchPattern_;
+    std::function<void()> held_; // a finished search waiting for a dialog to close
+    QElapsedTimer shownClock_;   // since the latest search result showed
 };

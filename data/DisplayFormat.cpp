@@ -67,14 +67,22 @@ QString storedDateTimeText(const QDateTime& value) {
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-std::optional<QDateTime> parseStoredDateTime(std::string_view text) {
+std::optional<StoredDateTime> parseStoredDateAndTime(std::string_view text) {
     const std::optional<DateParts> p = parseParts(text);
     if (!p)
         return std::nullopt;
     const QDate date(p->year, p->month, p->day);
     if (!date.isValid())
         return std::nullopt;
-    return QDateTime(date, QTime(p->hour, p->minute, p->second, p->msec));
+    const QTime time(p->hour, p->minute, p->second, p->msec);
+    return StoredDateTime{date, time.isValid() ? time : QTime(0, 0)};
+}
+
+std::optional<QDateTime> parseStoredDateTime(std::string_view text) {
+    const std::optional<StoredDateTime> parts = parseStoredDateAndTime(text);
+    if (!parts)
+        return std::nullopt;
+    return QDateTime(parts->date, parts->time);
 }
 
 std::optional<qint64> storedDateTimeKey(std::string_view text) {
@@ -103,9 +111,13 @@ QString formatDate(const QDate& date) {
 }
 
 QString formatDateTime(const QDateTime& value) {
-    QString text = formatDate(value.date());
-    if (value.time() != QTime(0, 0))
-        text += u' ' + value.time().toString(longTimeFormat());
+    return formatDateTime(value.date(), value.time());
+}
+
+QString formatDateTime(const QDate& date, const QTime& time) {
+    QString text = formatDate(date);
+    if (time != QTime(0, 0))
+        text += u' ' + time.toString(longTimeFormat());
     return text;
 }
 

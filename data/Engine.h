@@ -114,6 +114,10 @@ class Connection {
     virtual void createSearchIndex() {}
     // Builds that index anew, for a database written past its upkeep.
     virtual void rebuildSearchIndex() {}
+
+    // Makes the statement this connection runs on another thread fail soon; callable from any
+    // thread. An engine that cannot do so lets the statement finish and its caller drop it.
+    virtual void interrupt() {}
 };
 
 // Commits on commit(), rolls back when left without it.

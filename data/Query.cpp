@@ -90,8 +90,8 @@ QString cellText(const QueryStore& store, uint32_t row, int field) {
     case CellType::Text: {
         const std::string_view text = store.text(row, field);
         if (kind == FieldKind::DateTime)
-            if (const auto dt = parseStoredDateTime(text))
-                return formatDateTime(*dt);
+            if (const auto dt = parseStoredDateAndTime(text))
+                return formatDateTime(dt->date, dt->time);
         return fromUtf8(text);
     }
     case CellType::Blob:
@@ -175,11 +175,12 @@ void Query::open() {
         close();
     if (!connection_)
         throw AppError(name_ + ": 没有数据库连接");
-    auto result = connection_->query(command_);
-    auto store = std::make_unique<QueryStore>(*result);
-    store->load(*result);
-    store->current = store->order.empty() ? -1 : 0;
-    store->eof = store->order.empty();
+    adopt(command_, QueryStore::read(*connection_, command_));
+}
+
+void Query::adopt(SqlCommand command, std::unique_ptr<QueryStore> store) {
+    close();
+    command_ = std::move(command);
     store_ = std::move(store);
     emit reset();
     emit currentChanged(store_->current);

@@ -36,6 +36,8 @@ class Query : public QObject {
 
     void open();  // runs the command; the first row becomes current. Throws AppError.
     void close(); // drops the result, its labels and its sort
+    // Takes a result read elsewhere for the command, as open() would have read it.
+    void adopt(SqlCommand command, std::unique_ptr<QueryStore> store);
     void exec();  // runs the command without a result set
     bool isActive() const;
 

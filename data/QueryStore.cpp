@@ -1,5 +1,7 @@
 #include "QueryStore.h"
 
+#include "AppError.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -124,9 +126,23 @@ void QueryStore::setRow(uint32_t row, const ResultSet& result) {
         putCell(target, slot(row, c), row_[size_t(c)]);
 }
 
-void QueryStore::load(ResultSet& result) {
-    while (result.next())
+std::unique_ptr<QueryStore> QueryStore::read(Connection& connection, const SqlCommand& command,
+                                             const std::atomic_bool* abandoned) {
+    auto result = connection.query(command);
+    auto store = std::make_unique<QueryStore>(*result);
+    store->load(*result, abandoned);
+    store->current = store->order.empty() ? -1 : 0;
+    store->eof = store->order.empty();
+    return store;
+}
+
+void QueryStore::load(ResultSet& result, const std::atomic_bool* abandoned) {
+    // Looked at once a block, so the check costs nothing per row.
+    while (result.next()) {
+        if (abandoned && (rows_ & (blockRows - 1)) == 0 && abandoned->load())
+            throw AppError("查询已放弃");
         addRow(result);
+    }
     if (!blocks_.empty()) {
         blocks_.back().cells.shrink_to_fit();
         blocks_.back().types.shrink_to_fit();

@@ -7,6 +7,7 @@
 #include "Engine.h"
 #include "Query.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -31,6 +32,11 @@ class QueryStore {
   public:
     explicit QueryStore(const ResultSet& result);
 
+    // Runs the command and reads its whole result. Once *abandoned is set the reading stops
+    // with AppError, so a result nobody waits for is not finished.
+    static std::unique_ptr<QueryStore> read(Connection& connection, const SqlCommand& command,
+                                            const std::atomic_bool* abandoned = nullptr);
+
     std::vector<FieldDef> fields;
     std::vector<ColumnInfo> columns;
     std::vector<uint32_t> order; // position in the present order -> stored row
@@ -42,7 +48,7 @@ class QueryStore {
     bool bof = true;
     bool eof = true;
 
-    void load(ResultSet& result); // reads every remaining row
+    void load(ResultSet& result, const std::atomic_bool* abandoned = nullptr); // every row left
     uint32_t addRow(const ResultSet& result);
     void setRow(uint32_t row, const ResultSet& result);
 

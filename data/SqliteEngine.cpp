@@ -400,6 +400,10 @@ void SqliteConnection::rebuildSearchIndex() {
     SqliteSearchIndex::rebuild(*this);
 }
 
+void SqliteConnection::interrupt() {
+    sqlite3_interrupt(db_);
+}
+
 // ---- opening ------------------------------------------------------------------------------
 
 namespace {

@@ -63,6 +63,7 @@ class SqliteConnection : public Connection {
                                  const QString& keyword) override;
     void createSearchIndex() override;
     void rebuildSearchIndex() override;
+    void interrupt() override;
 
     sqlite3* handle() const { return db_; }
 

@@ -41,6 +41,9 @@ public:
     Query Qry_FieldShow;
     Query Qry_SoftInfo;
 
+    // Another connection to the open database, for reading off the window's thread.
+    std::unique_ptr<Connection> openReader() const { return openDatabase(ConnString); }
+
     void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
 

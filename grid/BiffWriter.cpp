@@ -1,6 +1,7 @@
 #include "grid/BiffWriter.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace biff {
@@ -8,7 +9,10 @@ namespace biff {
 GbkText::GbkText() : encoder_("GBK", QStringConverter::Flag::Stateless) {}
 
 QByteArray GbkText::encode(QStringView text) {
-    QByteArray bytes = encoder_.encode(text);
+    // GBK keeps ASCII as it is, and most cells are ASCII: no converter call for them.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    QByteArray bytes = ascii ? text.toLatin1() : QByteArray(encoder_.encode(text));
     if (bytes.size() > kMaxLabelBytes)
         bytes.truncate(wholeGbkPrefix(bytes, kMaxLabelBytes));
     return bytes;

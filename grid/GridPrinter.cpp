@@ -61,7 +61,7 @@ PrintSnapshot snapshotOf(const DataGrid& grid, double unitsPerPixel) {
     const QList<int> rows = printedRows(grid, query);
     PrintSnapshot snapshot;
     snapshot.hasFooter = grid.footerRowCount() > 0;
-    snapshot.rows.resize(rows.size());
+    QList<int> fields; // behind each printed column; -1 for none
     for (int i = 0; i < grid.columnCount(); ++i) {
         const GridColumn& column = grid.column(i);
         if (!column.visible)
@@ -71,10 +71,17 @@ PrintSnapshot snapshotOf(const DataGrid& grid, double unitsPerPixel) {
         const int width = int(std::lround(column.width * unitsPerPixel));
         snapshot.columns << PrintColumn{grid.columnTitle(i), width, number,
                                         column.footerKind != fvtStaticText};
-        for (int r = 0; r < rows.size(); ++r)
-            snapshot.rows[r] << (field >= 0 ? query->displayText(rows[r], field) : QString());
+        fields << field;
         if (snapshot.hasFooter)
             snapshot.footer << printedFooter(column, open ? query : nullptr, field, rows);
+    }
+    // Row by row, as the result stores them, so the cells are read in the order they lie.
+    snapshot.rows.reserve(rows.size());
+    for (int r : rows) {
+        QStringList& texts = snapshot.rows.emplace_back();
+        texts.reserve(fields.size());
+        for (int field : fields)
+            texts << (field >= 0 ? query->displayText(r, field) : QString());
     }
     return snapshot;
 }

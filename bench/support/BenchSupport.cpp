@@ -8,6 +8,11 @@
 
 namespace BenchData {
 
+void printBar(const std::string& what, double figure, double most, const char* unit) {
+    std::printf("bar: %s: %.2f%s (bar <= %.2f%s) %s\n", what.c_str(), figure, unit, most, unit,
+                figure <= most ? "ok" : "short");
+}
+
 int runAndPrint(void (*printFigures)()) {
     benchmark::RunSpecifiedBenchmarks();
     printFigures();

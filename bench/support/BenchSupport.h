@@ -17,6 +17,9 @@ namespace BenchData {
 // Runs the registered benchmarks, then prints the program's own table of figures.
 int runAndPrint(void (*printFigures)());
 
+// One line "bar: <what>: <figure> (bar <= <most>) ok|short", which scripts/bench.sh gathers.
+void printBar(const std::string& what, double figure, double most, const char* unit = "");
+
 // Widget benchmarks draw offscreen unless the environment names a platform.
 void preferOffscreen();
 

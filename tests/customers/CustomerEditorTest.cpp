@@ -102,6 +102,7 @@ TEST_F(CustomerEditor, DuplicateNamesAreFoundWhateverCaseBlanksOrSearch) {
     openList();
     list->Edit_Key->setText("trade");
     list->Btn_S_Cust->click();
+    waitForSearch(*list);
     ASSERT_EQ(data->Qry_Cust.recordCount(), 1);
     auto dialog = editor(TFrm_AddCust::AddMode);
     for (const char* name : {"ACME 公司", "  acme 公司\t"}) {

@@ -4,6 +4,7 @@
 #include "data/U_Data.h"
 #include "grid/PrintPreviewService.h"
 #include "tests/support/RecordingMessageService.h"
+#include "tests/support/SearchWait.h"
 #include "tests/support/TempProgram.h"
 
 #include <QAction>

@@ -1,0 +1,62 @@
+#pragma once
+
+// Reads query results off the calling thread, on a connection of its own, so a long statement
+// never holds up the window that asked for it. Only the latest request counts: a newer one
+// abandons the one still running, whose result is never delivered.
+
+#include "Engine.h"
+
+#include <QObject>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class QueryStore;
+
+class QueryLoader : public QObject {
+    Q_OBJECT
+  public:
+    using Connect = std::function<std::unique_ptr<Connection>()>;
+    using Loaded = std::function<void(SqlCommand, std::unique_ptr<QueryStore>)>;
+    using Failed = std::function<void(SqlCommand, QString)>;
+
+    // connect opens the loader's connection on its thread, at the first load. loaded and
+    // failed run on the thread that created the loader, from its event loop.
+    QueryLoader(Connect connect, Loaded loaded, Failed failed, QObject* parent = nullptr);
+    ~QueryLoader() override;
+
+    void load(const SqlCommand& command); // abandons the load still waiting or running
+    void abandon();                       // nothing more is delivered until the next load
+    bool busy() const { return busy_; }   // a load is outstanding
+    const SqlCommand& loading() const { return latest_; }
+
+  private:
+    struct Job {
+        quint64 ticket = 0;
+        SqlCommand command;
+    };
+    void run();
+    void work(const Job& job);
+    void stopRunning(); // with mutex_ held
+    void deliver(quint64 ticket, std::function<void()> report);
+
+    Connect connect_;
+    Loaded loaded_;
+    Failed failed_;
+    SqlCommand latest_;
+    bool busy_ = false;
+    quint64 ticket_ = 0; // of the latest load; only its result is delivered
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<Job> next_;
+    std::unique_ptr<Connection> connection_; // made, used and dropped on the worker thread
+    std::atomic_bool abandoned_{false};      // the running job is no longer wanted
+    bool running_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
