@@ -23,6 +23,7 @@ class PinyinList : public CustomerFixture {
         list->Combo_Type->setCurrentIndex(list->Combo_Type->findText(title));
         list->Edit_Key->setText(keyword);
         list->Btn_S_Cust->click();
+        waitForSearch(*list);
         QStringList names;
         Query& q = data->Qry_Cust;
         for (int row = 0; row < q.recordCount(); ++row)
@@ -41,6 +42,7 @@ TEST_F(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
     EXPECT_EQ(search("客户名称", "zs"), QStringList{"zs trading"}) << "off: the plain search";
 
     w.Chk_Pinyin->click(); // searches again with the keyword already typed
+    waitForSearch(w);
     EXPECT_EQ(w.Grid_Cust->footerValueText(1), "3");
     EXPECT_EQ(counts.last(), "当前共有 3 条客户记录");
     EXPECT_TRUE(config().contains("Pinyin=1")) << config().toStdString();
