@@ -27,15 +27,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class FailingMessages : public MessageService {
-  public:
-    FailingMessages() : MessageService("pg_bench") {}
-
-  protected:
-    int present(const MessageBoxRequest& request) override {
-        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        std::abort();
-    }
+struct FailingMessages : BenchData::FailingMessages {
+    FailingMessages() : BenchData::FailingMessages("pg_bench") {}
 };
 
 double since(Clock::time_point start) {

@@ -36,15 +36,8 @@ struct Clock {
     }
 };
 
-class FailingMessages : public MessageService {
-  public:
-    FailingMessages() : MessageService("pinyin_bench") {}
-
-  protected:
-    int present(const MessageBoxRequest& request) override {
-        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        std::abort();
-    }
+struct FailingMessages : BenchData::FailingMessages {
+    FailingMessages() : BenchData::FailingMessages("pinyin_bench") {}
 };
 
 struct Case {

@@ -29,16 +29,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A failure must stop the run, not wait for an answer.
-class FailingMessages : public MessageService {
-  public:
-    FailingMessages() : MessageService("search_bench") {}
-
-  protected:
-    int present(const MessageBoxRequest& request) override {
-        std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
-        std::abort();
-    }
+struct FailingMessages : BenchData::FailingMessages {
+    FailingMessages() : BenchData::FailingMessages("search_bench") {}
 };
 
 struct Case {

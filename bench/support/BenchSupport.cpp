@@ -3,10 +3,17 @@
 #include "data/Statements.h"
 
 #include <QtGlobal>
+#include <cstdio>
+#include <cstdlib>
 #include <algorithm>
 #include <cstdio>
 
 namespace BenchData {
+
+int FailingMessages::present(const MessageBoxRequest& request) {
+    std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));
+    std::abort();
+}
 
 void printBar(const std::string& what, double figure, double most, const char* unit) {
     std::printf("bar: %s: %.2f%s (bar <= %.2f%s) %s\n", what.c_str(), figure, unit, most, unit,

@@ -3,6 +3,7 @@
 // What every benchmark program shares: its sizes, its pairs of floor and measured runs, and the
 // customer list's column layout.
 
+#include "data/MessageService.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "grid/DataGrid.h"
@@ -13,6 +14,15 @@
 #include <vector>
 
 namespace BenchData {
+
+// A box during a benchmark is a failure: it stops the run instead of waiting for an answer.
+class FailingMessages : public MessageService {
+  public:
+    explicit FailingMessages(const char* program) : MessageService(program) {}
+
+  protected:
+    int present(const MessageBoxRequest& request) override;
+};
 
 // Runs the registered benchmarks, then prints the program's own table of figures.
 int runAndPrint(void (*printFigures)());
