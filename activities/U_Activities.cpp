@@ -110,6 +110,10 @@ void TFrm_Activities::applyColumns() {
         GridColumn column;
         column.fieldName = Qry_Act.field(f).name;
         column.width = spec.width;
+        if (Qry_Act.field(f).kind == FieldKind::Boolean) {
+            column.trueText = QStringLiteral("是");
+            column.falseText = QStringLiteral("否");
+        }
         Grid_Act->addColumn(column);
     }
     updateButtons();

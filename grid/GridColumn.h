@@ -16,4 +16,5 @@ struct GridColumn {
     QString footerText;                // shown by fvtStaticText
     bool alwaysShowEditButton = false; // an inert ellipsis button in every cell
     bool visible = true;
+    QString trueText, falseText; // a yes/no cell's words on screen, where set
 };

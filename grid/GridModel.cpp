@@ -121,6 +121,11 @@ QString GridModel::cellText(int row, int column) const {
     const int f = columnField(column);
     if (f < 0 || row < 0 || row >= queryRowCount())
         return {};
+    const GridColumn& c = columns_.at(column);
+    if (!c.trueText.isEmpty() && query_->field(f).kind == FieldKind::Boolean)
+        return query_->isNull(row, f) ? QString()
+               : query_->value(row, f).toBool() ? c.trueText
+                                               : c.falseText;
     return singleLine(query_->displayText(row, f));
 }
 

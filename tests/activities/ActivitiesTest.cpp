@@ -1,12 +1,15 @@
 #include "data/Activities.h"
 #include "activities/DueNotifier.h"
 #include "activities/U_Activities.h"
+#include "grid/DataGrid.h"
 #include "customers/CustomerCommands.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/TempProgram.h"
 
+#include <QAbstractItemModel>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 namespace {
@@ -194,8 +197,12 @@ TEST_F(ActivitiesTest, WindowMarksDoneAndDeletesTheRowUnderTheCursor) {
     ASSERT_EQ(window.Qry_Act.recordCount(), 2);
     EXPECT_EQ(window.Qry_Act.asInteger("ID"), newest);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("联系活动 - 丁"));
+    const QAbstractItemModel& cells = *window.Grid_Act->view()->model();
+    const int done = window.Grid_Act->columnCount() - 1;
+    EXPECT_EQ(cells.index(0, done).data().toString(), QStringLiteral("否")) << "yes/no in Chinese";
 
     window.Btn_DoneClick();
+    EXPECT_EQ(cells.index(0, done).data().toString(), QStringLiteral("是"));
     auto rows = ofCustomer(code);
     EXPECT_TRUE(rows[0].done);
     EXPECT_TRUE(rows[0].doneTime.isValid());
