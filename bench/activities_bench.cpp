@@ -46,7 +46,7 @@ int main() {
     BenchData::createDatabase(path, QStringLiteral(CUSTDESK_SCHEMA_SQL));
     BenchData::addCustomers(path, customers);
     BenchData::addActivities(path, QStringLiteral("Admin"), activities);
-    auto connection = openSqliteDatabase(path);
+    auto connection = openDatabase(path); // migrated, as the program opens it
     connection->execute({"update T_Schedule set CustCode = 1 + ID % ?", {customers}});
     connection->execute({"ANALYZE", {}});
     std::printf("%d customers, %d activities\n", customers, activities);
@@ -64,7 +64,7 @@ int main() {
 
     const double reminders = medianMs(11, [&](int i) {
         query.close();
-        query.setCommand(Sql::reminders("Admin", QString::number(i % 3)));
+        query.setCommand(Sql::reminders(*connection, "Admin", QString::number(i % 3)));
         query.open();
         listed = query.recordCount();
     });

@@ -45,6 +45,10 @@ SqlCommand Connection::containsCondition(const QString&, const QString& column,
     return {quoteIdentifier(column) + " like ?", {"%" + keyword + "%"}};
 }
 
+SqlCommand Connection::dayCandidates(const QString&, const QDate&) {
+    return {"1=1", {}};
+}
+
 void Connection::addColumn(const QString& table, const QString& column, const QString& declared,
                            const QString& defaultValue, bool notNull) {
     QString sql = "ALTER TABLE " + quoteIdentifier(table) + " ADD COLUMN " +

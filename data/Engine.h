@@ -3,6 +3,7 @@
 // The one seam between the program and its database engine. Everything above data/ speaks
 // through these classes and the statements of Statements.h, never in an engine's own dialect.
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -110,6 +111,9 @@ class Connection {
     // ("INTEGER", "BOOLEAN", "DATETIME"); defaultValue empty for none.
     virtual void addColumn(const QString& table, const QString& column, const QString& declared,
                            const QString& defaultValue, bool notNull);
+    // A condition true for at least every row whose date/time column falls on the day, so that
+    // an engine may narrow a day's statement through an index; "1=1" where it cannot.
+    virtual SqlCommand dayCandidates(const QString& column, const QDate& day);
     // Builds the engine's substring index of the customer table when there is none.
     virtual void createSearchIndex() {}
     // Builds that index anew, for a database written past its upkeep.

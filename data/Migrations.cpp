@@ -8,6 +8,13 @@ const std::vector<MigrationStep>& programMigrations() {
     static const std::vector<MigrationStep> steps = {
         {1, "客户表的查询索引", [](Connection& c) { c.createSearchIndex(); }},
         {2, "联系活动的客户编号与完成标记", [](Connection& c) { Activities::upgradeSchema(c); }},
+        {3, "联系活动的提醒日期索引",
+         [](Connection& c) {
+             if (!c.columnsOf("T_Schedule").isEmpty())
+                 c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_AwokeDate ON T_Schedule "
+                            "(AwokeDate)",
+                            {}});
+         }},
     };
     return steps;
 }

@@ -392,6 +392,32 @@ SqlCommand SqliteConnection::containsCondition(const QString& table, const QStri
     return Connection::containsCondition(table, column, keyword);
 }
 
+// Every text the date functions read as that day begins with one of these prefixes, a number
+// (a date serial) or a blob sorts apart from all texts: ranges an index on the column serves.
+SqlCommand SqliteConnection::dayCandidates(const QString& column, const QDate& day) {
+    if (!day.isValid() || day.year() < 1000 || day.year() > 9999)
+        return Connection::dayCandidates(column, day);
+    const QString c = quoteIdentifier(column);
+    const QString year = QString::number(day.year());
+    QStringList months{day.toString("MM")}, days{day.toString("dd")};
+    if (day.month() < 10)
+        months << QString::number(day.month());
+    if (day.day() < 10)
+        days << QString::number(day.day());
+    SqlCommand command{"(" + c + " < '' OR " + c + " >= CAST('' AS BLOB) OR (" + c + " >= ? AND " +
+                           c + " < ?)",
+                       {year + "/", year + "/~"}}; // "2026" + "0" would compare as a number
+    for (const QString& month : months)
+        for (const QChar separator : {u'-', u'/'})
+            for (const QString& d : days) {
+                const QString prefix = year + u'-' + month + separator + d;
+                command.sql += " OR (" + c + " >= ? AND " + c + " < ?)";
+                command.params << prefix << prefix + u'~';
+            }
+    command.sql += ")";
+    return command;
+}
+
 void SqliteConnection::createSearchIndex() {
     SqliteSearchIndex::create(*this);
 }

@@ -2,6 +2,8 @@
 
 #include "AppError.h"
 
+#include <QDate>
+
 namespace Sql {
 
 SqlCommand loginList() {
@@ -112,6 +114,21 @@ SqlCommand reminders(const QString& currentOperator, const QString& dayText) {
     return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and awoke=True and "
             "datediff('y',Date(),[AwokeDate])=?",
             {currentOperator, whole ? QVariant(days) : QVariant()}};
+}
+
+SqlCommand reminders(Connection& connection, const QString& currentOperator,
+                     const QString& dayText) {
+    SqlCommand command = reminders(currentOperator, dayText);
+    bool whole = false;
+    const qint64 days = dayText.trimmed().toLongLong(&whole);
+    if (!whole || days < -3650000 || days > 3650000)
+        return command;
+    // Date() is today's local date, so the day is the one the statement itself compares with.
+    const SqlCommand candidates =
+        connection.dayCandidates("AwokeDate", QDate::currentDate().addDays(days));
+    command.sql += " and " + candidates.sql;
+    command.params += candidates.params;
+    return command;
 }
 
 } // namespace Sql

@@ -169,7 +169,7 @@ void TFrm_Awoke::FormShow() {
 
 void TFrm_Awoke::RunReminderQuery() {
     const QString op = currentOperator_ ? currentOperator_() : QString();
-    data_.OpenQuery(Qry_Awoke, Sql::reminders(op, Edit_Day->text().trimmed()));
+    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed()));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
 }
 
