@@ -15,21 +15,14 @@
 
 namespace {
 
-QPushButton* plainButton(const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setAutoDefault(false);
-    pressOnEnterWhenFocused(button);
-    return button;
-}
-
-struct ColumnSpec {
+struct ListColumn {
     const char* field;
     const char* title;
     int width;
 };
 
 // Wide enough for a whole date and time, and for twelve Chinese characters.
-const ColumnSpec kColumns[] = {
+const ListColumn kColumns[] = {
     {"AwokeDate", "提醒时间", 140}, {"CustName", "客户名称", 160}, {"Subject", "活动主题", 150},
     {"Content", "活动内容", 200},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
     {"Done", "已完成", 55},
@@ -102,14 +95,14 @@ void TFrm_Activities::Refresh() {
 
 void TFrm_Activities::applyColumns() {
     Grid_Act->clearColumns();
-    for (const ColumnSpec& spec : kColumns) {
-        const int f = Qry_Act.findField(QString::fromLatin1(spec.field));
+    for (const ListColumn& shown : kColumns) {
+        const int f = Qry_Act.findField(QString::fromLatin1(shown.field));
         if (f < 0)
             continue;
-        Qry_Act.setDisplayLabel(f, QString::fromUtf8(spec.title));
+        Qry_Act.setDisplayLabel(f, QString::fromUtf8(shown.title));
         GridColumn column;
         column.fieldName = Qry_Act.field(f).name;
-        column.width = spec.width;
+        column.width = shown.width;
         if (Qry_Act.field(f).kind == FieldKind::Boolean) {
             column.trueText = QStringLiteral("是");
             column.falseText = QStringLiteral("否");

@@ -25,13 +25,6 @@ QLabel* fieldLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
-QPushButton* plainButton(const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setAutoDefault(false); // Enter in a box must not save
-    pressOnEnterWhenFocused(button);
-    return button;
-}
-
 } // namespace
 
 TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity, Saver save,

@@ -29,3 +29,10 @@ class EnterPresses : public QObject {
 void pressOnEnterWhenFocused(QPushButton* button) {
     button->installEventFilter(new EnterPresses(button));
 }
+
+QPushButton* plainButton(const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false); // Enter in a box presses nothing
+    pressOnEnterWhenFocused(button);
+    return button;
+}

@@ -33,12 +33,6 @@ const QString kSection = QStringLiteral("otherInfo");
 const QString kLayout = QStringLiteral("Schedule");
 const QString kNotifyKey = QStringLiteral("Notify");
 
-QPushButton* plainButton(const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false); // Enter in the day box presses nothing
-    pressOnEnterWhenFocused(button);
-    return button;
-}
 } // namespace
 
 bool notificationsWanted(const SettingsFile& settings) {
