@@ -139,6 +139,9 @@ void measure(Program& p, int rows) {
         list.Edit_Key->setText(QString::fromUtf8(s.keyword));
         const double keystroke = bestOf(runs, [&] {
             list.Edit_KeyKeyUp(Qt::Key_7);
+            // The search runs off the window's thread; the keystroke ends when its result shows.
+            while (list.searching())
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
             QApplication::processEvents();
         });
         if (p.data->Qry_Cust.recordCount() != matches)
