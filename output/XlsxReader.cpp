@@ -23,6 +23,43 @@ int columnOfReference(QStringView ref) {
     return i == 0 ? -1 : column - 1;
 }
 
+// The value of four hex digits at text[i], or -1.
+int hexCode(QStringView text, qsizetype i) {
+    int code = 0;
+    for (qsizetype k = i; k < i + 4; ++k) {
+        const char16_t c = text[k].unicode();
+        const int digit = c >= u'0' && c <= u'9'   ? c - u'0'
+                          : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                          : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                   : -1;
+        if (digit < 0)
+            return -1;
+        code = code * 16 + digit;
+    }
+    return code;
+}
+
+// Texts carry characters XML cannot hold as _xHHHH_; a literal one has its "_" so written.
+QString decodedText(const QString& text) {
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int code =
+            i + 6 < text.size() && text[i] == u'_' && text[i + 1] == u'x' && text[i + 6] == u'_'
+                ? hexCode(text, i + 2)
+                : -1;
+        if (code >= 0) {
+            plain += QChar(char16_t(code));
+            i += 6;
+        } else {
+            plain += text[i];
+        }
+    }
+    return plain;
+}
+
 QString joinPath(const QString& folder, const QString& target) {
     if (target.startsWith(u'/'))
         return target.mid(1);
@@ -171,7 +208,7 @@ void XlsxReader::readSharedStrings() {
                 text += xml.readElementText();
         } else if (token == QXmlStreamReader::EndElement) {
             if (xml.name() == u"si")
-                sharedStrings_ << text;
+                sharedStrings_ << decodedText(text);
             else if (xml.name() == u"rPh")
                 phonetic = false;
         }
@@ -232,7 +269,9 @@ QVariant XlsxReader::cellValue(const QString& type, int style, const QString& te
             damaged();
         return sharedStrings_.at(index);
     }
-    if (type == u"str" || type == u"inlineStr" || type == u"e")
+    if (type == u"str" || type == u"inlineStr")
+        return decodedText(text);
+    if (type == u"e")
         return text;
     if (type == u"b")
         return text == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
