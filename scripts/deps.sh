@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libsqlite3-dev sqlite3 libsodium-dev libbz2-dev unicode-data libpq-dev postgresql-15
     libgtest-dev libgmock-dev libbenchmark-dev
-    libxlsxwriter-dev libzip-dev
+    libzip-dev libisal-dev
     fonts-wqy-microhei poppler-utils xvfb xauth libreoffice-calc
     qt6-translations-l10n
     "$@"
