@@ -45,7 +45,7 @@ SqlCommand Connection::containsCondition(const QString&, const QString& column,
     return {quoteIdentifier(column) + " like ?", {"%" + keyword + "%"}};
 }
 
-SqlCommand Connection::dayCandidates(const QString&, const QDate&) {
+SqlCommand Connection::dayCandidates(const QString&, const QString&, qint64) {
     return {"1=1", {}};
 }
 

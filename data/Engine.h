@@ -111,9 +111,12 @@ class Connection {
     // ("INTEGER", "BOOLEAN", "DATETIME"); defaultValue empty for none.
     virtual void addColumn(const QString& table, const QString& column, const QString& declared,
                            const QString& defaultValue, bool notNull);
-    // A condition true for at least every row whose date/time column falls on the day, so that
-    // an engine may narrow a day's statement through an index; "1=1" where it cannot.
-    virtual SqlCommand dayCandidates(const QString& column, const QDate& day);
+    // A condition true for at least every row of the table whose date/time column falls on the
+    // day daysFromToday after the today that the statement's own Date() reads, so that an engine
+    // may narrow a day's statement through an index; "1=1" where it cannot. The rows keep the
+    // order the statement gives them without it.
+    virtual SqlCommand dayCandidates(const QString& table, const QString& column,
+                                     qint64 daysFromToday);
     // Builds the engine's substring index of the customer table when there is none.
     virtual void createSearchIndex() {}
     // Builds that index anew, for a database written past its upkeep.

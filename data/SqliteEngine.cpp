@@ -394,9 +394,14 @@ SqlCommand SqliteConnection::containsCondition(const QString& table, const QStri
 
 // Every text the date functions read as that day begins with one of these prefixes, a number
 // (a date serial) or a blob sorts apart from all texts: ranges an index on the column serves.
-SqlCommand SqliteConnection::dayCandidates(const QString& column, const QDate& day) {
+// The keys found there are visited in key order, the order of the plain statement, which also
+// reads each page of the table once and in file order.
+SqlCommand SqliteConnection::dayCandidates(const QString& table, const QString& column,
+                                           qint64 daysFromToday) {
+    // Date() is today's local date, so the day is the one the statement itself compares with.
+    const QDate day = QDate::currentDate().addDays(daysFromToday);
     if (!day.isValid() || day.year() < 1000 || day.year() > 9999)
-        return Connection::dayCandidates(column, day);
+        return Connection::dayCandidates(table, column, daysFromToday);
     const QString c = quoteIdentifier(column);
     const QString year = QString::number(day.year());
     QStringList months{day.toString("MM")}, days{day.toString("dd")};
@@ -404,8 +409,9 @@ SqlCommand SqliteConnection::dayCandidates(const QString& column, const QDate& d
         months << QString::number(day.month());
     if (day.day() < 10)
         days << QString::number(day.day());
-    SqlCommand command{"(" + c + " < '' OR " + c + " >= CAST('' AS BLOB) OR (" + c + " >= ? AND " +
-                           c + " < ?)",
+    SqlCommand command{"rowid IN (SELECT rowid FROM " + quoteIdentifier(table) + " WHERE " + c +
+                           " < '' OR " + c + " >= CAST('' AS BLOB) OR (" + c + " >= ? AND " + c +
+                           " < ?)",
                        {year + "/", year + "/~"}}; // "2026" + "0" would compare as a number
     for (const QString& month : months)
         for (const QChar separator : {u'-', u'/'})
@@ -535,5 +541,8 @@ std::unique_ptr<SqliteConnection> openSqliteDatabase(const QString& path,
         failOpen(h.db, path, options);
     // Pages of the rows an indexed search picks lie all over the file; 64 MiB keeps them read.
     sqlite3_exec(h.db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr);
+    // Pages read in place, not copied in by one system call each: a day's reminders alone touch
+    // thousands of pages scattered over the file.
+    sqlite3_exec(h.db, "PRAGMA mmap_size=1073741824", nullptr, nullptr, nullptr);
     return std::make_unique<SqliteConnection>(h.release(), options.waiter);
 }

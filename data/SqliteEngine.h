@@ -61,7 +61,8 @@ class SqliteConnection : public Connection {
     std::unique_ptr<OnlineBackup> onlineBackup() override; // in SqliteBackup.cpp
     SqlCommand containsCondition(const QString& table, const QString& column,
                                  const QString& keyword) override;
-    SqlCommand dayCandidates(const QString& column, const QDate& day) override;
+    SqlCommand dayCandidates(const QString& table, const QString& column,
+                             qint64 daysFromToday) override;
     void createSearchIndex() override;
     void rebuildSearchIndex() override;
     void interrupt() override;

@@ -2,8 +2,6 @@
 
 #include "AppError.h"
 
-#include <QDate>
-
 namespace Sql {
 
 SqlCommand loginList() {
@@ -123,9 +121,7 @@ SqlCommand reminders(Connection& connection, const QString& currentOperator,
     const qint64 days = dayText.trimmed().toLongLong(&whole);
     if (!whole || days < -3650000 || days > 3650000)
         return command;
-    // Date() is today's local date, so the day is the one the statement itself compares with.
-    const SqlCommand candidates =
-        connection.dayCandidates("AwokeDate", QDate::currentDate().addDays(days));
+    const SqlCommand candidates = connection.dayCandidates("T_Schedule", "AwokeDate", days);
     command.sql += " and " + candidates.sql;
     command.params += candidates.params;
     return command;

@@ -437,6 +437,16 @@ QString PgConnection::sameValueCondition(const QString& quotedColumn) const {
     return "custdesk_same(" + quotedColumn + ", ?)";
 }
 
+SqlCommand PgConnection::dayCandidates(const QString&, const QString& column,
+                                       qint64 daysFromToday) {
+    // The column holds timestamps, so the day is one range, counted from the server's own date
+    // that Date() reads there. The name goes through the translator like the statement's own.
+    const QString& c = column;
+    return {c + " >= CURRENT_DATE + CAST(? AS integer) AND " + c +
+                " < CURRENT_DATE + CAST(? AS integer)",
+            {daysFromToday, daysFromToday + 1}};
+}
+
 QString PgConnection::keyOrder(const QString& table) {
     const auto known = keyOrders_.constFind(table);
     if (known != keyOrders_.constEnd())

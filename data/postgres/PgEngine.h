@@ -63,6 +63,8 @@ class PgConnection : public Connection {
     QString sameValueCondition(const QString& quotedColumn) const override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
                    const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
+    SqlCommand dayCandidates(const QString& table, const QString& column,
+                             qint64 daysFromToday) override;
 
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);

@@ -10,9 +10,7 @@
 
 #include <QAbstractItemModel>
 #include <QTableView>
-#include <algorithm>
 #include <gtest/gtest.h>
-#include <random>
 
 namespace {
 
@@ -218,54 +216,6 @@ TEST_F(ActivitiesTest, WindowMarksDoneAndDeletesTheRowUnderTheCursor) {
     rows = ofCustomer(code);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].subject, QStringLiteral("older"));
-}
-
-// The index-backed reminder statement lists exactly the rows of the plain one, whatever form
-// the dates were stored in by other tools.
-TEST_F(ActivitiesTest, ReminderCandidatesNeverDropARow) {
-    std::mt19937 random(7);
-    const auto pick = [&](int n) { return int(random() % unsigned(n)); };
-    const QDate today = QDate::currentDate();
-    for (int i = 0; i < 600; ++i) {
-        const QDate d = today.addDays(pick(9) - 4);
-        const QString y = QString::number(d.year()), sep1 = pick(3) ? "-" : "/",
-                      sep2 = pick(3) ? "-" : "/";
-        const QString m = pick(2) ? d.toString("MM") : QString::number(d.month());
-        const QString day = pick(2) ? d.toString("dd") : QString::number(d.day());
-        QString text = y + sep1 + m + sep2 + day;
-        if (pick(2))
-            text += (pick(2) ? " " : "T") +
-                    QString("%1:%2").arg(pick(24)).arg(pick(60), 2, 10, QChar('0'));
-        QVariant value = text;
-        if (pick(10) == 0) // a date serial, days since 1899-12-30
-            value = double(QDate(1899, 12, 30).daysTo(d)) + pick(100) / 100.0;
-        else if (pick(20) == 0)
-            value = QVariant();
-        data->ADOConnection1->execute(
-            {"insert into T_Schedule (F_User, Awoke, AwokeDate) values (?, ?, ?)",
-             {pick(4) ? "Admin" : "admin", pick(4) != 0, value}});
-    }
-    const auto ids = [&](const SqlCommand& command) {
-        QList<qint64> out;
-        auto rows = data->ADOConnection1->query(command);
-        while (rows->next())
-            out << rows->toInt64(0);
-        std::sort(out.begin(), out.end());
-        return out;
-    };
-    int listed = 0;
-    for (int offset = -4; offset <= 4; ++offset) {
-        const QString dayText = QString::number(offset);
-        SqlCommand plain = Sql::reminders("Admin", dayText),
-                   narrowed = Sql::reminders(*data->ADOConnection1, "Admin", dayText);
-        plain.sql.replace("select *", "select ID");
-        narrowed.sql.replace("select *", "select ID");
-        EXPECT_NE(plain.sql, narrowed.sql);
-        const QList<qint64> expected = ids(plain);
-        EXPECT_EQ(ids(narrowed), expected) << offset;
-        listed += int(expected.size());
-    }
-    EXPECT_GT(listed, 200);
 }
 
 } // namespace

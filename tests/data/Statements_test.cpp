@@ -4,8 +4,10 @@
 #include "data/Statements.h"
 
 #include <QDate>
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <random>
 
 using ::testing::HasSubstr;
 
@@ -13,7 +15,6 @@ namespace {
 
 class StatementsTest : public EngineTest {
   protected:
-
     int rows(const SqlCommand& command) {
         Query query("Qry_Temp", db.connection.get());
         query.setCommand(command);
@@ -123,6 +124,55 @@ TEST_P(StatementsTest, RemindersAreTheOperatorsFlaggedActivitiesDueOnTheDay) {
     for (const char* noNumber : {"", "abc", "3天", "1.5"})
         EXPECT_EQ(rows(Sql::reminders("Admin", noNumber)), 0) << noNumber;
     EXPECT_EQ(rows(Sql::reminders("O'Brien", "3")), 0);
+}
+
+// The index-backed reminder statement lists exactly the rows of the plain one, in the same
+// order, whatever form the dates were stored in by other tools.
+TEST_P(StatementsTest, ReminderCandidatesKeepEveryRowAndItsPlace) {
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return int(random() % unsigned(n)); };
+    const bool server = db.engine == TestEngine::Postgres; // timestamps only, in one text form
+    const QDate today = QDate::currentDate();
+    for (int i = 0; i < 600; ++i) {
+        const QDate d = today.addDays(pick(9) - 4);
+        const QString y = QString::number(d.year()), sep1 = pick(3) || server ? "-" : "/",
+                      sep2 = pick(3) || server ? "-" : "/";
+        const QString m = pick(2) ? d.toString("MM") : QString::number(d.month());
+        const QString day = pick(2) ? d.toString("dd") : QString::number(d.day());
+        QString text = y + sep1 + m + sep2 + day;
+        if (pick(2))
+            text += (pick(2) ? " " : "T") +
+                    QString("%1:%2").arg(pick(24)).arg(pick(60), 2, 10, QChar('0'));
+        QVariant value = text;
+        if (pick(10) == 0 && !server) // a date serial, days since 1899-12-30
+            value = double(QDate(1899, 12, 30).daysTo(d)) + pick(100) / 100.0;
+        else if (pick(20) == 0)
+            value = QVariant();
+        db.connection->execute(
+            {"insert into T_Schedule (F_User, Awoke, AwokeDate) values (?, ?, ?)",
+             {pick(4) ? "Admin" : "admin", pick(4) != 0, value}});
+    }
+    const auto ids = [&](const SqlCommand& command) {
+        Query query("Qry_Awoke", db.connection.get());
+        query.setCommand(command);
+        query.open();
+        QList<qint64> out;
+        for (query.first(); !query.eof(); query.next())
+            out << query.asInteger("ID");
+        return out;
+    };
+    int listed = 0;
+    for (int offset = -4; offset <= 4; ++offset) {
+        const QString dayText = QString::number(offset);
+        const SqlCommand plain = Sql::reminders("Admin", dayText),
+                         narrowed = Sql::reminders(*db.connection, "Admin", dayText);
+        EXPECT_NE(plain.sql, narrowed.sql);
+        const QList<qint64> expected = ids(plain);
+        EXPECT_EQ(ids(narrowed), expected) << offset;
+        EXPECT_TRUE(std::is_sorted(expected.begin(), expected.end())) << "key order";
+        listed += int(expected.size());
+    }
+    EXPECT_GT(listed, 200);
 }
 
 RUN_ON_EVERY_ENGINE(StatementsTest);
