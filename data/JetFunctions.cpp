@@ -359,11 +359,25 @@ void resultError(sqlite3_context* ctx, const QString& text) {
     sqlite3_result_error(ctx, text.toUtf8().constData(), -1);
 }
 
+// The argument that is the same text in row after row (Date(), as a rule) is read once.
+std::optional<CivilTime> repeatedDateArgument(sqlite3_value* v) {
+    thread_local std::string lastText;
+    thread_local std::optional<CivilTime> lastValue;
+    if (sqlite3_value_type(v) != SQLITE_TEXT)
+        return dateArgument(v);
+    const std::string_view text = textOf(v);
+    if (text != lastText) {
+        lastValue = dateArgument(v);
+        lastText.assign(text);
+    }
+    return lastValue;
+}
+
 // datediff(interval, d1, d2): boundaries of the interval crossed from d1 to d2.
 void dateDiffFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || isEmptyDate(argv[1]) || isEmptyDate(argv[2]))
         return sqlite3_result_null(ctx);
-    const std::optional<CivilTime> a = dateArgument(argv[1]);
+    const std::optional<CivilTime> a = repeatedDateArgument(argv[1]);
     const std::optional<CivilTime> b = dateArgument(argv[2]);
     for (int i : {1, 2})
         if (!(i == 1 ? a : b))
