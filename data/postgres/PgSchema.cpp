@@ -474,6 +474,33 @@ void addSearchIndexes(PgConnection& target, const SourceTable& table, CopyReport
     }
 }
 
+QString sqlText(QString text) {
+    return '\'' + text.replace('\'', "''") + '\'';
+}
+
+// The file's own indexes over plain columns, those the migrations made included: the schema
+// version comes along with the rows, so those steps never run here again. Named as the same
+// steps name them here, unquoted and so in small letters.
+void copyIndexes(sqlite3* db, PgConnection& target, const SourceTable& table) {
+    Statement list(db, "SELECT name, \"unique\" FROM pragma_index_list(" + sqlText(table.name) +
+                           ") WHERE origin = 'c' AND partial = 0");
+    while (list.step()) {
+        QStringList keys;
+        bool plain = true;
+        Statement info(db, "SELECT cid, name, \"desc\" FROM pragma_index_xinfo(" +
+                               sqlText(list.text(0)) + ") WHERE key = 1 ORDER BY seqno");
+        while (info.step()) {
+            plain = plain && sqlite3_column_int(info.st, 0) >= 0;
+            keys << quoteName(info.text(1)) + (sqlite3_column_int(info.st, 2) ? " DESC" : "");
+        }
+        if (plain && !keys.isEmpty())
+            target.executeNative(
+                QString(sqlite3_column_int(list.st, 1) ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                quoteName(list.text(0).toLower()) + " ON " + quoteName(table.name) + " (" +
+                keys.join(", ") + ")");
+    }
+}
+
 } // namespace
 
 CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
@@ -511,6 +538,7 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
                                      " FOR EACH STATEMENT EXECUTE FUNCTION custdesk_follow_key('" +
                                      QString(t.identity).replace('\'', "''") + "')");
             }
+            copyIndexes(source.db, target, t);
             if (t.name.compare("Custom", Qt::CaseInsensitive) == 0)
                 addSearchIndexes(target, t, report);
         }

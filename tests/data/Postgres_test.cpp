@@ -126,9 +126,14 @@ TEST_F(OnServer, CopyKeepsEveryCellChecksItAndTheKeysGoOn) {
                 "delete from Custom where CustCode = 7;"
                 "insert into T_Schedule (F_User, Awoke, AwokeDate) values ('Admin', 1, "
                 "'2030-01-01 00:00:00');");
+    openDatabase(source.databasePath()); // migrated, so its version and indexes come along
     auto target = Pg::openPostgresDatabase(db->connString);
     const Pg::CopyReport report = Pg::copyFromSqlite(source.databasePath(), *target);
     EXPECT_THAT(report.tables.join("|").toStdString(), HasSubstr("Custom: 2 行"));
+    auto index = target->query(
+        {"select indexdef from pg_indexes where indexname = ?", {"t_schedule_awokedate"}});
+    ASSERT_TRUE(index->next()) << "the steps already done are not done again here";
+    EXPECT_THAT(std::string(index->text(0)), HasSubstr(R"(("AwokeDate"))"));
 
     auto file = openDatabase(source.databasePath());
     for (const char* sql : {"select * from Custom order by CustCode", "select * from T_Schedule",
