@@ -1,6 +1,7 @@
 // The customer list on a PostgreSQL server: opening every customer, a keystroke search over
 // all of them and over about 1 %, and sorting the open list, each beside a floor that sends the
-// same statement through plain libpq and reads every cell. Runs when CUSTDESK_BENCH_PG holds a
+// same statement through plain libpq and reads every cell; and the reminder query over as many
+// activities, beside its plain statement. Runs when CUSTDESK_BENCH_PG holds a
 // server URI (scripts/bench.sh starts a throw-away server and sets it).
 
 #include "bench/support/BenchSupport.h"
@@ -83,6 +84,7 @@ struct Program {
         const QString file = dir.filePath("source.db");
         BenchData::createDatabase(file, CUSTDESK_SCHEMA_SQL);
         BenchData::addCustomers(file, rows);
+        BenchData::addActivities(file, QStringLiteral("Admin"), rows);
         const auto start = Clock::now();
         auto target = Pg::openPostgresDatabase(uri);
         Pg::copyFromSqlite(file, *target);
@@ -159,6 +161,20 @@ void measure(Program& p, int rows) {
         p.data->Qry_Cust.setSort("Company");
     });
     printRow(rows, "sort", matches, sortFloor, sort);
+
+    // The reminder window's day, beside the same statement without its narrowing.
+    Query reminders("Qry_Awoke", &p.connection());
+    const auto reminderMs = [&](const SqlCommand& command) {
+        return bestOf(runs, [&] {
+            reminders.setCommand(command);
+            reminders.open();
+            matches = reminders.recordCount();
+        });
+    };
+    const double scanned = reminderMs(Sql::reminders("Admin", "1"));
+    const double narrowed = reminderMs(Sql::reminders(p.connection(), "Admin", "1"));
+    std::printf("%9d reminders of one day (%d): %.1f ms, without narrowing %.1f ms, ratio %.3f\n",
+                rows, matches, narrowed * 1e3, scanned * 1e3, narrowed / scanned);
 }
 
 } // namespace
