@@ -5,23 +5,106 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <QStringDecoder>
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <optional>
 
 namespace {
 
-enum Rank : uint8_t { Empty, Number, Text, Bytes };
+enum Rank : uint8_t { Empty, Number, Text, Bytes, RankCount };
 
-// One sort column, turned into comparable keys once per row before sorting.
-class SortColumn {
+int sign(auto a, auto b) {
+    return a < b ? -1 : b < a ? 1 : 0;
+}
+
+// A number or date as a sort compares it: exactly while both are whole, where a double would
+// round.
+struct NumberKey {
+    bool whole = false;
+    qint64 integer = 0;
+    double real = 0;
+};
+
+NumberKey wholeNumber(qint64 value) {
+    return {true, value, double(value)};
+}
+
+int compareNumbers(const NumberKey& a, const NumberKey& b) {
+    return a.whole && b.whole ? sign(a.integer, b.integer) : sign(a.real, b.real);
+}
+
+// One cell as a sort sees it: its rank, and what that rank compares by.
+struct SortCell {
+    Rank rank = Empty;
+    NumberKey number;
+    std::string_view text; // a text's UTF-8, or a blob's bytes
+};
+
+SortCell sortCell(const QueryStore& store, uint32_t row, int field, bool dates) {
+    switch (store.type(row, field)) {
+    case CellType::Null:
+        break;
+    case CellType::Integer:
+        return {Number, wholeNumber(store.integer(row, field)), {}};
+    case CellType::Float:
+        return {Number, {false, 0, store.real(row, field)}, {}};
+    case CellType::Text: {
+        const std::string_view text = store.text(row, field);
+        if (text.empty())
+            break;
+        if (const auto key = dates ? storedDateTimeKey(text) : std::nullopt)
+            return {Number, wholeNumber(*key), {}};
+        return {Text, {}, text};
+    }
+    case CellType::Blob:
+        return {Bytes, {}, store.text(row, field)};
+    }
+    return {};
+}
+
+bool holdsDates(const QueryStore& store, int field) {
+    return store.fields[size_t(field)].kind == FieldKind::DateTime;
+}
+
+// Makes the sort keys of stored texts, decoding each into one reused buffer so that a key
+// costs no allocation for its text.
+class TextKeys {
   public:
-    SortColumn(const QueryStore& store, int field, bool descending, const QCollator& collator)
-        : descending_(descending), rank_(store.storedRows()), isWhole_(store.storedRows()),
-          whole_(store.storedRows()), real_(store.storedRows()), text_(store.storedRows()),
-          bytes_(store.storedRows()) {
-        const bool dates = store.fields[size_t(field)].kind == FieldKind::DateTime;
-        for (uint32_t row : store.order)
-            prepare(store, row, field, dates, collator);
+    explicit TextKeys(const QCollator& collator) : collator_(collator) {}
+
+    QCollatorSortKey operator()(std::string_view utf8) {
+        const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
+        buffer_.resize(decoder_.requiredSpace(bytes.size()));
+        decoder_.resetState();
+        const QChar* end = decoder_.appendToBuffer(buffer_.data(), bytes);
+        if (decoder_.hasError()) // broken UTF-8 goes the usual way, replacements and all
+            return collator_.sortKey(QString::fromUtf8(bytes));
+        buffer_.truncate(end - buffer_.constData());
+        return collator_.sortKey(buffer_);
+    }
+
+  private:
+    const QCollator& collator_;
+    // Keeps a leading byte order mark, as QString::fromUtf8 does.
+    QStringDecoder decoder_{QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                        QStringConverter::Flag::ConvertInitialBom};
+    QString buffer_;
+};
+
+// A sort column after the first, keyed per stored row; asked only where the columns before it
+// tie.
+class TieColumn {
+  public:
+    TieColumn(const QueryStore& store, int field, bool descending, TextKeys& textKey)
+        : descending_(descending), cells_(store.storedRows()), texts_(store.storedRows()) {
+        const bool dates = holdsDates(store, field);
+        for (uint32_t row : store.order) {
+            cells_[row] = sortCell(store, row, field, dates);
+            if (cells_[row].rank == Text)
+                texts_[row] = textKey(cells_[row].text);
+        }
     }
 
     int compare(uint32_t a, uint32_t b) const {
@@ -30,73 +113,129 @@ class SortColumn {
     }
 
   private:
-    void prepare(const QueryStore& store, uint32_t row, int field, bool dates,
-                 const QCollator& collator) {
-        switch (store.type(row, field)) {
-        case CellType::Null:
-            rank_[row] = Empty;
-            break;
-        case CellType::Integer:
-            setNumber(row, store.integer(row, field), true);
-            break;
-        case CellType::Float:
-            rank_[row] = Number;
-            real_[row] = store.real(row, field);
-            break;
-        case CellType::Text: {
-            const std::string_view text = store.text(row, field);
-            if (text.empty()) {
-                rank_[row] = Empty;
-            } else if (const auto key = dates ? storedDateTimeKey(text) : std::nullopt) {
-                setNumber(row, *key, true);
-            } else {
-                rank_[row] = Text;
-                text_[row] =
-                    collator.sortKey(QString::fromUtf8(text.data(), qsizetype(text.size())));
-            }
-            break;
-        }
-        case CellType::Blob:
-            rank_[row] = Bytes;
-            bytes_[row] = store.text(row, field);
-            break;
-        }
-    }
-
-    void setNumber(uint32_t row, qint64 value, bool whole) {
-        rank_[row] = Number;
-        isWhole_[row] = whole;
-        whole_[row] = value;
-        real_[row] = double(value);
-    }
-
-    static int sign(auto a, auto b) { return a < b ? -1 : b < a ? 1 : 0; }
-
     int compareAscending(uint32_t a, uint32_t b) const {
-        if (rank_[a] != rank_[b])
-            return sign(rank_[a], rank_[b]);
-        switch (rank_[a]) {
+        const SortCell& x = cells_[a];
+        const SortCell& y = cells_[b];
+        if (x.rank != y.rank)
+            return sign(x.rank, y.rank);
+        switch (x.rank) {
         case Number:
-            if (isWhole_[a] && isWhole_[b])
-                return sign(whole_[a], whole_[b]);
-            return sign(real_[a], real_[b]);
+            return compareNumbers(x.number, y.number);
         case Text:
-            return text_[a]->compare(*text_[b]);
+            return texts_[a]->compare(*texts_[b]);
         case Bytes:
-            return sign(bytes_[a], bytes_[b]);
+            return sign(x.text, y.text);
         default:
             return 0;
         }
     }
 
     bool descending_;
-    std::vector<uint8_t> rank_;
-    std::vector<uint8_t> isWhole_;
-    std::vector<qint64> whole_; // exact, where a double would round
-    std::vector<double> real_;
-    std::vector<std::optional<QCollatorSortKey>> text_;
+    std::vector<SortCell> cells_;
+    std::vector<std::optional<QCollatorSortKey>> texts_;
+};
+
+class TieColumns {
+  public:
+    void add(const QueryStore& store, int field, bool descending, TextKeys& textKey) {
+        columns_.emplace_back(store, field, descending, textKey);
+    }
+    bool empty() const { return columns_.empty(); }
+    int compare(uint32_t a, uint32_t b) const {
+        for (const TieColumn& column : columns_)
+            if (const int c = column.compare(a, b))
+                return c;
+        return 0;
+    }
+
+  private:
+    std::vector<TieColumn> columns_;
+};
+
+// Empty cells have nothing to compare but the ties.
+struct NoKeys {
+    int operator[](size_t) const { return 0; }
+};
+
+// Sorts one rank's rows stably by their keys (keys[i] belongs to rows[i]), then by the ties.
+template <class Keys, class Compare>
+void sortPart(std::vector<uint32_t>& rows, const Keys& keys, Compare compareKeys, bool descending,
+              const TieColumns& ties) {
+    std::vector<uint32_t> index(rows.size());
+    std::iota(index.begin(), index.end(), 0u);
+    std::stable_sort(index.begin(), index.end(), [&](uint32_t a, uint32_t b) {
+        if (const int c = compareKeys(keys[a], keys[b]))
+            return descending ? c > 0 : c < 0;
+        return !ties.empty() && ties.compare(rows[a], rows[b]) < 0;
+    });
+    std::vector<uint32_t> sorted(rows.size());
+    for (size_t i = 0; i < index.size(); ++i)
+        sorted[i] = rows[index[i]];
+    rows.swap(sorted);
+}
+
+// The first sort column splits the rows by rank, each part in stored order beside its own
+// keys, so most comparisons look at one plain array of keys and nothing else.
+class FirstColumn {
+  public:
+    FirstColumn(const QueryStore& store, int field, TextKeys& textKey) {
+        // Unused room is never touched, so reserving for every row costs no memory.
+        for (auto& rows : rows_)
+            rows.reserve(store.order.size());
+        numbers_.reserve(store.order.size());
+        texts_.reserve(store.order.size());
+        bytes_.reserve(store.order.size());
+        const bool dates = holdsDates(store, field);
+        for (uint32_t row : store.order)
+            add(row, sortCell(store, row, field, dates), textKey);
+    }
+
+    void sort(bool descending, const TieColumns& ties) {
+        if (!ties.empty())
+            sortPart(
+                rows_[Empty], NoKeys{}, [](int, int) { return 0; }, descending, ties);
+        sortPart(rows_[Number], numbers_, compareNumbers, descending, ties);
+        sortPart(
+            rows_[Text], texts_,
+            [](const QCollatorSortKey& a, const QCollatorSortKey& b) { return a.compare(b); },
+            descending, ties);
+        sortPart(
+            rows_[Bytes], bytes_, [](std::string_view a, std::string_view b) { return sign(a, b); },
+            descending, ties);
+        if (descending)
+            std::reverse(rows_.begin(), rows_.end());
+    }
+
+    void writeTo(std::vector<uint32_t>& order) const {
+        auto out = order.begin();
+        for (const auto& rows : rows_)
+            out = std::copy(rows.begin(), rows.end(), out);
+    }
+
+  private:
+    void add(uint32_t row, const SortCell& cell, TextKeys& textKey) {
+        rows_[cell.rank].push_back(row);
+        if (cell.rank == Number)
+            numbers_.push_back(cell.number);
+        else if (cell.rank == Text)
+            texts_.push_back(textKey(cell.text));
+        else if (cell.rank == Bytes)
+            bytes_.push_back(cell.text);
+    }
+
+    std::array<std::vector<uint32_t>, RankCount> rows_;
+    std::vector<NumberKey> numbers_;
+    std::vector<QCollatorSortKey> texts_;
     std::vector<std::string_view> bytes_;
 };
+
+// Each stored row is in order at most once, so a full order is simply every row.
+void putInStoredOrder(std::vector<uint32_t>& order, size_t storedRows) {
+    if (order.size() == storedRows)
+        std::iota(order.begin(), order.end(), 0u);
+    else
+        std::sort(order.begin(), order.end());
+}
 
 QCollator chineseCollator() {
     QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
@@ -107,18 +246,15 @@ QCollator chineseCollator() {
 } // namespace
 
 void sortRows(QueryStore& store, const QList<QPair<int, bool>>& keys) {
-    std::sort(store.order.begin(), store.order.end()); // stored order is the database's order
+    putInStoredOrder(store.order, store.storedRows());
     if (keys.isEmpty())
         return;
     const QCollator collator = chineseCollator();
-    std::vector<SortColumn> columns;
-    columns.reserve(size_t(keys.size()));
-    for (const auto& [field, descending] : keys)
-        columns.emplace_back(store, field, descending, collator);
-    std::stable_sort(store.order.begin(), store.order.end(), [&](uint32_t a, uint32_t b) {
-        for (const SortColumn& column : columns)
-            if (const int c = column.compare(a, b))
-                return c < 0;
-        return false;
-    });
+    TextKeys textKey(collator);
+    TieColumns ties;
+    for (qsizetype i = 1; i < keys.size(); ++i)
+        ties.add(store, keys[i].first, keys[i].second, textKey);
+    FirstColumn first(store, keys[0].first, textKey);
+    first.sort(keys[0].second, ties);
+    first.writeTo(store.order); // only now, so a failure above leaves the rows in stored order
 }
