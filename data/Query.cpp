@@ -311,6 +311,16 @@ QString Query::displayText(int row, int field) const {
     return cellText(*store_, store_->order[size_t(row)], field);
 }
 
+std::optional<std::string_view> Query::plainText(int row, int field) const {
+    if (isNull(row, field))
+        return std::nullopt;
+    const uint32_t stored = store_->order[size_t(row)];
+    if (store_->type(stored, field) != CellType::Text ||
+        store_->fields[size_t(field)].kind == FieldKind::DateTime)
+        return std::nullopt;
+    return store_->text(stored, field);
+}
+
 QString Query::asString(const QString& field) const {
     return displayText(recNo(), fieldByName(field));
 }

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 struct FieldDef {
     QString name;
@@ -38,7 +40,7 @@ class Query : public QObject {
     void close(); // drops the result, its labels and its sort
     // Takes a result read elsewhere for the command, as open() would have read it.
     void adopt(SqlCommand command, std::unique_ptr<QueryStore> store);
-    void exec();  // runs the command without a result set
+    void exec(); // runs the command without a result set
     bool isActive() const;
 
     int recordCount() const;
@@ -63,6 +65,9 @@ class Query : public QObject {
     // Null: invalid QVariant; then qint64, double, QString, QDateTime or bool by field kind.
     QVariant value(int row, int field) const;
     QString displayText(int row, int field) const; // the text a grid shows in the cell
+    // The cell's UTF-8 where displayText shows the stored text as it is, so a caller that
+    // wants bytes need not make a QString; nullopt for any other cell.
+    std::optional<std::string_view> plainText(int row, int field) const;
 
     // The current row by field name.
     QString asString(const QString& field) const;     // Null gives ""

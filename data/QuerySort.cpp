@@ -2,10 +2,10 @@
 
 #include "DisplayFormat.h"
 #include "QueryStore.h"
+#include "Utf8Decoder.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
-#include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -68,29 +68,17 @@ bool holdsDates(const QueryStore& store, int field) {
     return store.fields[size_t(field)].kind == FieldKind::DateTime;
 }
 
-// Makes the sort keys of stored texts, decoding each into one reused buffer so that a key
-// costs no allocation for its text.
+// Makes the sort keys of stored texts.
 class TextKeys {
   public:
     explicit TextKeys(const QCollator& collator) : collator_(collator) {}
-
     QCollatorSortKey operator()(std::string_view utf8) {
-        const QByteArrayView bytes(utf8.data(), qsizetype(utf8.size()));
-        buffer_.resize(decoder_.requiredSpace(bytes.size()));
-        decoder_.resetState();
-        const QChar* end = decoder_.appendToBuffer(buffer_.data(), bytes);
-        if (decoder_.hasError()) // broken UTF-8 goes the usual way, replacements and all
-            return collator_.sortKey(QString::fromUtf8(bytes));
-        buffer_.truncate(end - buffer_.constData());
-        return collator_.sortKey(buffer_);
+        return collator_.sortKey(decoder_.decode(utf8));
     }
 
   private:
     const QCollator& collator_;
-    // Keeps a leading byte order mark, as QString::fromUtf8 does.
-    QStringDecoder decoder_{QStringConverter::Utf8, QStringConverter::Flag::Stateless |
-                                                        QStringConverter::Flag::ConvertInitialBom};
-    QString buffer_;
+    Utf8Decoder decoder_;
 };
 
 // A sort column after the first, keyed per stored row; asked only where the columns before it

@@ -6,16 +6,41 @@
 
 namespace biff {
 
+namespace {
+
+bool isAscii(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+} // namespace
+
 GbkText::GbkText() : encoder_("GBK", QStringConverter::Flag::Stateless) {}
 
 QByteArray GbkText::encode(QStringView text) {
-    // GBK keeps ASCII as it is, and most cells are ASCII: no converter call for them.
-    const bool ascii =
-        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
-    QByteArray bytes = ascii ? text.toLatin1() : QByteArray(encoder_.encode(text));
-    if (bytes.size() > kMaxLabelBytes)
-        bytes.truncate(wholeGbkPrefix(bytes, kMaxLabelBytes));
+    QByteArray bytes;
+    append(bytes, text);
     return bytes;
+}
+
+qsizetype GbkText::append(QByteArray& out, QStringView text) {
+    const qsizetype start = out.size();
+    // GBK keeps ASCII as it is, and most cells are ASCII: no converter call for them.
+    if (isAscii(text)) {
+        out.resize(start + text.size());
+        std::transform(text.begin(), text.end(), out.data() + start,
+                       [](QChar c) { return char(c.unicode()); });
+    } else {
+        out.resize(start + encoder_.requiredSpace(text.size()));
+        const char* end = encoder_.appendToBuffer(out.data() + start, text);
+        out.truncate(end - out.constData());
+    }
+    if (out.size() - start > kMaxLabelBytes)
+        out.truncate(start + wholeGbkPrefix(QByteArrayView(out).sliced(start), kMaxLabelBytes));
+    return out.size() - start;
 }
 
 int wholeGbkPrefix(QByteArrayView gbk, int limit) {
@@ -35,41 +60,56 @@ int wholeGbkPrefix(QByteArrayView gbk, int limit) {
 BiffWriter::BiffWriter(int columnsPerRow) : columns_(columnsPerRow) {}
 
 void BiffWriter::bof() {
-    header(biff::kBof, 8);
-    put16(0x0000); // version: zero, as the files this program has always written
-    put16(0x0010); // worksheet
-    put16(0x0000); // build
-    put16(0x0000); // year
+    char* p = header(biff::kBof, 8, 8);
+    qToLittleEndian<quint16>(0x0000,
+                             p); // version: zero, as the files this program has always written
+    qToLittleEndian<quint16>(0x0010, p + 2); // worksheet
+    qToLittleEndian<quint16>(0x0000, p + 4); // build
+    qToLittleEndian<quint16>(0x0000, p + 6); // year
 }
 
 void BiffWriter::eof() {
-    header(biff::kEof, 0);
+    header(biff::kEof, 0, 0);
 }
 
 void BiffWriter::label(QStringView text) {
-    labelBytes(gbk_.encode(text));
+    const qsizetype start = out_.size();
+    cellStart(biff::kLabel, 8, 0x0000);
+    const auto n = static_cast<quint16>(gbk_.append(out_, text));
+    // The lengths are known only once the text is encoded in place.
+    qToLittleEndian<quint16>(8 + n, out_.data() + start + 2);
+    qToLittleEndian<quint16>(n, out_.data() + start + 10);
+    advance();
+}
+
+void BiffWriter::labelUtf8(std::string_view utf8) {
+    if (biff::isAscii(utf8))
+        labelBytes(QByteArrayView(utf8.data(), qsizetype(utf8.size())));
+    else
+        label(utf8_.decode(utf8));
 }
 
 void BiffWriter::labelBytes(QByteArrayView gbk) {
     const auto n = static_cast<quint16>(qMin<qsizetype>(gbk.size(), biff::kMaxLabelBytes));
-    cellStart(biff::kLabel, 8 + n, 0x0000);
-    put16(n);
-    out_.append(gbk.data(), n);
+    char* p = cellStart(biff::kLabel, 8 + n, 0x0000);
+    qToLittleEndian(n, p);
+    if (n > 0)
+        std::memcpy(p + 2, gbk.data(), n);
     advance();
 }
 
 void BiffWriter::number(double value) {
     quint64 raw;
     std::memcpy(&raw, &value, sizeof raw);
-    cellStart(biff::kNumber, 14, 0x0000);
-    put32(static_cast<quint32>(raw));
-    put32(static_cast<quint32>(raw >> 32));
+    char* p = cellStart(biff::kNumber, 14, 0x0000);
+    qToLittleEndian(raw, p);
     advance();
 }
 
 void BiffWriter::rk(qint32 value) {
-    cellStart(biff::kRk, 10, 0x0000);
-    put32((static_cast<quint32>(value) << 2) | 0x2); // bit 1: integer, bit 0 clear: not /100
+    char* p = cellStart(biff::kRk, 10, 0x0000);
+    // bit 1: integer, bit 0 clear: not /100
+    qToLittleEndian<quint32>((static_cast<quint32>(value) << 2) | 0x2, p);
     advance();
 }
 
@@ -91,28 +131,27 @@ QByteArray BiffWriter::takeBytes() {
     return bytes;
 }
 
-void BiffWriter::header(quint16 type, quint16 length) {
-    put16(type);
-    put16(length);
+char* BiffWriter::grow(qsizetype n) {
+    const qsizetype at = out_.size();
+    out_.resize(at + n);
+    return out_.data() + at;
 }
 
-void BiffWriter::cellStart(quint16 type, quint16 length, quint16 xf) {
-    header(type, length);
-    put16(static_cast<quint16>(row_));
-    put16(static_cast<quint16>(column_));
-    put16(xf);
+// Writes the record header and makes room for the given part of its body; returns that room.
+char* BiffWriter::header(quint16 type, quint16 length, qsizetype reserve) {
+    char* p = grow(4 + reserve);
+    qToLittleEndian(type, p);
+    qToLittleEndian(length, p + 2);
+    return p + 4;
 }
 
-void BiffWriter::put16(quint16 v) {
-    char b[2];
-    qToLittleEndian(v, b);
-    out_.append(b, 2);
-}
-
-void BiffWriter::put32(quint32 v) {
-    char b[4];
-    qToLittleEndian(v, b);
-    out_.append(b, 4);
+// A cell record's header, row, column and format; returns the room for the rest of its body.
+char* BiffWriter::cellStart(quint16 type, quint16 length, quint16 xf) {
+    char* p = header(type, length, length);
+    qToLittleEndian(static_cast<quint16>(row_), p);
+    qToLittleEndian(static_cast<quint16>(column_), p + 2);
+    qToLittleEndian(xf, p + 4);
+    return p + 6;
 }
 
 void BiffWriter::advance() {

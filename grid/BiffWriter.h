@@ -4,11 +4,14 @@
 // No code page record is written, so readers take LABEL texts in their locale's code page;
 // ours are GBK, as a Chinese desktop expects.
 
+#include "data/Utf8Decoder.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringEncoder>
 #include <QtGlobal>
+#include <string_view>
 
 namespace biff {
 
@@ -30,6 +33,8 @@ class GbkText {
   public:
     GbkText();
     QByteArray encode(QStringView text);
+    // Appends what encode() gives to out without a buffer of its own; returns its length.
+    qsizetype append(QByteArray& out, QStringView text);
 
   private:
     QStringEncoder encoder_;
@@ -51,8 +56,9 @@ class BiffWriter {
     void bof();
     void eof();
 
-    void label(QStringView text);        // GBK, see biff::GbkText
-    void labelBytes(QByteArrayView gbk); // bytes as they stand, at most kMaxLabelBytes
+    void label(QStringView text);          // GBK, see biff::GbkText
+    void labelUtf8(std::string_view utf8); // the same for UTF-8 text
+    void labelBytes(QByteArrayView gbk);   // bytes as they stand, at most kMaxLabelBytes
     void number(double value);
     void rk(qint32 value);      // within kRkMin..kRkMax
     void integer(qint64 value); // RK when it fits, else NUMBER
@@ -64,12 +70,13 @@ class BiffWriter {
     const QByteArray& bytes() const { return out_; }
     // Hands over the bytes written so far, so a caller can pass them on in pieces.
     QByteArray takeBytes();
+    // Forgets the bytes written so far but keeps their room for the next ones.
+    void clearBytes() { out_.truncate(0); }
 
   private:
-    void header(quint16 type, quint16 length);
-    void cellStart(quint16 type, quint16 length, quint16 xf);
-    void put16(quint16 v);
-    void put32(quint32 v);
+    char* grow(qsizetype n); // room for n more bytes at the end
+    char* header(quint16 type, quint16 length, qsizetype reserve);
+    char* cellStart(quint16 type, quint16 length, quint16 xf);
     void advance();
 
     int columns_;
@@ -77,4 +84,5 @@ class BiffWriter {
     int column_ = 0;
     QByteArray out_;
     biff::GbkText gbk_;
+    Utf8Decoder utf8_;
 };

@@ -67,6 +67,8 @@ void writeRecordCell(BiffWriter& writer, const Query& query, int row, const Shee
         writer.integer(query.value(row, c.field).toLongLong());
     else if (isFraction(c.kind))
         writer.number(query.value(row, c.field).toDouble());
+    else if (const auto text = query.plainText(row, c.field))
+        writer.labelUtf8(*text);
     else
         writer.label(query.displayText(row, c.field));
 }
@@ -112,8 +114,10 @@ void writeSheet(OutputFile& file, const Query& query, const DataGrid& grid) {
             writeRecordCell(writer, query, row, c);
             addToFooter(c, query, row);
         }
-        if (writer.bytes().size() >= kChunkBytes)
-            file.write(writer.takeBytes());
+        if (writer.bytes().size() >= kChunkBytes) {
+            file.write(writer.bytes());
+            writer.clearBytes();
+        }
     }
     for (int footerRow = 0; footerRow < grid.footerRowCount(); ++footerRow)
         for (const SheetColumn& c : columns)
@@ -237,7 +241,7 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
     std::unique_ptr<WorkProgress> progress =
         format != ExportFormat::Xls && dialogs.showProgress ? dialogs.showProgress() : nullptr;
     if (!writeGridFile(format, query, grid, name, progress.get()))
-        return; // cancelled: no file, no question
+        return;       // cancelled: no file, no question
     progress.reset(); // the window goes before the question comes
     const QString question =
         QStringLiteral("文件") + name + QStringLiteral("已建立，是否打开文件？");

@@ -3,9 +3,14 @@
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
 
+#include <QCollator>
 #include <QSignalSpy>
+#include <algorithm>
+#include <array>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <random>
 
 using ::testing::HasSubstr;
 
@@ -252,6 +257,98 @@ TEST_P(QueryOnEngines, ABadSortTextChangesNothing) {
     EXPECT_EQ(errorOf([&] { query.setSort("Nothing"); }), "Qry_Cust: Field 'Nothing' not found");
     EXPECT_EQ(column("Company"), sorted);
     EXPECT_EQ(query.sort(), "Company");
+}
+
+// One stored value as a sort should see it: empty, then numbers, texts, bytes.
+struct MixedCell {
+    QVariant stored;
+    int rank() const {
+        switch (stored.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Double:
+            return 1;
+        case QMetaType::QString:
+            return stored.toString().isEmpty() ? 0 : 2;
+        case QMetaType::QByteArray:
+            return 3;
+        default:
+            return 0;
+        }
+    }
+};
+
+int compareMixed(const MixedCell& a, const MixedCell& b, const QCollator& collator) {
+    auto sign = [](auto x, auto y) { return x < y ? -1 : y < x ? 1 : 0; };
+    if (a.rank() != b.rank())
+        return sign(a.rank(), b.rank());
+    switch (a.rank()) {
+    case 1:
+        if (a.stored.typeId() == QMetaType::LongLong && b.stored.typeId() == QMetaType::LongLong)
+            return sign(a.stored.toLongLong(), b.stored.toLongLong());
+        return sign(a.stored.toDouble(), b.stored.toDouble());
+    case 2:
+        return sign(collator.compare(a.stored.toString(), b.stored.toString()), 0);
+    case 3:
+        return sign(a.stored.toByteArray(), b.stored.toByteArray());
+    default:
+        return 0;
+    }
+}
+
+// Random columns holding every kind of value, with many ties, sorted by one and two keys each
+// way, against a plain stable sort of the values as they were stored.
+TEST_F(QueryTest, SortAgreesWithAPlainStableSortOfTheStoredValues) {
+    const QVariantList pool = {QVariant(),
+                               QString(),
+                               qint64(-3),
+                               qint64(7),
+                               qint64(9007199254740993), // apart from its neighbour only exactly
+                               qint64(9007199254740992),
+                               2.5,
+                               -0.25,
+                               QString("北京"),
+                               QString("beijing"),
+                               QString("Beijing"),
+                               QString("广州"),
+                               QString("abc"),
+                               QString("ABD"),
+                               QString("上海路1号"),
+                               QString("10"),
+                               QByteArray("\x01z"),
+                               QByteArray("\xff")};
+    db.connection->execute({"create table Mix (id integer primary key, a, b)", {}});
+    std::mt19937 random(20241001);
+    std::uniform_int_distribution<qsizetype> pick(0, pool.size() - 1);
+    std::vector<std::array<MixedCell, 2>> rows(300);
+    for (auto& row : rows) {
+        row = {MixedCell{pool[pick(random)]}, MixedCell{pool[pick(random)]}};
+        db.connection->execute(
+            {"insert into Mix (a, b) values (?, ?)", {row[0].stored, row[1].stored}});
+    }
+    openCustomers("select * from Mix");
+    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QList<std::pair<QString, QList<std::pair<int, bool>>>> sorts = {
+        {"a", {{0, false}}},
+        {"b DESC", {{1, true}}},
+        {"a DESC, b", {{0, true}, {1, false}}},
+        {"b, a DESC", {{1, false}, {0, true}}}};
+    for (const auto& [text, keys] : sorts) {
+        std::vector<int> expected(rows.size());
+        std::iota(expected.begin(), expected.end(), 1);
+        std::stable_sort(expected.begin(), expected.end(), [&](int x, int y) {
+            for (const auto& [column, descending] : keys)
+                if (const int c = compareMixed(rows[size_t(x - 1)][size_t(column)],
+                                               rows[size_t(y - 1)][size_t(column)], collator))
+                    return descending ? c > 0 : c < 0;
+            return false;
+        });
+        query.setSort(text);
+        QStringList expectedIds;
+        for (int id : expected)
+            expectedIds << QString::number(id);
+        EXPECT_EQ(column("id"), expectedIds) << text.toStdString();
+    }
 }
 
 // ---- changes ------------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 #include "BiffRecords.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -111,4 +113,28 @@ TEST(BiffWriter, WholeGbkPrefixNeverSplitsACharacter) {
     EXPECT_EQ(biff::wholeGbkPrefix(bytes, 5), 4);
     EXPECT_EQ(biff::wholeGbkPrefix(bytes, 99), 6);
     EXPECT_EQ(biff::wholeGbkPrefix(hexBytes("61 D7"), 99), 1) << "a dangling lead byte";
+}
+
+TEST(BiffWriter, Utf8LabelsAreTheLabelsOfTheirDecodedText) {
+    const std::string overlongAscii(70000, 'a');
+    std::string overlongChinese = "x";
+    for (int i = 0; i < 40000; ++i)
+        overlongChinese += "\xE4\xB8\x80";
+    const std::vector<std::string> texts = {"",
+                                            "abc",
+                                            "总计",
+                                            "a\xF0\x9F\x98\x80"
+                                            "b",
+                                            "\xEF\xBB\xBFmark",
+                                            "bad\xE4\xB8",
+                                            "\xFF",
+                                            overlongAscii,
+                                            overlongChinese};
+    BiffWriter fromUtf8(1);
+    BiffWriter fromText(1);
+    for (const std::string& text : texts) {
+        fromUtf8.labelUtf8(text);
+        fromText.label(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
+    EXPECT_EQ(fromUtf8.bytes(), fromText.bytes());
 }
