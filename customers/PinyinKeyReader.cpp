@@ -23,7 +23,10 @@ std::vector<qint64> PinyinKeys::find(const PinyinKeyword& keyword,
     }
     std::lock_guard scan(scan_);
     applySaved();
-    return index_.find(keyword);
+    std::vector<qint64> found = index_.find(keyword, &abandoned);
+    if (abandoned)
+        throw AppError("查询已放弃");
+    return found;
 }
 
 void PinyinKeys::saved(qint64 id, QString text) {

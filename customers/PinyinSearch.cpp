@@ -35,9 +35,9 @@ std::vector<qint64> codesIn(const QueryStore& rows) {
 }
 
 // The customers found by their keys that the plain search did not find, after its rows.
-void addFound(Connection& connection, QueryStore& rows, PinyinKeys& keys,
-              const PinyinKeyword& keyword, const std::atomic_bool& abandoned) {
-    std::vector<qint64> found = keys.find(keyword, abandoned);
+void addFound(Connection& connection, QueryStore& rows, PinyinKeyFinder::Request& byKeys,
+              const std::atomic_bool& abandoned) {
+    std::vector<qint64> found = byKeys.wait(abandoned);
     std::sort(found.begin(), found.end());
     const std::vector<qint64> shown = codesIn(rows);
     QList<qint64> missing;
@@ -81,13 +81,16 @@ void PinyinSearch::prepare(const QString& field) {
         keys_.keysOf(field);
 }
 
+bool PinyinSearch::applies(bool on, const QString& field, const QString& keyword) {
+    return on && !field.isEmpty() && PinyinKeyword(keyword).usable();
+}
+
 QueryLoader::Finish PinyinSearch::finisher(bool on, const QString& field, const QString& keyword) {
-    auto pinyin = std::make_shared<const PinyinKeyword>(keyword);
-    if (!on || !pinyin->usable() || field.isEmpty())
+    if (!applies(on, field, keyword))
         return nullptr;
-    return [keys = keys_.keysOf(field), pinyin](Connection& connection, QueryStore& rows,
-                                                const std::atomic_bool& abandoned) {
-        addFound(connection, rows, *keys, *pinyin, abandoned);
+    return [byKeys = finder_.find(keys_.keysOf(field), keyword)](
+               Connection& connection, QueryStore& rows, const std::atomic_bool& abandoned) {
+        addFound(connection, rows, *byKeys, abandoned);
     };
 }
 

@@ -4,6 +4,7 @@
 // every customer, read once off the window's thread and kept as the editor saves rows, and the
 // customers they add to a search before its result shows.
 
+#include "customers/PinyinKeyFinder.h"
 #include "customers/PinyinKeyReader.h"
 #include "data/QueryLoader.h"
 
@@ -24,8 +25,11 @@ class PinyinSearch : public QObject {
 
     // Starts reading the keys of field, so the first pinyin search finds them read.
     void prepare(const QString& field);
-    // When on and the keyword is pinyin: the step that adds to the plain search's rows the
-    // customers whose field reads as it; null otherwise. It runs on the loader's thread.
+    // On, a field and a keyword that is pinyin.
+    static bool applies(bool on, const QString& field, const QString& keyword);
+    // When it applies: the step that adds to the plain search's rows the customers whose field
+    // reads as the keyword; null otherwise. It runs on the loader's thread, and the keys are
+    // searched from now on, beside the plain statement.
     QueryLoader::Finish finisher(bool on, const QString& field, const QString& keyword);
     void reread(); // a refresh: other copies of the program may have changed rows
 
@@ -36,4 +40,5 @@ class PinyinSearch : public QObject {
 
     TFrm_Data& data_;
     PinyinKeyReader keys_;
+    PinyinKeyFinder finder_;
 };

@@ -297,18 +297,18 @@ void TFrm_Custom::prepareKeys() {
 // The statement runs on the loader's connection, and so do the pinyin customers added to it;
 // the window keeps taking keys meanwhile.
 void TFrm_Custom::startSearch(const SqlCommand& command, bool pinyin) {
-    auto finish = pinyin_->finisher(pinyin, searchField_, searchPattern_);
+    pinyin = PinyinSearch::applies(pinyin, searchField_, searchPattern_);
     const bool same = outstanding_.sql == command.sql && outstanding_.params == command.params &&
-                      searchPinyin_ == bool(finish);
+                      searchPinyin_ == pinyin;
     if (busy_ && same)
         return; // the same search is on its way already
     held_ = nullptr;
     outstanding_ = command;
-    searchPinyin_ = bool(finish);
+    searchPinyin_ = pinyin;
     refreshing_ = false;
     if (!busy_)
         busy_ = std::make_unique<Busy>(Btn_S_Cust);
-    loader_->load(command, std::move(finish));
+    loader_->load(command, pinyin_->finisher(pinyin, searchField_, searchPattern_));
 }
 
 void TFrm_Custom::restartSearch() {

@@ -1,6 +1,7 @@
 #include "CustomerTestSupport.h"
 
 #include "customers/PinyinSearch.h"
+#include "data/AppError.h"
 #include "grid/DataGrid.h"
 
 #include <QCheckBox>
@@ -98,6 +99,22 @@ TEST_F(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
     data->Qry_Cust.remove();
     EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "长沙贸易"}));
     EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// A save made before the keys are read counts once they are; a reading that fails is reported
+// to the search that waits for it.
+TEST_F(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {
+    auto code =
+        data->ADOConnection1->query({"select CustCode from Custom where Company=?", {"张三"}});
+    ASSERT_TRUE(code->next());
+    const qint64 zhang = code->toInt64(0);
+    PinyinKeyReader reader([this] { return data->openReader(); });
+    const auto keys = reader.keysOf("Company");
+    keys->saved(zhang, "王五");
+    const std::atomic_bool going{false};
+    EXPECT_EQ(keys->find(PinyinKeyword(u"ww"), going), std::vector<qint64>{zhang});
+    EXPECT_EQ(keys->find(PinyinKeyword(u"zhangsan"), going), std::vector<qint64>{});
+    EXPECT_THROW(reader.keysOf("NoSuchField")->find(PinyinKeyword(u"ww"), going), AppError);
 }
 
 } // namespace
