@@ -12,7 +12,7 @@ namespace {
 const QString section = QStringLiteral("Search");
 const QString key = QStringLiteral("Pinyin");
 const QString codeField = QStringLiteral("CustCode");
-constexpr qsizetype codesPerStatement = 500; // well inside every engine's limit of bound values
+constexpr qsizetype codesPerStatement = 5000; // well inside every engine's limit of bound values
 
 int fieldIndex(const QueryStore& rows, const QString& name) {
     for (size_t i = 0; i < rows.fields.size(); ++i)
