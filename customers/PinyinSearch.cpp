@@ -1,5 +1,7 @@
 #include "customers/PinyinSearch.h"
 
+#include "data/AppError.h"
+#include "data/QueryStore.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 
@@ -10,23 +12,58 @@ namespace {
 const QString section = QStringLiteral("Search");
 const QString key = QStringLiteral("Pinyin");
 const QString codeField = QStringLiteral("CustCode");
-constexpr qsizetype codesPerStatement = 500; // well inside every engine's limit of bound values
+constexpr qsizetype codesPerStatement = 5000; // well inside every engine's limit of bound values
 
-std::vector<qint64> codesShown(const Query& customers) {
+int fieldIndex(const QueryStore& rows, const QString& name) {
+    for (size_t i = 0; i < rows.fields.size(); ++i)
+        if (rows.fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+std::vector<qint64> codesIn(const QueryStore& rows) {
     std::vector<qint64> codes;
-    const int field = customers.findField(codeField);
+    const int field = fieldIndex(rows, codeField);
     if (field < 0)
         return codes;
-    codes.reserve(size_t(customers.recordCount()));
-    for (int row = 0; row < customers.recordCount(); ++row)
-        codes.push_back(customers.value(row, field).toLongLong());
+    codes.reserve(rows.order.size());
+    for (uint32_t row : rows.order)
+        if (rows.type(row, field) == CellType::Integer)
+            codes.push_back(rows.integer(row, field));
     std::sort(codes.begin(), codes.end());
     return codes;
 }
 
+// The customers found by their keys that the plain search did not find, after its rows.
+void addFound(Connection& connection, QueryStore& rows, PinyinKeyFinder::Request& byKeys,
+              const std::atomic_bool& abandoned) {
+    std::vector<qint64> found = byKeys.wait(abandoned);
+    std::sort(found.begin(), found.end());
+    const std::vector<qint64> shown = codesIn(rows);
+    QList<qint64> missing;
+    std::set_difference(found.begin(), found.end(), shown.begin(), shown.end(),
+                        std::back_inserter(missing));
+    for (qsizetype at = 0; at < missing.size(); at += codesPerStatement) {
+        if (abandoned)
+            throw AppError("查询已放弃");
+        auto result = connection.query(Sql::customersByCode(missing.mid(at, codesPerStatement)));
+        if (result->columnCount() != int(rows.fields.size()))
+            throw AppError("Qry_Cust: 追加的记录与查询的字段不同");
+        while (result->next())
+            rows.order.push_back(rows.addRow(*result));
+    }
+    rows.orderChanged();
+    if (rows.current < 0 && !rows.order.empty()) {
+        rows.current = 0;
+        rows.bof = true;
+        rows.eof = false;
+    }
+}
+
 } // namespace
 
-PinyinSearch::PinyinSearch(TFrm_Data& data, QObject* parent) : QObject(parent), data_(data) {
+PinyinSearch::PinyinSearch(TFrm_Data& data, QObject* parent)
+    : QObject(parent), data_(data), keys_([&data] { return data.openReader(); }) {
     connect(&data_.Qry_Cust, &Query::rowInserted, this, &PinyinSearch::follow);
     connect(&data_.Qry_Cust, &Query::rowChanged, this, &PinyinSearch::follow);
 }
@@ -39,68 +76,39 @@ void PinyinSearch::saveOn(SettingsFile& settings, bool on) {
     settings.WriteInteger(section, key, on ? 1 : 0);
 }
 
-void PinyinSearch::afterSearch(bool on, const QString& field, const QString& keyword) {
-    lastField_.clear();
-    lastKeyword_.clear();
-    const PinyinKeyword pinyin(keyword);
-    if (!on || !pinyin.usable())
-        return;
-    lastField_ = field;
-    lastKeyword_ = keyword;
-    if (keyedField_.compare(field, Qt::CaseInsensitive) != 0)
-        readKeys(field);
-    addRows(pinyin);
-}
-
-void PinyinSearch::afterRefresh() {
-    keyedField_.clear(); // other copies of the program may have changed rows meanwhile
-    index_.clear();
-    const QString field = lastField_, keyword = lastKeyword_; // afterSearch clears them
+void PinyinSearch::prepare(const QString& field) {
     if (!field.isEmpty())
-        afterSearch(true, field, keyword);
+        keys_.keysOf(field);
 }
 
-// Only text fields are read as pinyin; a date or number field keeps no keys.
-void PinyinSearch::readKeys(const QString& field) {
-    index_.clear();
-    keyedField_.clear();
-    auto rows = data_.ADOConnection1->query(Sql::customerFieldTexts(*data_.ADOConnection1, field));
-    const FieldKind kind = rows->column(1).kind;
-    if (kind == FieldKind::Text || kind == FieldKind::Memo)
-        while (rows->next())
-            if (rows->type(1) == CellType::Text) {
-                const std::string_view text = rows->text(1);
-                index_.add(rows->toInt64(0),
-                           QString::fromUtf8(text.data(), qsizetype(text.size())));
-            }
-    index_.shrink();
-    keyedField_ = field;
+bool PinyinSearch::applies(bool on, const QString& field, const QString& keyword) {
+    return on && !field.isEmpty() && PinyinKeyword(keyword).usable();
 }
 
-void PinyinSearch::addRows(const PinyinKeyword& keyword) {
-    std::vector<qint64> found = index_.find(keyword);
-    std::sort(found.begin(), found.end());
-    const std::vector<qint64> shown = codesShown(data_.Qry_Cust);
-    QList<qint64> missing;
-    std::set_difference(found.begin(), found.end(), shown.begin(), shown.end(),
-                        std::back_inserter(missing));
-    QList<SqlCommand> fetches;
-    for (qsizetype at = 0; at < missing.size(); at += codesPerStatement)
-        fetches << Sql::customersByCode(missing.mid(at, codesPerStatement));
-    if (!fetches.isEmpty())
-        data_.Qry_Cust.appendRows(fetches);
+QueryLoader::Finish PinyinSearch::finisher(bool on, const QString& field, const QString& keyword) {
+    if (!applies(on, field, keyword))
+        return nullptr;
+    return [byKeys = finder_.find(keys_.keysOf(field), keyword)](
+               Connection& connection, QueryStore& rows, const std::atomic_bool& abandoned) {
+        addFound(connection, rows, *byKeys, abandoned);
+    };
+}
+
+void PinyinSearch::reread() {
+    keys_.reread();
 }
 
 void PinyinSearch::follow(int position) {
-    if (keyedField_.isEmpty())
+    const std::shared_ptr<PinyinKeys>& keys = keys_.current();
+    if (!keys)
         return;
     const Query& customers = data_.Qry_Cust;
     const int code = customers.findField(codeField);
-    const int text = customers.findField(keyedField_);
+    const int text = customers.findField(keys->field());
     if (code < 0 || text < 0)
         return;
     const FieldKind kind = customers.field(text).kind;
     if (kind == FieldKind::Text || kind == FieldKind::Memo)
-        index_.replace(customers.value(position, code).toLongLong(),
-                       customers.value(position, text).toString());
+        keys->saved(customers.value(position, code).toLongLong(),
+                    customers.value(position, text).toString());
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 // Search by pinyin beside the customer list's plain search: the keys of the searched field for
-// every customer, read once and kept as the editor saves rows, and the customers they add to a
-// finished search.
+// every customer, read once off the window's thread and kept as the editor saves rows, and the
+// customers they add to a search before its result shows.
 
-#include "customers/pinyin/PinyinIndex.h"
+#include "customers/PinyinKeyFinder.h"
+#include "customers/PinyinKeyReader.h"
+#include "data/QueryLoader.h"
 
 #include <QObject>
 #include <QString>
@@ -21,22 +23,22 @@ class PinyinSearch : public QObject {
     static bool savedOn(const SettingsFile& settings);
     static void saveOn(SettingsFile& settings, bool on);
 
-    // After the plain search of field for keyword filled Qry_Cust: when on and the keyword is
-    // pinyin, adds the customers whose field reads as it and that the text did not find.
-    void afterSearch(bool on, const QString& field, const QString& keyword);
-    // After a refresh ran the plain statement again: keys are read anew, the last search's
-    // pinyin customers added again.
-    void afterRefresh();
+    // Starts reading the keys of field, so the first pinyin search finds them read.
+    void prepare(const QString& field);
+    // On, a field and a keyword that is pinyin.
+    static bool applies(bool on, const QString& field, const QString& keyword);
+    // When it applies: the step that adds to the plain search's rows the customers whose field
+    // reads as the keyword; null otherwise. It runs on the loader's thread, and the keys are
+    // searched from now on, beside the plain statement.
+    QueryLoader::Finish finisher(bool on, const QString& field, const QString& keyword);
+    void reread(); // a refresh: other copies of the program may have changed rows
 
-    const PinyinIndex& index() const { return index_; }
+    const PinyinKeyReader& keys() const { return keys_; }
 
   private:
-    void readKeys(const QString& field);
-    void addRows(const PinyinKeyword& keyword);
     void follow(int position); // a row the editor saved
 
     TFrm_Data& data_;
-    PinyinIndex index_;
-    QString keyedField_;              // whose keys index_ holds; empty when none were read
-    QString lastField_, lastKeyword_; // the last search that was read as pinyin
+    PinyinKeyReader keys_;
+    PinyinKeyFinder finder_;
 };

@@ -240,6 +240,7 @@ void TFrm_Custom::FormShow() {
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
     setFooters();
+    prepareKeys();
 }
 
 void TFrm_Custom::FormClose() {
@@ -266,9 +267,7 @@ void TFrm_Custom::Btn_S_CustClick() {
         return;
     }
     const QString pattern = Edit_Key->text(); // as typed: blanks and wildcards kept
-    Query& lookup = data_.Qry_Str;
-    data_.OpenQuery(lookup, Sql::searchFieldLookup(Combo_Type->currentText()));
-    const QString field = lookup.isEmpty() ? QString() : lookup.asString("Field");
+    const QString field = searchFieldOf(Combo_Type->currentText());
     SqlCommand command;
     try {
         command = Sql::customerSearch(*data_.ADOConnection1, field, pattern);
@@ -280,25 +279,43 @@ void TFrm_Custom::Btn_S_CustClick() {
     }
     searchField_ = field;
     searchPattern_ = pattern;
-    startSearch(command);
+    startSearch(command, Chk_Pinyin->isChecked());
 }
 
-// The statement runs on the loader's connection; the window keeps taking keys meanwhile.
-void TFrm_Custom::startSearch(const SqlCommand& command) {
-    if (busy_ && outstanding_.sql == command.sql && outstanding_.params == command.params)
+QString TFrm_Custom::searchFieldOf(const QString& title) {
+    Query& lookup = data_.Qry_Str;
+    data_.OpenQuery(lookup, Sql::searchFieldLookup(title));
+    return lookup.isEmpty() ? QString() : lookup.asString("Field");
+}
+
+// With the box on the keys are read as soon as possible; with it off nothing is looked up.
+void TFrm_Custom::prepareKeys() {
+    if (Chk_Pinyin->isChecked())
+        pinyin_->prepare(searchFieldOf(Combo_Type->currentText()));
+}
+
+// The statement runs on the loader's connection, and so do the pinyin customers added to it;
+// the window keeps taking keys meanwhile.
+void TFrm_Custom::startSearch(const SqlCommand& command, bool pinyin) {
+    pinyin = PinyinSearch::applies(pinyin, searchField_, searchPattern_);
+    const bool same = outstanding_.sql == command.sql && outstanding_.params == command.params &&
+                      searchPinyin_ == pinyin;
+    if (busy_ && same)
         return; // the same search is on its way already
     held_ = nullptr;
     outstanding_ = command;
+    searchPinyin_ = pinyin;
+    refreshing_ = false;
     if (!busy_)
         busy_ = std::make_unique<Busy>(Btn_S_Cust);
-    loader_->load(command);
+    loader_->load(command, pinyin_->finisher(pinyin, searchField_, searchPattern_));
 }
 
 void TFrm_Custom::restartSearch() {
     if (!busy_)
         return;
     held_ = nullptr;
-    loader_->load(outstanding_);
+    loader_->load(outstanding_, pinyin_->finisher(searchPinyin_, searchField_, searchPattern_));
 }
 
 void TFrm_Custom::abandonSearch() {
@@ -328,8 +345,9 @@ void TFrm_Custom::searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> r
             shownClock_.start();
             data_.Qry_Cust.adopt(command, std::move(*shared));
             const auto done = std::move(busy_); // the button and cursor come back however it ends
-            pinyin_->afterSearch(Chk_Pinyin->isChecked(), searchField_, searchPattern_);
             layOut();
+            if (refreshing_)
+                return;
             showCount();
             setFooters();
         });
@@ -355,6 +373,7 @@ void TFrm_Custom::searchFailed(SqlCommand command, QString error) {
 // The box keeps its new state even when Config.ini refuses it; a keyword already typed is
 // searched again at once.
 void TFrm_Custom::Chk_PinyinClick() {
+    prepareKeys();
     PinyinSearch::saveOn(data_.IniFile, Chk_Pinyin->isChecked());
     if (!Edit_Key->text().isEmpty())
         Btn_S_CustClick();
@@ -386,14 +405,23 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 }
 
 void TFrm_Custom::N6Click() {
-    if (busy_) { // the latest search is the one in force
+    const Query& customers = data_.Qry_Cust;
+    const bool pinyinShown = searchPinyin_ && customers.command().sql == outstanding_.sql &&
+                             customers.command().params == outstanding_.params;
+    if (busy_ || pinyinShown) { // the latest search is the one in force
         const SqlCommand latest = outstanding_;
+        const bool pinyin = searchPinyin_;
         abandonSearch();
+        if (pinyin) { // its pinyin customers come from keys read anew, off the window's thread
+            pinyin_->reread();
+            startSearch(latest, true);
+            refreshing_ = true;
+            return;
+        }
         data_.Qry_Cust.setCommand(latest);
     }
     data_.Qry_Cust.close();
     data_.Qry_Cust.open();
-    pinyin_->afterRefresh();
     layOut();
 }
 

@@ -34,7 +34,7 @@ struct CustomerListHooks {
     QAction* ExportCustCSV = nullptr;
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
-    QList<QAction*> activityActions; // the activity commands of the frame
+    QList<QAction*> activityActions;                  // the activity commands of the frame
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the
@@ -73,6 +73,7 @@ class TFrm_Custom : public QWidget {
     // A search runs off the window's thread; this is true from its start until its result (or
     // its failure) shows.
     bool searching() const { return busy_ != nullptr; }
+    const PinyinSearch& pinyinSearch() const { return *pinyin_; }
 
     void FormCreate();
     void FormShow();
@@ -104,7 +105,9 @@ class TFrm_Custom : public QWidget {
     void setFooters(); // "总计" and the row count
     void fillSearchFields();
     void runIfEnabled(QAction* action);
-    void startSearch(const SqlCommand& command);
+    QString searchFieldOf(const QString& title); // the Custom column behind a search title
+    void prepareKeys();
+    void startSearch(const SqlCommand& command, bool pinyin);
     void restartSearch(); // the rows changed under a search still on its way
     void abandonSearch();
     void searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows);
@@ -120,9 +123,11 @@ class TFrm_Custom : public QWidget {
     class Busy; // hourglass and disabled search button while a search is outstanding
     std::unique_ptr<Busy> busy_;
     std::unique_ptr<QueryLoader> loader_;
-    SqlCommand outstanding_;     // the latest search started, while busy_
-    QString searchField_;        // its field and keyword, for the pinyin rows added to it
+    SqlCommand outstanding_; // the latest search started, on its way while busy_
+    QString searchField_;    // the latest search's field and keyword, for its pinyin rows
     QString searchPattern_;
+    bool searchPinyin_ = false;  // it adds customers by their pinyin
+    bool refreshing_ = false;    // it repeats the one shown: count and footers stay
     std::function<void()> held_; // a finished search waiting for a dialog to close
     QElapsedTimer shownClock_;   // since the latest search result showed
 };

@@ -20,12 +20,12 @@ QueryLoader::~QueryLoader() {
         thread_.join();
 }
 
-void QueryLoader::load(const SqlCommand& command) {
+void QueryLoader::load(const SqlCommand& command, Finish finish) {
     latest_ = command;
     busy_ = true;
     {
         std::lock_guard lock(mutex_);
-        next_ = Job{++ticket_, command};
+        next_ = Job{++ticket_, command, std::move(finish)};
         stopRunning();
     }
     if (!thread_.joinable())
@@ -80,6 +80,8 @@ void QueryLoader::work(const Job& job) {
         // Shared, so a result whose delivery never runs is still freed.
         auto rows = std::make_shared<std::unique_ptr<QueryStore>>(
             QueryStore::read(*connection_, job.command, &abandoned_));
+        if (job.finish)
+            job.finish(*connection_, **rows, abandoned_);
         deliver(job.ticket,
                 [this, command = job.command, rows] { loaded_(command, std::move(*rows)); });
     } catch (const std::exception& e) {

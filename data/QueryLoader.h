@@ -23,21 +23,26 @@ class QueryLoader : public QObject {
     using Connect = std::function<std::unique_ptr<Connection>()>;
     using Loaded = std::function<void(SqlCommand, std::unique_ptr<QueryStore>)>;
     using Failed = std::function<void(SqlCommand, QString)>;
+    // More work on a read result, on the loader's thread and connection before it is
+    // delivered; it may throw, and should stop soon once abandoned is set.
+    using Finish = std::function<void(Connection&, QueryStore&, const std::atomic_bool& abandoned)>;
 
     // connect opens the loader's connection on its thread, at the first load. loaded and
     // failed run on the thread that created the loader, from its event loop.
     QueryLoader(Connect connect, Loaded loaded, Failed failed, QObject* parent = nullptr);
     ~QueryLoader() override;
 
-    void load(const SqlCommand& command); // abandons the load still waiting or running
-    void abandon();                       // nothing more is delivered until the next load
-    bool busy() const { return busy_; }   // a load is outstanding
+    // Abandons the load still waiting or running.
+    void load(const SqlCommand& command, Finish finish = nullptr);
+    void abandon();                     // nothing more is delivered until the next load
+    bool busy() const { return busy_; } // a load is outstanding
     const SqlCommand& loading() const { return latest_; }
 
   private:
     struct Job {
         quint64 ticket = 0;
         SqlCommand command;
+        Finish finish;
     };
     void run();
     void work(const Job& job);

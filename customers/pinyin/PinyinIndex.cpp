@@ -27,13 +27,17 @@ void PinyinIndex::shrink() {
     ids_.shrink_to_fit();
 }
 
-std::vector<qint64> PinyinIndex::find(const PinyinKeyword& keyword) const {
+std::vector<qint64> PinyinIndex::find(const PinyinKeyword& keyword,
+                                      const std::atomic_bool* stop) const {
     std::vector<qint64> found;
     if (!keyword.usable())
         return found;
     const uint8_t* keys = keys_.data();
-    for (qint64 id : ids_)
-        if (keyword.matchRow(keys) && id != droppedId)
-            found.push_back(id);
+    for (size_t row = 0; row < ids_.size(); ++row) {
+        if (stop && row % 4096 == 0 && *stop)
+            break;
+        if (keyword.matchRow(keys) && ids_[row] != droppedId)
+            found.push_back(ids_[row]);
+    }
     return found;
 }

@@ -6,6 +6,7 @@
 #include "customers/pinyin/PinyinKeys.h"
 
 #include <QtGlobal>
+#include <atomic>
 #include <vector>
 
 class PinyinIndex {
@@ -16,8 +17,10 @@ class PinyinIndex {
     void clear();
     void shrink(); // gives back what growing left unused, once the rows are read
 
-    // The ids of the rows whose keys match, in the order the rows were added.
-    std::vector<qint64> find(const PinyinKeyword& keyword) const;
+    // The ids of the rows whose keys match, in the order the rows were added; only some of
+    // them once *stop is set.
+    std::vector<qint64> find(const PinyinKeyword& keyword,
+                             const std::atomic_bool* stop = nullptr) const;
 
     size_t rows() const { return ids_.size() - dropped_; }
     size_t keyBytes() const { return keys_.size(); } // the keys alone, end marks included

@@ -134,10 +134,10 @@ PinyinKeyword::PinyinKeyword(QStringView keyword) {
         letterAt_[letters_[size_t(j)] - 'a'] |= uint64_t(1) << j;
     const int first = letters_[0] - 'a';
     const std::vector<uint32_t>& setLetters = readings().firstLetters;
-    starts_.assign(PinyinCode::firstReadingSet + setLetters.size(), false);
+    starts_.assign(PinyinCode::firstReadingSet + setLetters.size(), 0);
     starts_[PinyinCode::firstLetter + unsigned(first)] = true;
     for (size_t set = 0; set < setLetters.size(); ++set)
-        starts_[PinyinCode::firstReadingSet + set] = setLetters[set] >> first & 1;
+        starts_[PinyinCode::firstReadingSet + set] = uint8_t(setLetters[set] >> first & 1);
 }
 
 // Where a syllable that starts at letter offset may end: after its initial, after the whole
@@ -189,19 +189,29 @@ uint64_t PinyinKeyword::step(uint64_t reached, unsigned code) const {
 
 bool PinyinKeyword::matchRow(const uint8_t*& keys) const {
     const uint64_t goal = uint64_t(1) << length_;
+    const uint8_t* starts = starts_.data();
     uint64_t reached = 0;
-    bool found = false;
     for (;;) {
         unsigned code = *keys++;
         if (code == PinyinCode::rowEnd)
-            return found;
+            return false;
         if (code & 0x80)
             code = ((code & 0x7F) << 8) | *keys++;
-        if (found || (reached == 0 && !starts_[code]))
+        if (reached == 0 && !starts[code])
             continue; // the common case: nothing under way and no start here
         reached = step(reached | 1, code) & (goal | (goal - 1));
-        found = reached & goal;
+        if (reached & goal)
+            break;
     }
+    skipRow(keys);
+    return true;
+}
+
+// Moves keys past the end mark of the row they are in.
+void PinyinKeyword::skipRow(const uint8_t*& keys) {
+    for (unsigned code = *keys++; code != PinyinCode::rowEnd; code = *keys++)
+        if (code & 0x80)
+            ++keys;
 }
 
 bool pinyinContains(QStringView text, const PinyinKeyword& keyword) {

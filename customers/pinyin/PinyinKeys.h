@@ -40,14 +40,15 @@ class PinyinKeyword {
 
   private:
     uint64_t step(uint64_t reached, unsigned code) const;
+    static void skipRow(const uint8_t*& keys);
     uint64_t readingEnds(int offset, const char* syllable, int length, int initial) const;
 
     bool usable_ = false;
     std::string letters_;
     int length_ = 0;
-    uint64_t blankAfter_ = 0;    // bit j: a syllable ends after letter j
-    uint64_t letterAt_[26] = {}; // bit j: letter j is this letter
-    std::vector<bool> starts_;   // per code: the character may spell the first letter
+    uint64_t blankAfter_ = 0;     // bit j: a syllable ends after letter j
+    uint64_t letterAt_[26] = {};  // bit j: letter j is this letter
+    std::vector<uint8_t> starts_; // per code: the character may spell the first letter
 };
 
 // The keys of text match the keyword (the keyword must be usable).

@@ -1,5 +1,7 @@
 #include "CustomerTestSupport.h"
 
+#include "customers/PinyinSearch.h"
+#include "data/AppError.h"
 #include "grid/DataGrid.h"
 
 #include <QCheckBox>
@@ -71,11 +73,48 @@ TEST_F(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
     EXPECT_EQ(search("客户名称", "ww"), QStringList{"王五"});
     EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "长沙贸易", "赵四"}));
     list->N6Click();
+    waitForSearch(*list);
     EXPECT_EQ(data->Qry_Cust.recordCount(), 3);
     EXPECT_TRUE(messages.shown.isEmpty());
 
     delete list.data();
     EXPECT_TRUE(openList().Chk_Pinyin->isChecked()) << "the setting is remembered";
+}
+
+// The keys are read when the list opens with the box on, not when it is off; a search that
+// comes before they are read is served once they are, and a deleted customer is not found.
+TEST_F(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
+    ASSERT_FALSE(openList().pinyinSearch().keys().current()) << "off: nothing read";
+    delete list.data();
+
+    PinyinSearch::saveOn(data->IniFile, true);
+    TFrm_Custom& w = openList();
+    const auto keys = w.pinyinSearch().keys().current();
+    ASSERT_TRUE(keys) << "on: read as the list opens";
+    EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "张三", "长沙贸易"}));
+    EXPECT_TRUE(keys->ready());
+    EXPECT_EQ(w.pinyinSearch().keys().current(), keys) << "no keystroke reads them again";
+
+    data->Qry_Cust.setRecNo(1);
+    data->Qry_Cust.remove();
+    EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "长沙贸易"}));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// A save made before the keys are read counts once they are; a reading that fails is reported
+// to the search that waits for it.
+TEST_F(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {
+    auto code =
+        data->ADOConnection1->query({"select CustCode from Custom where Company=?", {"张三"}});
+    ASSERT_TRUE(code->next());
+    const qint64 zhang = code->toInt64(0);
+    PinyinKeyReader reader([this] { return data->openReader(); });
+    const auto keys = reader.keysOf("Company");
+    keys->saved(zhang, "王五");
+    const std::atomic_bool going{false};
+    EXPECT_EQ(keys->find(PinyinKeyword(u"ww"), going), std::vector<qint64>{zhang});
+    EXPECT_EQ(keys->find(PinyinKeyword(u"zhangsan"), going), std::vector<qint64>{});
+    EXPECT_THROW(reader.keysOf("NoSuchField")->find(PinyinKeyword(u"ww"), going), AppError);
 }
 
 } // namespace

@@ -90,4 +90,40 @@ TEST_F(QueryLoaderTest, AbandonedLoadsDeliverNothingAndTheLoaderEndsWhileOneRuns
     // Leaving the scope ends it: the endless statement is interrupted, not waited for.
 }
 
+// The step after the read runs on the loader's thread with its connection: what it adds is
+// delivered with the rows, what it throws as a failure, and once overtaken it is told to stop.
+TEST_F(QueryLoaderTest, TheFinishingStepAddsToTheRowsOrFailsThemAndHearsWhenOvertaken) {
+    db.addCustomer("a");
+    const SqlCommand all{"select * from Custom", {}};
+    const std::thread::id window = std::this_thread::get_id();
+    loader.load(all, [&](Connection& connection, QueryStore& rows, const std::atomic_bool&) {
+        EXPECT_NE(std::this_thread::get_id(), window);
+        auto more = connection.query(all);
+        while (more->next())
+            rows.order.push_back(rows.addRow(*more));
+    });
+    waitIdle();
+    ASSERT_EQ(delivered.size(), 1);
+    EXPECT_EQ(delivered[0].rows, 2);
+
+    loader.load(all, [](Connection&, QueryStore&, const std::atomic_bool&) {
+        throw std::runtime_error("no keys");
+    });
+    waitIdle();
+    EXPECT_EQ(delivered.last().error, "no keys");
+
+    std::atomic_bool stopped{false};
+    loader.load(all, [&](Connection&, QueryStore&, const std::atomic_bool& abandoned) {
+        while (!abandoned)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stopped = true;
+    });
+    QTest::qWait(20);
+    loader.load(all);
+    waitIdle();
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(delivered.last().rows, 1) << "only the latest load is delivered";
+    EXPECT_EQ(delivered.size(), 3);
+}
+
 } // namespace
