@@ -539,36 +539,6 @@ void Query::edit(const QVariantMap& values) {
     emit rowChanged(store.current);
 }
 
-void Query::appendRows(const QList<SqlCommand>& commands) {
-    if (!store_ || !connection_)
-        throw AppError(name_ + ": 查询没有打开");
-    QueryStore& store = *store_;
-    // Views hear of the rows once, also of those read before a statement failed.
-    auto announce = [&] {
-        store.orderChanged();
-        if (store.current < 0 && !store.order.empty()) {
-            store.current = 0;
-            store.bof = true;
-            store.eof = false;
-        }
-        emit reset();
-        emit currentChanged(store.current);
-    };
-    try {
-        for (const SqlCommand& command : commands) {
-            auto result = connection_->query(command);
-            if (result->columnCount() != fieldCount())
-                throw AppError(name_ + ": 追加的记录与查询的字段不同");
-            while (result->next())
-                store.order.push_back(store.addRow(*result));
-        }
-    } catch (...) {
-        announce();
-        throw;
-    }
-    announce();
-}
-
 void Query::remove() {
     QueryStore& store = writableStore(true);
     QueryWriter writer(*this, store);

@@ -81,10 +81,6 @@ class Query : public QObject {
     void edit(const QVariantMap& values);   // the current row
     void remove();                          // the current row
 
-    // Runs statements with the same columns and adds their rows after the present ones, as if
-    // the open result had held them; the current row stays. Emits reset() once. Throws AppError.
-    void appendRows(const QList<SqlCommand>& commands);
-
     // Re-orders the open result without running the statement again; the current row stays
     // current. An empty text restores the database's order. Throws AppError for a bad text.
     // Emits aboutToResort() and resorted(), not reset().
