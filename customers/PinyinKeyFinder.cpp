@@ -1,14 +1,36 @@
 #include "customers/PinyinKeyFinder.h"
 
 #include "data/AppError.h"
+#include "data/Statements.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
+
 const char* const abandonedText = "查询已放弃";
+constexpr size_t codesPerStatement = 5000; // well inside every engine's limit of bound values
+
+// The customers of codes (sorted), a statement per slice; null for no codes.
+std::unique_ptr<QueryStore> readCustomers(Connection& connection, const std::vector<qint64>& codes,
+                                          const std::atomic_bool& stop) {
+    std::unique_ptr<QueryStore> rows;
+    for (size_t at = 0; at < codes.size(); at += codesPerStatement) {
+        if (stop)
+            throw AppError(abandonedText);
+        const auto end = codes.begin() + ptrdiff_t(std::min(codes.size(), at + codesPerStatement));
+        auto result = connection.query(
+            Sql::customersByCode(QList<qint64>(codes.begin() + ptrdiff_t(at), end)));
+        if (!rows)
+            rows = std::make_unique<QueryStore>(*result);
+        rows->load(*result, &stop);
+    }
+    return rows;
+}
+
 } // namespace
 
-std::vector<qint64> PinyinKeyFinder::Request::wait(const std::atomic_bool& abandoned) {
+std::unique_ptr<QueryStore> PinyinKeyFinder::Request::wait(const std::atomic_bool& abandoned) {
     std::unique_lock lock(mutex_);
     while (!finished_) {
         if (abandoned)
@@ -17,21 +39,13 @@ std::vector<qint64> PinyinKeyFinder::Request::wait(const std::atomic_bool& aband
     }
     if (!error_.isEmpty())
         throw AppError(error_);
-    return std::move(ids_);
+    return std::move(rows_);
 }
 
-void PinyinKeyFinder::Request::run() {
-    try {
-        finish(keys_->find(keyword_, stop_), {});
-    } catch (const std::exception& e) {
-        finish({}, QString::fromUtf8(e.what()));
-    }
-}
-
-void PinyinKeyFinder::Request::finish(std::vector<qint64> ids, QString error) {
+void PinyinKeyFinder::Request::finish(std::unique_ptr<QueryStore> rows, QString error) {
     {
         std::lock_guard lock(mutex_);
-        ids_ = std::move(ids);
+        rows_ = std::move(rows);
         error_ = std::move(error);
         finished_ = true;
     }
@@ -78,12 +92,29 @@ void PinyinKeyFinder::run() {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return quit_ || next_; });
             if (quit_)
-                return;
+                break;
             request = running_ = std::move(next_);
             next_.reset();
         }
-        request->run();
+        serve(*request);
         std::lock_guard lock(mutex_);
         running_.reset();
+    }
+    connection_.reset();
+}
+
+void PinyinKeyFinder::serve(Request& request) {
+    try {
+        std::vector<qint64> codes = request.keys_->find(request.keyword_, request.stop_);
+        if (codes.empty()) {
+            request.finish({}, {});
+            return;
+        }
+        std::sort(codes.begin(), codes.end());
+        if (!connection_)
+            connection_ = connect_();
+        request.finish(readCustomers(*connection_, codes, request.stop_), {});
+    } catch (const std::exception& e) {
+        request.finish({}, QString::fromUtf8(e.what()));
     }
 }

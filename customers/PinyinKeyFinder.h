@@ -1,14 +1,17 @@
 #pragma once
 
-// Searches the pinyin keys on a thread of its own, so a search's pinyin customers are found
-// while its plain statement runs. Only the latest request is worked on: a newer one tells the
-// older to stop, as the searches they belong to are overtaken too.
+// Searches the pinyin keys and reads the customers they find on a thread and connection of its
+// own, so a search's pinyin customers are ready when its plain statement ends. Only the latest
+// request is worked on: a newer one tells the older to stop, as the searches they belong to are
+// overtaken too.
 
 #include "customers/PinyinKeyReader.h"
+#include "data/QueryStore.h"
 
 #include <QString>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -16,19 +19,18 @@
 
 class PinyinKeyFinder {
   public:
-    // One search of the keys, shared by the finder and the step that waits for its ids.
+    // One search of the keys, shared by the finder and the step that waits for its customers.
     class Request {
       public:
         Request(std::shared_ptr<PinyinKeys> keys, QString keyword)
             : keys_(std::move(keys)), keyword_(keyword) {}
-        // The ids found; throws AppError when the search failed, was stopped, or abandoned
-        // was set while waiting.
-        std::vector<qint64> wait(const std::atomic_bool& abandoned);
+        // The customers found, in code order, null when none; throws AppError when the search
+        // failed, was stopped, or abandoned was set while waiting.
+        std::unique_ptr<QueryStore> wait(const std::atomic_bool& abandoned);
 
       private:
         friend class PinyinKeyFinder;
-        void run();
-        void finish(std::vector<qint64> ids, QString error);
+        void finish(std::unique_ptr<QueryStore> rows, QString error);
 
         const std::shared_ptr<PinyinKeys> keys_;
         const PinyinKeyword keyword_;
@@ -36,11 +38,13 @@ class PinyinKeyFinder {
         std::mutex mutex_; // guards the members below
         std::condition_variable done_;
         bool finished_ = false;
-        std::vector<qint64> ids_;
+        std::unique_ptr<QueryStore> rows_;
         QString error_;
     };
 
-    PinyinKeyFinder() = default;
+    using Connect = std::function<std::unique_ptr<Connection>()>;
+    // connect opens the finder's connection on its thread, at the first customers to read.
+    explicit PinyinKeyFinder(Connect connect) : connect_(std::move(connect)) {}
     ~PinyinKeyFinder();
     PinyinKeyFinder(const PinyinKeyFinder&) = delete;
     PinyinKeyFinder& operator=(const PinyinKeyFinder&) = delete;
@@ -49,9 +53,12 @@ class PinyinKeyFinder {
 
   private:
     void run();
+    void serve(Request& request);
     void dropWaiting(); // with mutex_ held
 
-    std::mutex mutex_; // guards the members below
+    Connect connect_;
+    std::unique_ptr<Connection> connection_; // made, used and dropped on the finder's thread
+    std::mutex mutex_;                       // guards the members below
     std::condition_variable wake_;
     std::shared_ptr<Request> next_, running_;
     bool quit_ = false;

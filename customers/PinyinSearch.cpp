@@ -2,7 +2,6 @@
 
 #include "data/AppError.h"
 #include "data/QueryStore.h"
-#include "data/Statements.h"
 #include "data/U_Data.h"
 
 #include <algorithm>
@@ -12,7 +11,6 @@ namespace {
 const QString section = QStringLiteral("Search");
 const QString key = QStringLiteral("Pinyin");
 const QString codeField = QStringLiteral("CustCode");
-constexpr qsizetype codesPerStatement = 5000; // well inside every engine's limit of bound values
 
 int fieldIndex(const QueryStore& rows, const QString& name) {
     for (size_t i = 0; i < rows.fields.size(); ++i)
@@ -21,6 +19,7 @@ int fieldIndex(const QueryStore& rows, const QString& name) {
     return -1;
 }
 
+// The codes of the rows in order, sorted; none when the rows have no code field.
 std::vector<qint64> codesIn(const QueryStore& rows) {
     std::vector<qint64> codes;
     const int field = fieldIndex(rows, codeField);
@@ -35,25 +34,21 @@ std::vector<qint64> codesIn(const QueryStore& rows) {
 }
 
 // The customers found by their keys that the plain search did not find, after its rows.
-void addFound(Connection& connection, QueryStore& rows, PinyinKeyFinder::Request& byKeys,
+void addFound(QueryStore& rows, PinyinKeyFinder::Request& byKeys,
               const std::atomic_bool& abandoned) {
-    std::vector<qint64> found = byKeys.wait(abandoned);
-    std::sort(found.begin(), found.end());
+    std::unique_ptr<QueryStore> found = byKeys.wait(abandoned);
+    const int code = found ? fieldIndex(*found, codeField) : -1;
+    if (code < 0)
+        return;
     const std::vector<qint64> shown = codesIn(rows);
-    QList<qint64> missing;
-    std::set_difference(found.begin(), found.end(), shown.begin(), shown.end(),
-                        std::back_inserter(missing));
-    for (qsizetype at = 0; at < missing.size(); at += codesPerStatement) {
-        if (abandoned)
-            throw AppError("查询已放弃");
-        auto result = connection.query(Sql::customersByCode(missing.mid(at, codesPerStatement)));
-        if (result->columnCount() != int(rows.fields.size()))
-            throw AppError("Qry_Cust: 追加的记录与查询的字段不同");
-        while (result->next())
-            rows.order.push_back(rows.addRow(*result));
-    }
-    rows.orderChanged();
-    if (rows.current < 0 && !rows.order.empty()) {
+    std::vector<uint32_t> missing;
+    for (uint32_t row : found->order)
+        if (!std::binary_search(shown.begin(), shown.end(), found->integer(row, code)))
+            missing.push_back(row);
+    if (missing.empty())
+        return;
+    rows.appendRows(std::move(*found), missing);
+    if (rows.current < 0) {
         rows.current = 0;
         rows.bof = true;
         rows.eof = false;
@@ -63,7 +58,8 @@ void addFound(Connection& connection, QueryStore& rows, PinyinKeyFinder::Request
 } // namespace
 
 PinyinSearch::PinyinSearch(TFrm_Data& data, QObject* parent)
-    : QObject(parent), data_(data), keys_([&data] { return data.openReader(); }) {
+    : QObject(parent), data_(data), keys_([&data] { return data.openReader(); }),
+      finder_([&data] { return data.openReader(); }) {
     connect(&data_.Qry_Cust, &Query::rowInserted, this, &PinyinSearch::follow);
     connect(&data_.Qry_Cust, &Query::rowChanged, this, &PinyinSearch::follow);
 }
@@ -89,8 +85,8 @@ QueryLoader::Finish PinyinSearch::finisher(bool on, const QString& field, const 
     if (!applies(on, field, keyword))
         return nullptr;
     return [byKeys = finder_.find(keys_.keysOf(field), keyword)](
-               Connection& connection, QueryStore& rows, const std::atomic_bool& abandoned) {
-        addFound(connection, rows, *byKeys, abandoned);
+               Connection&, QueryStore& rows, const std::atomic_bool& abandoned) {
+        addFound(rows, *byKeys, abandoned);
     };
 }
 

@@ -68,6 +68,13 @@ std::string_view TextArena::read(const char* entry) {
     return {reinterpret_cast<const char*>(bytes), length};
 }
 
+void TextArena::adopt(TextArena&& other) {
+    for (auto& chunk : other.chunks_)
+        chunks_.push_back(std::move(chunk));
+    held_ += other.held_;
+    other = TextArena();
+}
+
 QueryStore::QueryStore(const ResultSet& result)
     : columnCount_(result.columnCount()), row_(size_t(columnCount_)) {
     for (int i = 0; i < columnCount_; ++i) {
@@ -97,11 +104,10 @@ void QueryStore::putCell(Block& block, size_t index, const CellValue& cell) {
     block.types[index] = uint8_t(cell.type);
 }
 
-uint32_t QueryStore::addRow(const ResultSet& result) {
-    const auto row = uint32_t(rows_);
-    if ((row & (blockRows - 1)) == 0) {
+size_t QueryStore::newRow() {
+    if ((rows_ & (blockRows - 1)) == 0) {
         Block& fresh = blocks_.emplace_back();
-        if (row > 0) {
+        if (rows_ > 0) {
             const size_t cells = size_t(blockRows) * size_t(columnCount_);
             fresh.cells.reserve(cells);
             fresh.types.reserve(cells);
@@ -109,14 +115,38 @@ uint32_t QueryStore::addRow(const ResultSet& result) {
             prefault(fresh.types.data(), cells);
         }
     }
-    result.readRow(row_.data());
     Block& last = blocks_.back();
     const size_t base = last.cells.size();
     last.cells.resize(base + size_t(columnCount_));
     last.types.resize(base + size_t(columnCount_));
+    return base;
+}
+
+uint32_t QueryStore::addRow(const ResultSet& result) {
+    result.readRow(row_.data());
+    const size_t base = newRow();
     for (int c = 0; c < columnCount_; ++c)
-        putCell(last, base + size_t(c), row_[size_t(c)]);
+        putCell(blocks_.back(), base + size_t(c), row_[size_t(c)]);
     return uint32_t(rows_++);
+}
+
+void QueryStore::appendRows(QueryStore&& other, const std::vector<uint32_t>& rows) {
+    if (other.columnCount_ != columnCount_)
+        throw AppError("追加的记录与查询的字段不同");
+    arena_.adopt(std::move(other.arena_));
+    order.reserve(order.size() + rows.size());
+    for (uint32_t row : rows) {
+        const size_t base = newRow();
+        const Block& from = other.block(row);
+        const size_t at = other.slot(row, 0);
+        Block& to = blocks_.back();
+        std::copy_n(from.cells.begin() + ptrdiff_t(at), columnCount_,
+                    to.cells.begin() + ptrdiff_t(base));
+        std::copy_n(from.types.begin() + ptrdiff_t(at), columnCount_,
+                    to.types.begin() + ptrdiff_t(base));
+        order.push_back(uint32_t(rows_++));
+    }
+    orderChanged();
 }
 
 void QueryStore::setRow(uint32_t row, const ResultSet& result) {

@@ -19,6 +19,8 @@ class TextArena {
     const char* add(std::string_view text);
     static std::string_view read(const char* entry);
     size_t bytesHeld() const { return held_; }
+    // Takes over other's chunks, so entries made there stay valid here.
+    void adopt(TextArena&& other);
 
   private:
     std::vector<std::unique_ptr<char[]>> chunks_;
@@ -50,6 +52,9 @@ class QueryStore {
 
     void load(ResultSet& result, const std::atomic_bool* abandoned = nullptr); // every row left
     uint32_t addRow(const ResultSet& result);
+    // Moves the given rows of other (same columns) to the end of this store and of its order;
+    // other's texts are taken over, not copied, so other must not be read afterwards.
+    void appendRows(QueryStore&& other, const std::vector<uint32_t>& rows);
     void setRow(uint32_t row, const ResultSet& result);
 
     size_t storedRows() const { return rows_; }
@@ -78,6 +83,7 @@ class QueryStore {
         return size_t(row & (blockRows - 1)) * size_t(columnCount_) + size_t(column);
     }
     void putCell(Block& block, size_t index, const CellValue& cell);
+    size_t newRow(); // room for one more row in the last block; the index of its first cell
     void inferComputedKinds();
 
     int columnCount_ = 0;

@@ -74,7 +74,8 @@ SqlCommand customersByCode(const QList<qint64>& codes) {
     QVariantList params;
     for (qint64 code : codes)
         params << code;
-    return {"Select * from Custom where CustCode in (" + marks.join(',') + ")", params};
+    return {"Select * from Custom where CustCode in (" + marks.join(',') + ") order by CustCode",
+            params};
 }
 
 SqlCommand customerByCompany(const QString& name) {

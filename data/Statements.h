@@ -23,7 +23,7 @@ SqlCommand searchFieldLookup(const QString& displayName);  // field behind a sea
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword);
 // The key and one field of every customer. Throws AppError like customerSearch.
 SqlCommand customerFieldTexts(Connection& connection, const QString& field);
-// The customers with these keys, in the database's order.
+// The customers with these keys, in key order.
 SqlCommand customersByCode(const QList<qint64>& codes);
 SqlCommand customerByCompany(const QString& name);         // duplicate-name test
 SqlCommand shownLayout(const QString& table);              // layout rows, in ShowID order

@@ -2,6 +2,7 @@
 
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
+#include "data/QueryStore.h"
 
 #include <QCollator>
 #include <QSignalSpy>
@@ -187,6 +188,37 @@ TEST_P(QueryOnEngines, ABigResultKeepsEveryCellAcrossItsBlocks) {
     EXPECT_EQ(query.displayText(8192, tel), "改");
     EXPECT_EQ(query.displayText(8192, memo), large);
     EXPECT_EQ(query.displayText(8999, company), "c9000");
+}
+
+// Rows moved in from another result land after the rows there, across a block's edge, and
+// keep their texts once that result is gone; a result of other columns is refused.
+TEST_F(QueryTest, RowsMovedFromAnotherResultKeepTheirCellsOnceItIsGone) {
+    db.connection->execute({"with recursive n(i) as (select 1 union all select i + 1 from n "
+                            "where i < 6000) insert into Custom (CustCode, Company, memo2) "
+                            "select i, 'c' || i, replace(hex(zeroblob(i % 200)), '00', '中') "
+                            "from n",
+                            {}});
+    auto rows =
+        QueryStore::read(*db.connection, {"select * from Custom where CustCode < 4096", {}});
+    std::vector<uint32_t> odd;
+    {
+        auto more =
+            QueryStore::read(*db.connection, {"select * from Custom where CustCode >= 4096", {}});
+        for (uint32_t row = 1; row < more->storedRows(); row += 2)
+            odd.push_back(row);
+        rows->appendRows(std::move(*more), odd);
+    }
+    ASSERT_EQ(rows->order.size(), 4095 + odd.size());
+    for (size_t at = 4090; at < rows->order.size(); ++at) {
+        const uint32_t row = rows->order[at];
+        const qint64 code = at < 4095 ? qint64(at) + 1 : 4097 + 2 * qint64(at - 4095);
+        EXPECT_EQ(rows->integer(row, 0), code);
+        EXPECT_EQ(rows->text(row, 1), "c" + std::to_string(code));
+        EXPECT_EQ(QString::fromUtf8(rows->text(row, 5)), QString("中").repeated(code % 200));
+        EXPECT_EQ(rows->position(row), int(at));
+    }
+    auto codes = QueryStore::read(*db.connection, {"select CustCode from Custom", {}});
+    EXPECT_THROW(rows->appendRows(std::move(*codes), {0}), AppError);
 }
 
 TEST_P(QueryOnEngines, SignalsTellViewsWhatChanged) {
