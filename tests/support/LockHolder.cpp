@@ -9,13 +9,18 @@ LockHolder::LockHolder(const QString& databasePath, const QString& beginSql) : p
     process_.start("sqlite3", {databasePath});
     if (!process_.waitForStarted(10000))
         throw AppError("cannot run sqlite3");
-    process_.write((beginSql + ";\n").toUtf8());
+    // held() probes with a lock of its own; without a time-out sqlite3 would give up at once
+    // when its BEGIN meets that probe
+    process_.write((".timeout 10000\n" + beginSql + ";\n").toUtf8());
     process_.waitForBytesWritten(5000);
     for (int i = 0; i < 1000 && !held(); ++i)
         QThread::msleep(5);
-    if (!held())
-        throw AppError("sqlite3 did not take the lock: " +
-                       QString::fromUtf8(process_.readAllStandardError()));
+    if (!held()) {
+        process_.kill();
+        process_.waitForFinished(5000);
+        const QString error = QString::fromUtf8(process_.readAllStandardError());
+        throw AppError("sqlite3 did not take the lock: " + error);
+    }
 }
 
 LockHolder::~LockHolder() {
