@@ -6,9 +6,11 @@
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/SearchWait.h"
 #include "tests/support/TempProgram.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -28,14 +30,39 @@ inline const char* seedCustomers() {
 // the actions (counting their runs), the chooser hook and status panel 1.
 class CustomerFixture : public ::testing::Test {
   protected:
+    explicit CustomerFixture(TestEngine engine = TestEngine::Sqlite) : engine(engine) {}
     void SetUp() override {
-        program.exec(seedCustomers());
+        if (engine == TestEngine::Postgres)
+            pointTheProgramAtAServerDatabase();
+        else
+            program.exec(seedCustomers());
         data = program.connect(messages);
+        ASSERT_TRUE(data->DBConnected) << messages.texts().join('\n').toStdString();
+        if (engine == TestEngine::Postgres)
+            seedThroughTheConnection();
         for (QAction* action : {&addCust, &editCust, &delCust, &exportCsv})
             QObject::connect(action, &QAction::triggered, [this, action] { ++runs[action]; });
         addCust.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     }
-    void TearDown() override { delete list.data(); }
+    void TearDown() override {
+        delete list.data();
+        data.reset();
+        if (!serverUri.isEmpty())
+            dropServerDatabase(serverUri);
+    }
+
+    void pointTheProgramAtAServerDatabase() {
+        serverUri = createServerDatabase();
+        QFile config(program.configPath());
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write("[Config]\nDBConn=" + serverUri.toUtf8() + "\n");
+    }
+    // The same customers, their line break passed as a value: the server has no char().
+    void seedThroughTheConnection() {
+        QString sql = seedCustomers();
+        sql.replace("'a' || char(13) || char(10) || 'b'", "?");
+        data->ADOConnection1->execute({sql, {QStringLiteral("a\r\nb")}});
+    }
 
     CustomerListHooks hooks() {
         return {&addCust,
@@ -63,6 +90,8 @@ class CustomerFixture : public ::testing::Test {
         return q.recordCount();
     }
 
+    TestEngine engine;
+    QString serverUri; // the server database in use, if any
     TempProgram program;
     RecordingMessageService messages;
     std::unique_ptr<TFrm_Data> data;

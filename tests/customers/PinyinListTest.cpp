@@ -3,6 +3,7 @@
 #include "customers/PinyinSearch.h"
 #include "data/AppError.h"
 #include "grid/DataGrid.h"
+#include "tests/data/DataTestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,8 +13,9 @@
 
 namespace {
 
-class PinyinList : public CustomerFixture {
+class PinyinList : public CustomerFixture, public ::testing::WithParamInterface<TestEngine> {
   protected:
+    PinyinList() : CustomerFixture(GetParam()) {}
     void SetUp() override {
         CustomerFixture::SetUp();
         data->ADOConnection1->execute(
@@ -38,7 +40,7 @@ class PinyinList : public CustomerFixture {
     }
 };
 
-TEST_F(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
+TEST_P(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
     TFrm_Custom& w = openList();
     ASSERT_FALSE(w.Chk_Pinyin->isChecked()) << "off without a setting";
     EXPECT_EQ(search("客户名称", "zs"), QStringList{"zs trading"}) << "off: the plain search";
@@ -83,7 +85,7 @@ TEST_F(PinyinList, BoxAddsCustomersByTheirPinyinAfterThoseFoundByText) {
 
 // The keys are read when the list opens with the box on, not when it is off; a search that
 // comes before they are read is served once they are, and a deleted customer is not found.
-TEST_F(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
+TEST_P(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
     ASSERT_FALSE(openList().pinyinSearch().keys().current()) << "off: nothing read";
     delete list.data();
 
@@ -103,7 +105,7 @@ TEST_F(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
 
 // A save made before the keys are read counts once they are; a reading that fails is reported
 // to the search that waits for it.
-TEST_F(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {
+TEST_P(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {
     auto code =
         data->ADOConnection1->query({"select CustCode from Custom where Company=?", {"张三"}});
     ASSERT_TRUE(code->next());
@@ -116,5 +118,7 @@ TEST_F(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {
     EXPECT_EQ(keys->find(PinyinKeyword(u"zhangsan"), going), std::vector<qint64>{});
     EXPECT_THROW(reader.keysOf("NoSuchField")->find(PinyinKeyword(u"ww"), going), AppError);
 }
+
+RUN_ON_EVERY_ENGINE(PinyinList);
 
 } // namespace
