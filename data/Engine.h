@@ -122,9 +122,12 @@ class Connection {
     // Builds that index anew, for a database written past its upkeep.
     virtual void rebuildSearchIndex() {}
 
-    // Makes the statement this connection runs on another thread fail soon; callable from any
-    // thread. An engine that cannot do so lets the statement finish and its caller drop it.
+    // Makes the statement this connection runs on another thread fail soon, and every long one
+    // it starts after, until resume(); callable from any thread, so an interruption that comes
+    // just before its statement starts is not lost. An engine that cannot do so lets the
+    // statement finish and its caller drop it.
     virtual void interrupt() {}
+    virtual void resume() {}
 };
 
 // Commits on commit(), rolls back when left without it.

@@ -61,6 +61,8 @@ void QueryLoader::run() {
             next_.reset();
             abandoned_ = false;
             running_ = true;
+            if (connection_)
+                connection_->resume(); // no interruption is left from the job before
         }
         work(job);
         std::lock_guard lock(mutex_);
@@ -76,6 +78,8 @@ void QueryLoader::work(const Job& job) {
             auto made = connect_();
             std::lock_guard lock(mutex_);
             connection_ = std::move(made);
+            if (abandoned_)
+                return; // overtaken while connecting, when there was nothing to interrupt
         }
         // Shared, so a result whose delivery never runs is still freed.
         auto rows = std::make_shared<std::unique_ptr<QueryStore>>(

@@ -269,7 +269,18 @@ void SqliteResultSet::readRow(CellValue* cells) const {
 
 // ---- connection ---------------------------------------------------------------------------
 
-SqliteConnection::SqliteConnection(sqlite3* db, BusyWaiter* waiter) : db_(db), waiter_(waiter) {}
+namespace {
+
+// Looked at every thousand steps of a statement: one begun after interrupt() stops too.
+int stopWhenInterrupted(void* interrupted) {
+    return static_cast<std::atomic_bool*>(interrupted)->load() ? 1 : 0;
+}
+
+} // namespace
+
+SqliteConnection::SqliteConnection(sqlite3* db, BusyWaiter* waiter) : db_(db), waiter_(waiter) {
+    sqlite3_progress_handler(db_, 1000, stopWhenInterrupted, &interrupted_);
+}
 
 SqliteConnection::~SqliteConnection() {
     sqlite3_close_v2(db_);
@@ -433,7 +444,12 @@ void SqliteConnection::rebuildSearchIndex() {
 }
 
 void SqliteConnection::interrupt() {
+    interrupted_ = true;
     sqlite3_interrupt(db_);
+}
+
+void SqliteConnection::resume() {
+    interrupted_ = false;
 }
 
 // ---- opening ------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include "Engine.h"
 
+#include <atomic>
 #include <vector>
 
 class BusyWaiter;
@@ -66,6 +67,7 @@ class SqliteConnection : public Connection {
     void createSearchIndex() override;
     void rebuildSearchIndex() override;
     void interrupt() override;
+    void resume() override;
 
     sqlite3* handle() const { return db_; }
 
@@ -76,6 +78,7 @@ class SqliteConnection : public Connection {
     sqlite3* db_;
     BusyWaiter* waiter_;
     int depth_ = 0; // open transactions, the outermost included
+    std::atomic_bool interrupted_{false};
 };
 
 // The database file at path, opened for reading and writing (never created), checked with a

@@ -5,8 +5,10 @@
 
 #include <QDateTime>
 #include <QTimeZone>
+#include <chrono>
 #include <cstdlib>
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace Pg {
 
@@ -214,6 +216,7 @@ PgConnection::PgConnection(PGconn* conn) : conn_(conn) {
 }
 
 PgConnection::~PgConnection() {
+    PQfreeCancel(cancel_);
     PQfinish(conn_);
 }
 
@@ -288,6 +291,8 @@ void PgConnection::ensureConnected() {
     if (PQstatus(conn_) == CONNECTION_OK)
         return;
     depth_ = 0; // a transaction does not survive its connection
+    PQfreeCancel(cancel_);
+    cancel_ = nullptr; // the new backend has a key of its own
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK)
         throw AppError("无法连接数据库服务器: " + trimmedMessage(PQerrorMessage(conn_)));
@@ -310,8 +315,52 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
                 likeToRegex(params[p.index].toString(), p.escape).toStdString();
             values[size_t(p.index)] = texts[size_t(p.index)].c_str();
         }
-    return PQexecParams(conn_, t.sql.toUtf8().constData(), int(values.size()), nullptr,
-                        values.data(), nullptr, nullptr, 0);
+    if (!PQsendQueryParams(conn_, t.sql.toUtf8().constData(), int(values.size()), nullptr,
+                           values.data(), nullptr, nullptr, 0))
+        return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+    return awaitResult();
+}
+
+// Waits on the socket rather than in libpq, so an interruption is seen while the server works;
+// a cancel that reached the server before the statement did is sent again.
+PGresult* PgConnection::awaitResult() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point cancelled{};
+    while (PQconsumeInput(conn_) && PQisBusy(conn_)) {
+        if (interrupted_ && Clock::now() - cancelled > std::chrono::milliseconds(500)) {
+            cancelOnServer();
+            cancelled = Clock::now();
+        }
+        pollfd socket{PQsocket(conn_), POLLIN, 0};
+        poll(&socket, 1, 20);
+    }
+    // One statement gives one result; an error one is kept if libpq adds another after it.
+    PGresult* kept = nullptr;
+    while (PGresult* r = PQgetResult(conn_)) {
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(r);
+            continue;
+        }
+        PQclear(kept);
+        kept = r;
+    }
+    return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+void PgConnection::cancelOnServer() {
+    if (!cancel_)
+        cancel_ = PQgetCancel(conn_);
+    char error[256];
+    if (cancel_)
+        PQcancel(cancel_, error, int(sizeof error)); // a failed cancel lets the statement finish
+}
+
+void PgConnection::interrupt() {
+    interrupted_ = true;
+}
+
+void PgConnection::resume() {
+    interrupted_ = false;
 }
 
 const Translated& PgConnection::translated(const QString& sql) {

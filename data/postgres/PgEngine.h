@@ -7,12 +7,14 @@
 #include "data/Engine.h"
 
 #include <QHash>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
+typedef struct pg_cancel PGcancel;
 
 namespace Pg {
 
@@ -65,6 +67,8 @@ class PgConnection : public Connection {
                    const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
     SqlCommand dayCandidates(const QString& table, const QString& column,
                              qint64 daysFromToday) override;
+    void interrupt() override; // the statement running now is cancelled on the server
+    void resume() override;
 
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);
@@ -85,6 +89,11 @@ class PgConnection : public Connection {
     QString keyOrder(const QString& table);
 
     PGconn* conn_;
+    PGresult* awaitResult();
+    void cancelOnServer();
+
+    PGcancel* cancel_ = nullptr; // for the backend conn_ has now
+    std::atomic_bool interrupted_{false};
     NameMap names_;
     NameSet textColumns_;
     QHash<QString, Translated> translations_;

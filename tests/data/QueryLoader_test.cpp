@@ -22,9 +22,10 @@ struct Delivery {
     QString error;
 };
 
-class QueryLoaderTest : public ::testing::Test {
+// On every engine: an overtaken statement must be stopped where it runs, not waited for.
+class QueryLoaderTest : public ::testing::TestWithParam<TestEngine> {
   protected:
-    TempDatabase db;
+    TempDatabase db{GetParam()};
     QList<Delivery> delivered;
     QueryLoader loader{[this] { return db.secondConnection(); },
                        [this](SqlCommand command, std::unique_ptr<QueryStore> rows) {
@@ -39,7 +40,7 @@ class QueryLoaderTest : public ::testing::Test {
     }
 };
 
-TEST_F(QueryLoaderTest, OnlyTheLatestLoadIsDeliveredAndOlderOnesAreInterrupted) {
+TEST_P(QueryLoaderTest, OnlyTheLatestLoadIsDeliveredAndOlderOnesAreInterrupted) {
     db.addCustomer("a");
     db.addCustomer("b");
     struct Case {
@@ -77,7 +78,7 @@ TEST_F(QueryLoaderTest, OnlyTheLatestLoadIsDeliveredAndOlderOnesAreInterrupted) 
     EXPECT_TRUE(delivered.last().error.isEmpty());
 }
 
-TEST_F(QueryLoaderTest, AbandonedLoadsDeliverNothingAndTheLoaderEndsWhileOneRuns) {
+TEST_P(QueryLoaderTest, AbandonedLoadsDeliverNothingAndTheLoaderEndsWhileOneRuns) {
     loader.load(endless);
     QTest::qWait(20);
     loader.abandon();
@@ -92,7 +93,7 @@ TEST_F(QueryLoaderTest, AbandonedLoadsDeliverNothingAndTheLoaderEndsWhileOneRuns
 
 // The step after the read runs on the loader's thread with its connection: what it adds is
 // delivered with the rows, what it throws as a failure, and once overtaken it is told to stop.
-TEST_F(QueryLoaderTest, TheFinishingStepAddsToTheRowsOrFailsThemAndHearsWhenOvertaken) {
+TEST_P(QueryLoaderTest, TheFinishingStepAddsToTheRowsOrFailsThemAndHearsWhenOvertaken) {
     db.addCustomer("a");
     const SqlCommand all{"select * from Custom", {}};
     const std::thread::id window = std::this_thread::get_id();
@@ -125,5 +126,7 @@ TEST_F(QueryLoaderTest, TheFinishingStepAddsToTheRowsOrFailsThemAndHearsWhenOver
     EXPECT_EQ(delivered.last().rows, 1) << "only the latest load is delivered";
     EXPECT_EQ(delivered.size(), 3);
 }
+
+RUN_ON_EVERY_ENGINE(QueryLoaderTest);
 
 } // namespace
