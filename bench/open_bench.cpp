@@ -5,6 +5,7 @@
 
 #include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
+#include "data/MemoryReuse.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "data/Statements.h"
@@ -142,6 +143,7 @@ void printRatios() {
 } // namespace
 
 int main(int argc, char** argv) {
+    keepFreedMemoryForReuse(); // as the program does
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
