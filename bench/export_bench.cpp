@@ -4,67 +4,36 @@
 // written as CSV text with plain buffered writes. Prints both and their ratio.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
-#include "data/Query.h"
-#include "data/SqliteEngine.h"
-#include "data/Statements.h"
-#include "grid/DataGrid.h"
 #include "grid/ExcelExport.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <chrono>
-#include <functional>
+#include <cstdio>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int customerCount = 65'534;
 
-struct Fixture {
-    QTemporaryDir dir;
-    std::unique_ptr<BenchData::CustomerListGrid> list;
-};
+using Fixture = BenchData::CustomerListFixture;
 
 struct Figures {
     double exportSeconds = 0, floorSeconds = 0;
     qint64 exportBytes = 0, floorBytes = 0;
 } figures;
 
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// Times write into path; keeps the mean seconds per iteration and the size of the file.
-void timeWriting(benchmark::State& state, const QString& path,
-                 const std::function<void(const QString&)>& write, double& meanSeconds,
-                 qint64& bytes) {
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        write(path);
-        total += seconds(start);
-    }
-    meanSeconds = total / double(state.iterations());
-    bytes = QFileInfo(path).size();
-}
-
 void benchExport(benchmark::State& state, Fixture* f) {
-    timeWriting(
-        state, f->dir.filePath("customers.xls"),
-        [f](const QString& path) { writeGridWorksheet(*f->list->query, *f->list->grid, path); },
-        figures.exportSeconds, figures.exportBytes);
+    const QString path = f->path("customers.xls");
+    figures.exportSeconds = BenchData::meanSeconds(
+        state, [&] { writeGridWorksheet(*f->list.query, *f->list.grid, path); });
+    figures.exportBytes = QFileInfo(path).size();
 }
 
 void benchFloor(benchmark::State& state, Fixture* f) {
-    timeWriting(
-        state, f->dir.filePath("customers.csv"),
-        [f](const QString& path) {
-            BenchData::writePlainCsv(*f->list->query, *f->list->grid, path);
-        },
-        figures.floorSeconds, figures.floorBytes);
+    const QString path = f->path("customers.csv");
+    figures.floorSeconds = BenchData::meanSeconds(
+        state, [&] { BenchData::writePlainCsv(*f->list.query, *f->list.grid, path); });
+    figures.floorBytes = QFileInfo(path).size();
 }
 
 void printFigures() {
@@ -81,16 +50,8 @@ void printFigures() {
 } // namespace
 
 int main(int argc, char** argv) {
-    BenchData::preferOffscreen();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-
-    Fixture f;
-    const QString path = f.dir.filePath("customers.db");
-    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
-    BenchData::addCustomers(path, customerCount);
-    f.list = std::make_unique<BenchData::CustomerListGrid>(path, true);
-
+    BenchData::Application<QApplication> app(argc, argv);
+    Fixture f(customerCount, true);
     BenchData::registerPair("export", "xls", 5, benchFloor, benchExport, &f);
     return BenchData::runAndPrint(printFigures);
 }

@@ -11,44 +11,22 @@
 #include "output/ImportFile.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int customerCount = 100'000;
 
-struct Fixture {
-    QTemporaryDir dir;
-    std::unique_ptr<BenchData::CustomerListGrid> list;
-    QString path(const char* name) const { return dir.filePath(name); }
-};
+using Fixture = BenchData::CustomerListFixture;
 
 struct Figures {
     double plainCsv = 0, xlsx = 0, csv = 0, readCsv = 0, importCsv = 0, importXlsx = 0;
     qint64 imported = 0;
 } figures;
 
-// Times each run; set up goes before the clock starts.
-void timeRuns(benchmark::State& state, double& meanSeconds, const std::function<void()>& setUp,
-              const std::function<void()>& run) {
-    double total = 0;
-    for (auto _ : state) {
-        setUp();
-        const auto start = Clock::now();
-        run();
-        total += std::chrono::duration<double>(Clock::now() - start).count();
-    }
-    meanSeconds = total / double(state.iterations());
-}
-
 void exportAs(Fixture* f, ExportFormat format, const char* name) {
-    writeGridFile(format, *f->list->query, *f->list->grid, f->path(name), nullptr);
+    writeGridFile(format, *f->list.query, *f->list.grid, f->path(name), nullptr);
 }
 
 void importInto(Fixture* f, const char* file) {
@@ -64,41 +42,39 @@ void freshTarget(Fixture* f) {
 }
 
 void benchPlainCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.plainCsv, [] {},
-        [f] { BenchData::writePlainCsv(*f->list->query, *f->list->grid, f->path("plain.csv")); });
+    figures.plainCsv = BenchData::meanSeconds(state, [f] {
+        BenchData::writePlainCsv(*f->list.query, *f->list.grid, f->path("plain.csv"));
+    });
 }
 
 void benchXlsx(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.xlsx, [] {}, [f] { exportAs(f, ExportFormat::Xlsx, "customers.xlsx"); });
+    figures.xlsx =
+        BenchData::meanSeconds(state, [f] { exportAs(f, ExportFormat::Xlsx, "customers.xlsx"); });
 }
 
 void benchCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.csv, [] {}, [f] { exportAs(f, ExportFormat::Csv, "customers.csv"); });
+    figures.csv =
+        BenchData::meanSeconds(state, [f] { exportAs(f, ExportFormat::Csv, "customers.csv"); });
 }
 
 void benchReadCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.readCsv, [] {},
-        [f] {
-            ImportFile source = openImportFile(f->path("customers.csv"));
-            QVariantList cells;
-            while (source.rows->next(cells))
-                benchmark::DoNotOptimize(cells);
-        });
+    figures.readCsv = BenchData::meanSeconds(state, [f] {
+        ImportFile source = openImportFile(f->path("customers.csv"));
+        QVariantList cells;
+        while (source.rows->next(cells))
+            benchmark::DoNotOptimize(cells);
+    });
 }
 
+// The import writes into an empty database each time; making it goes before the clock starts.
 void benchImportCsv(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.importCsv, [f] { freshTarget(f); }, [f] { importInto(f, "customers.csv"); });
+    figures.importCsv = BenchData::meanSeconds(
+        state, [f] { importInto(f, "customers.csv"); }, [f] { freshTarget(f); });
 }
 
 void benchImportXlsx(benchmark::State& state, Fixture* f) {
-    timeRuns(
-        state, figures.importXlsx, [f] { freshTarget(f); },
-        [f] { importInto(f, "customers.xlsx"); });
+    figures.importXlsx = BenchData::meanSeconds(
+        state, [f] { importInto(f, "customers.xlsx"); }, [f] { freshTarget(f); });
 }
 
 void printFigures() {
@@ -118,23 +94,11 @@ void printFigures() {
 } // namespace
 
 int main(int argc, char** argv) {
-    BenchData::preferOffscreen();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-
-    Fixture f;
-    const QString path = f.path("customers.db");
-    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
-    BenchData::addCustomers(path, customerCount);
-    f.list = std::make_unique<BenchData::CustomerListGrid>(path, true);
-
+    BenchData::Application<QApplication> app(argc, argv);
+    Fixture f(customerCount, true);
     BenchData::registerPair("export", "xlsx", 3, benchPlainCsv, benchXlsx, &f);
-    benchmark::RegisterBenchmark("csv/export", benchCsv, &f)
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
+    BenchData::registerTimed("csv/export", 3, benchCsv, &f);
     BenchData::registerPair("import", "import", 3, benchReadCsv, benchImportCsv, &f);
-    benchmark::RegisterBenchmark("import-xlsx/import", benchImportXlsx, &f)
-        ->Iterations(3)
-        ->Unit(benchmark::kMillisecond);
+    BenchData::registerTimed("import-xlsx/import", 3, benchImportXlsx, &f);
     return BenchData::runAndPrint(printFigures);
 }

@@ -4,8 +4,6 @@
 // holds against the UTF-8 size of its cells.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
-#include "data/MemoryReuse.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "data/Statements.h"
@@ -13,35 +11,26 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <malloc.h>
 #include <map>
 #include <sqlite3.h>
-#include <time.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using BenchData::Clock;
 
-// Wall time and processor time: the machine may be shared, and processor time is what the
-// other work on it disturbs least.
+// Wall time and processor time.
 struct Timing {
     double wall = 0, cpu = 0;
 };
 
-double cpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 class Stopwatch {
   public:
-    Stopwatch() : wall_(Clock::now()), cpu_(cpuSeconds()) {}
+    Stopwatch() : wall_(Clock::now()), cpu_(BenchData::processSeconds()) {}
     void addTo(Timing& total) const {
-        total.wall += std::chrono::duration<double>(Clock::now() - wall_).count();
-        total.cpu += cpuSeconds() - cpu_;
+        total.wall += BenchData::secondsSince(wall_);
+        total.cpu += BenchData::processSeconds() - cpu_;
     }
 
   private:
@@ -143,18 +132,13 @@ void printRatios() {
 } // namespace
 
 int main(int argc, char** argv) {
-    keepFreedMemoryForReuse(); // as the program does
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    BenchData::Application<QCoreApplication> app(argc, argv);
     QTemporaryDir dir;
-    const std::vector<int> sizes =
-        BenchData::sizesUpTo({10'000, 100'000, 1'000'000}, "OPEN_BENCH_MAX_ROWS");
     std::vector<std::unique_ptr<Fixture>> fixtures;
-    for (int rows : sizes) {
+    for (int rows : BenchData::sizesUpTo({10'000, 100'000, 1'000'000}, "OPEN_BENCH_MAX_ROWS")) {
         auto fixture = std::make_unique<Fixture>();
-        fixture->path = dir.filePath(QString("customers-%1.db").arg(rows));
-        BenchData::createDatabase(fixture->path, CUSTDESK_SCHEMA_SQL);
-        BenchData::addCustomers(fixture->path, rows);
+        fixture->path =
+            BenchData::customerDatabase(dir.filePath(QString("customers-%1.db").arg(rows)), rows);
         fixture->connection = openSqliteDatabase(fixture->path);
         const int iterations = rows >= 1'000'000 ? 3 : rows >= 100'000 ? 10 : 50;
         const std::string size = std::to_string(rows);

@@ -6,45 +6,21 @@
 
 #include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
-#include "customers/U_Custom.h"
-#include "data/MessageService.h"
+#include "bench/support/window/ListProgram.h"
 #include "data/Statements.h"
-#include "data/U_Data.h"
 #include "data/postgres/PgEngine.h"
 #include "data/postgres/PgSchema.h"
-#include "grid/PrintPreviewService.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QTemporaryDir>
-#include <chrono>
 #include <cstdio>
 #include <libpq-fe.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct FailingMessages : BenchData::FailingMessages {
-    FailingMessages() : BenchData::FailingMessages("pg_bench") {}
-};
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-template <class F> double bestOf(int runs, F f) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        f();
-        best = std::min(best, since(start));
-    }
-    return best;
-}
+using BenchData::bestOf;
 
 // The plain libpq floor: the statement sent as is, every cell of every row read.
 int stepThroughLibpq(PGconn* conn, const QString& sql, const QVariantList& params) {
@@ -66,40 +42,28 @@ int stepThroughLibpq(PGconn* conn, const QString& sql, const QVariantList& param
     return rows;
 }
 
-struct Program {
-    QTemporaryDir dir;
-    FailingMessages messages;
-    std::unique_ptr<TFrm_Data> data;
-    std::unique_ptr<PrintPreviewService> previews;
-    std::unique_ptr<TFrm_Custom> list;
+struct Program : BenchData::ListProgram {
     QString uri;
 
-    Program(const QString& server, int rows) {
+    Program(const QString& server, int rows) : ListProgram("pg_bench") {
         const QString name = QString("custdesk_bench_%1").arg(rows);
         auto admin = Pg::openPostgresDatabase(server);
         admin->executeNative("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
         admin->executeNative("CREATE DATABASE " + name);
         uri = Pg::uriWithDatabase(server, name);
-        QDir(dir.path()).mkpath("DataBase");
-        const QString file = dir.filePath("source.db");
-        BenchData::createDatabase(file, CUSTDESK_SCHEMA_SQL);
-        BenchData::addCustomers(file, rows);
+        const QString file = BenchData::customerDatabase(dir.filePath("source.db"), rows);
         BenchData::addActivities(file, QStringLiteral("Admin"), rows);
-        const auto start = Clock::now();
+        const auto start = BenchData::Clock::now();
         auto target = Pg::openPostgresDatabase(uri);
         Pg::copyFromSqlite(file, *target);
         target->executeNative("VACUUM ANALYZE");
-        std::printf("copied %d customers with their indexes in %.1f s\n", rows, since(start));
+        std::printf("copied %d customers with their indexes in %.1f s\n", rows,
+                    BenchData::secondsSince(start));
         QFile ini(dir.filePath("Config.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write("[Config]\nDBConn=" + uri.toUtf8() + "\n");
         ini.close();
-        data = std::make_unique<TFrm_Data>(dir.path(), messages);
-        data->FormCreate();
-        previews = std::make_unique<PrintPreviewService>(messages);
-        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
-        list->show();
-        QApplication::processEvents();
+        open();
     }
     Pg::PgConnection& connection() {
         return *static_cast<Pg::PgConnection*>(data->ADOConnection1.get());
@@ -141,9 +105,7 @@ void measure(Program& p, int rows) {
         list.Edit_Key->setText(QString::fromUtf8(s.keyword));
         const double keystroke = bestOf(runs, [&] {
             list.Edit_KeyKeyUp(Qt::Key_7);
-            // The search runs off the window's thread; the keystroke ends when its result shows.
-            while (list.searching())
-                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            p.waitForSearch();
             QApplication::processEvents();
         });
         if (p.data->Qry_Cust.recordCount() != matches)
@@ -181,6 +143,7 @@ void measure(Program& p, int rows) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
+    keepFreedMemoryForReuse();                // as the program does
     BenchData::preferOffscreen();
     QApplication app(argc, argv);
     const QString server = qEnvironmentVariable("CUSTDESK_BENCH_PG");

@@ -6,35 +6,25 @@
 // Times are wall milliseconds from the keystroke to its result shown: what the operator waits.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
+#include "bench/support/window/ListProgram.h"
 #include "customers/PinyinSearch.h"
-#include "customers/U_Custom.h"
 #include "customers/pinyin/PinyinIndex.h"
-#include "data/MessageService.h"
-#include "data/U_Data.h"
-#include "grid/PrintPreviewService.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <map>
-#include <thread>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct FailingMessages : BenchData::FailingMessages {
-    FailingMessages() : BenchData::FailingMessages("pinyin_bench") {}
-};
+using BenchData::Clock;
+using BenchData::msSince;
 
 struct Case {
     const char* name;
@@ -66,36 +56,14 @@ struct SizeFigures {
 std::map<std::pair<int, std::string>, Result> results;
 std::map<int, SizeFigures> sizes;
 
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 double cpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    return BenchData::processSeconds() * 1e3;
 }
 
-struct Program {
-    QTemporaryDir dir;
-    FailingMessages messages;
-    std::unique_ptr<TFrm_Data> data;
-    std::unique_ptr<PrintPreviewService> previews;
-    std::unique_ptr<TFrm_Custom> list;
-
-    explicit Program(int rows) {
-        QDir(dir.path()).mkpath("DataBase");
-        BenchData::createDatabase(path(), CUSTDESK_SCHEMA_SQL);
-        BenchData::addCustomers(path(), rows);
-        data = std::make_unique<TFrm_Data>(dir.path(), messages);
-        data->FormCreate();
-        previews = std::make_unique<PrintPreviewService>(messages);
-        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
-        list->show();
-        QApplication::processEvents();
+struct Program : BenchData::ListProgram {
+    explicit Program(int rows) : ListProgram("pinyin_bench", rows) {
         list->Combo_Type->setCurrentIndex(list->Combo_Type->findText("客户名称"));
     }
-    QString path() const { return dir.filePath("DataBase/Custom.db"); }
 
     // Milliseconds per keystroke, painting left out.
     Time keystrokes(benchmark::State& state, bool pinyin, const char* keyword) {
@@ -106,9 +74,7 @@ struct Program {
             const auto start = Clock::now();
             const double cpu = cpuMs();
             list->Edit_KeyKeyUp(Qt::Key_A);
-            // The search runs off the window's thread; the keystroke ends when its result shows.
-            while (list->searching())
-                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            waitForSearch();
             total.wall += msSince(start);
             total.cpu += cpuMs() - cpu;
             state.PauseTiming();
@@ -157,11 +123,11 @@ void measureKeys(Program& program, int rows) {
     list.Edit_Key->setText("zz");
     const auto first = Clock::now();
     list.Edit_KeyKeyUp(Qt::Key_Z);
-    while (list.searching())
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    program.waitForSearch();
     f.firstKeystrokeMs = msSince(first);
     sqlite3* db = nullptr;
-    sqlite3_open_v2(program.path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(program.databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+                    nullptr);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "select CustCode, Company from Custom", -1, &st, nullptr);
     std::vector<std::pair<qint64, QString>> texts;
@@ -216,9 +182,7 @@ void printFigures() {
 } // namespace
 
 int main(int argc, char** argv) {
-    BenchData::preferOffscreen();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    BenchData::Application<QApplication> app(argc, argv);
     std::vector<std::unique_ptr<Program>> programs;
     for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "PINYIN_BENCH_MAX_ROWS")) {
         programs.push_back(std::make_unique<Program>(rows));
@@ -228,10 +192,8 @@ int main(int argc, char** argv) {
             const std::string name = std::string(c.name) + "/" + std::to_string(rows);
             BenchData::registerPair(name, "pinyin", iterations, benchFloor, benchPinyin,
                                     programs.back().get(), rows, c);
-            benchmark::RegisterBenchmark(("letters/" + name).c_str(), benchLetters,
-                                         programs.back().get(), rows, c)
-                ->Iterations(iterations)
-                ->Unit(benchmark::kMillisecond);
+            BenchData::registerTimed("letters/" + name, iterations, benchLetters,
+                                     programs.back().get(), rows, c);
         }
     }
     return BenchData::runAndPrint(printFigures);

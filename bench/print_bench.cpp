@@ -5,12 +5,7 @@
 // second and the ratio of the two.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
 #include "data/MessageService.h"
-#include "data/Query.h"
-#include "data/SqliteEngine.h"
-#include "data/Statements.h"
-#include "grid/DataGrid.h"
 #include "grid/GridPrinter.h"
 #include "grid/PrintPainter.h"
 #include "grid/PrintPreviewService.h"
@@ -19,14 +14,13 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPicture>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using BenchData::Clock;
+using BenchData::secondsSince;
 constexpr int customerCount = 10'000;
 
 class SilentMessages : public MessageService {
@@ -41,16 +35,19 @@ QPageLayout a4() {
     return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
 }
 
+QPicture recordPage(const PrintPainter& painter, int page) {
+    QPicture picture;
+    QPainter on(&picture);
+    painter.paintPage(on, page);
+    on.end();
+    return picture;
+}
+
 QList<QPicture> recordPages(const PrintDocument& document) {
     const PrintPainter painter(document);
     QList<QPicture> pages;
-    for (int p = 0; p < document.pageCount(); ++p) {
-        QPicture picture;
-        QPainter on(&picture);
-        painter.paintPage(on, p);
-        on.end();
-        pages << picture;
-    }
+    for (int p = 0; p < document.pageCount(); ++p)
+        pages << recordPage(painter, p);
     return pages;
 }
 
@@ -82,26 +79,25 @@ struct Figures {
     int firstPageRows = 0;
 } figures;
 
+// The customer list's grid over generated customers and the printer the preview uses on it.
 struct Fixture {
-    std::unique_ptr<BenchData::CustomerListGrid> list;
-    SilentMessages messages;
-    std::unique_ptr<PrintPreviewService> previews;
-    std::unique_ptr<GridPrinter> printer;
-};
+    explicit Fixture(int count) : customers(count) {}
 
-double seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
+    BenchData::CustomerListFixture customers;
+    SilentMessages messages;
+    PrintPreviewService previews{messages};
+    GridPrinter printer{*customers.list.grid, previews, messages};
+};
 
 void benchMaking(benchmark::State& state, Fixture* f) {
     double document = 0, pages = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        const PrintDocument d = f->printer->makeDocument(a4(), 96);
-        document += seconds(start);
+        const PrintDocument d = f->printer.makeDocument(a4(), 96);
+        document += secondsSince(start);
         const auto recording = Clock::now();
         benchmark::DoNotOptimize(recordPages(d));
-        pages += seconds(recording);
+        pages += secondsSince(recording);
         figures.pages = d.pageCount();
     }
     figures.documentSeconds = document / double(state.iterations());
@@ -110,14 +106,9 @@ void benchMaking(benchmark::State& state, Fixture* f) {
 }
 
 void benchFloor(benchmark::State& state, Fixture* f) {
-    const PrintDocument d = f->printer->makeDocument(a4(), 96);
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        benchmark::DoNotOptimize(recordPlainTexts(d));
-        total += seconds(start);
-    }
-    figures.floorSeconds = total / double(state.iterations());
+    const PrintDocument d = f->printer.makeDocument(a4(), 96);
+    figures.floorSeconds =
+        BenchData::meanSeconds(state, [&] { benchmark::DoNotOptimize(recordPlainTexts(d)); });
 }
 
 void printFigures() {
@@ -139,49 +130,24 @@ void printFigures() {
 }
 
 // What the preview waits for before it shows: the document and its first page. Best of three.
-double firstPageSeconds(const QString& path) {
-    BenchData::CustomerListGrid list(path);
-    SilentMessages messages;
-    PrintPreviewService previews(messages);
-    GridPrinter printer(*list.grid, previews, messages);
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        const auto start = Clock::now();
+double firstPageSeconds(GridPrinter& printer) {
+    return BenchData::bestOf(3, [&] {
         const PrintDocument d = printer.makeDocument(a4(), 96);
-        const PrintPainter painter(d);
-        QPicture picture;
-        QPainter on(&picture);
-        painter.paintPage(on, 0);
-        on.end();
-        best = std::min(best, seconds(start));
-    }
-    return best;
+        benchmark::DoNotOptimize(recordPage(PrintPainter(d), 0));
+    });
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    BenchData::preferOffscreen();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("customers.db");
-    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
-    BenchData::addCustomers(path, customerCount);
-
-    Fixture f;
-    f.list = std::make_unique<BenchData::CustomerListGrid>(path);
-    f.previews = std::make_unique<PrintPreviewService>(f.messages);
-    f.printer = std::make_unique<GridPrinter>(*f.list->grid, *f.previews, f.messages);
-
+    BenchData::Application<QApplication> app(argc, argv);
+    Fixture f(customerCount);
     BenchData::registerPair("print", "making", 5, benchFloor, benchMaking, &f);
     const std::vector<int> big = BenchData::sizesUpTo({100'000}, "PRINT_BENCH_MAX_ROWS");
     if (!big.empty()) {
-        const QString bigPath = dir.filePath("big.db");
-        BenchData::createDatabase(bigPath, CUSTDESK_SCHEMA_SQL);
-        BenchData::addCustomers(bigPath, big.back());
+        Fixture bigList(big.back());
         figures.firstPageRows = big.back();
-        figures.firstPageSeconds = firstPageSeconds(bigPath);
+        figures.firstPageSeconds = firstPageSeconds(bigList.printer);
     }
     return BenchData::runAndPrint(printFigures);
 }

@@ -5,33 +5,23 @@
 // Beside them the full scan the search index spares: the plain LIKE on every row.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
-#include "customers/U_Custom.h"
+#include "bench/support/window/ListProgram.h"
 #include "data/JetFunctions.h"
-#include "data/MessageService.h"
 #include "data/Statements.h"
-#include "data/U_Data.h"
-#include "grid/PrintPreviewService.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <sqlite3.h>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct FailingMessages : BenchData::FailingMessages {
-    FailingMessages() : BenchData::FailingMessages("search_bench") {}
-};
+using BenchData::Clock;
+using BenchData::secondsSince;
+using Program = BenchData::ListProgram;
 
 struct Case {
     const char* name;
@@ -49,33 +39,6 @@ struct Result {
 };
 
 std::map<std::pair<int, std::string>, Result> results;
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// A program folder with the generated customers and the list window over it, shown.
-struct Program {
-    QTemporaryDir dir;
-    FailingMessages messages;
-    std::unique_ptr<TFrm_Data> data;
-    std::unique_ptr<PrintPreviewService> previews;
-    std::unique_ptr<TFrm_Custom> list;
-
-    explicit Program(int rows) {
-        QDir(dir.path()).mkpath("DataBase");
-        const QString path = dir.filePath("DataBase/Custom.db");
-        BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
-        BenchData::addCustomers(path, rows);
-        data = std::make_unique<TFrm_Data>(dir.path(), messages);
-        data->FormCreate();
-        previews = std::make_unique<PrintPreviewService>(messages);
-        list = std::make_unique<TFrm_Custom>(*data, messages, *previews, CustomerListHooks{});
-        list->show();
-        QApplication::processEvents();
-    }
-    QString path() const { return dir.filePath("DataBase/Custom.db"); }
-};
 
 int stepSearch(sqlite3* db, const SqlCommand& command) {
     const QByteArray sql = command.sql.toUtf8();
@@ -98,7 +61,8 @@ int stepSearch(sqlite3* db, const SqlCommand& command) {
 
 void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(program->path().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(program->databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+                    nullptr);
     registerJetFunctions(db);
     sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
     Connection& connection = *program->data->ADOConnection1;
@@ -110,12 +74,12 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     for (auto _ : state) {
         auto start = Clock::now();
         result.matches = stepSearch(db, command);
-        seconds += since(start);
+        seconds += secondsSince(start);
         state.PauseTiming();
         start = Clock::now();
         if (stepSearch(db, scan) != result.matches)
             state.SkipWithError("the index found other rows than the full scan");
-        scanSeconds += since(start);
+        scanSeconds += secondsSince(start);
         state.ResumeTiming();
     }
     sqlite3_close(db);
@@ -131,11 +95,9 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
     for (auto _ : state) {
         const auto start = Clock::now();
         list.Edit_KeyKeyUp(Qt::Key_7);
-        echo += since(start);
-        // The search runs off the window's thread; the keystroke ends when its result shows.
-        while (list.searching())
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        seconds += since(start);
+        echo += secondsSince(start);
+        program->waitForSearch();
+        seconds += secondsSince(start);
         state.PauseTiming(); // painting is not part of the keystroke
         QApplication::processEvents();
         state.ResumeTiming();
@@ -173,14 +135,10 @@ void printRatios() {
 } // namespace
 
 int main(int argc, char** argv) {
-    BenchData::preferOffscreen();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    const std::vector<int> sizes =
-        BenchData::sizesUpTo({100'000, 1'000'000}, "SEARCH_BENCH_MAX_ROWS");
+    BenchData::Application<QApplication> app(argc, argv);
     std::vector<std::unique_ptr<Program>> programs;
-    for (int rows : sizes) {
-        programs.push_back(std::make_unique<Program>(rows));
+    for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "SEARCH_BENCH_MAX_ROWS")) {
+        programs.push_back(std::make_unique<Program>("search_bench", rows));
         for (const Case& c : cases) {
             const bool large = rows >= 1'000'000 && c.keyword[0] == '\0';
             const int iterations = large ? 3 : 10;

@@ -3,7 +3,6 @@
 // key making is timed too, and shown apart). Prints the time ratio per size.
 
 #include "bench/support/BenchSupport.h"
-#include "bench/support/CustomerGenerator.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "data/Statements.h"
@@ -14,14 +13,14 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <map>
 #include <numeric>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using BenchData::Clock;
+using BenchData::secondsSince;
 
 struct SizeResult {
     double keySeconds = 0, floorSeconds = 0, querySeconds = 0;
@@ -34,10 +33,6 @@ struct Fixture {
     std::unique_ptr<Query> query;
     std::vector<QString> companies; // the same strings the query sorts, in database order
 };
-
-double since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 QCollator chineseCollator() {
     QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
@@ -54,13 +49,13 @@ void benchFloor(benchmark::State& state, Fixture* fixture, int rows) {
         keys.reserve(fixture->companies.size());
         for (const QString& company : fixture->companies)
             keys.push_back(collator.sortKey(company));
-        keySeconds += since(start);
+        keySeconds += secondsSince(start);
         std::vector<uint32_t> order(keys.size());
         std::iota(order.begin(), order.end(), 0u);
         std::stable_sort(order.begin(), order.end(),
                          [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
         benchmark::DoNotOptimize(order.data());
-        seconds += since(start);
+        seconds += secondsSince(start);
     }
     results[rows].keySeconds = keySeconds / double(state.iterations());
     results[rows].floorSeconds = seconds / double(state.iterations());
@@ -72,17 +67,15 @@ void benchQuery(benchmark::State& state, Fixture* fixture, int rows) {
     for (auto _ : state) {
         const auto start = Clock::now();
         fixture->query->setSort(descending ? "  Company DESC " : "  Company");
-        seconds += since(start);
+        seconds += secondsSince(start);
         descending = !descending;
     }
     results[rows].querySeconds = seconds / double(state.iterations());
 }
 
 std::unique_ptr<Fixture> makeFixture(const QString& path, int rows) {
-    BenchData::createDatabase(path, CUSTDESK_SCHEMA_SQL);
-    BenchData::addCustomers(path, rows);
     auto fixture = std::make_unique<Fixture>();
-    fixture->connection = openSqliteDatabase(path);
+    fixture->connection = openSqliteDatabase(BenchData::customerDatabase(path, rows));
     fixture->query = std::make_unique<Query>("Qry_Cust", fixture->connection.get());
     fixture->query->setCommand(Sql::allCustomers());
     fixture->query->open();
@@ -107,13 +100,10 @@ void printRatios() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    BenchData::Application<QCoreApplication> app(argc, argv);
     QTemporaryDir dir;
-    const std::vector<int> sizes =
-        BenchData::sizesUpTo({100'000, 1'000'000}, "SORT_BENCH_MAX_ROWS");
     std::vector<std::unique_ptr<Fixture>> fixtures;
-    for (int rows : sizes) {
+    for (int rows : BenchData::sizesUpTo({100'000, 1'000'000}, "SORT_BENCH_MAX_ROWS")) {
         fixtures.push_back(makeFixture(dir.filePath(QString("sort-%1.db").arg(rows)), rows));
         const int iterations = rows >= 1'000'000 ? 2 : 6;
         const std::string size = std::to_string(rows);

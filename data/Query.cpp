@@ -17,32 +17,39 @@ bool isNumericKind(FieldKind kind) {
     return kind == FieldKind::Float || kind == FieldKind::Currency || kind == FieldKind::Decimal;
 }
 
-// The cell exactly as stored, for binding it back in a condition.
-QVariant rawValue(const QueryStore& store, uint32_t row, int field) {
+// Reads a cell by its stored type and hands it to Form, which says what each type becomes.
+template <class Form>
+typename Form::Cell readCell(const QueryStore& store, uint32_t row, int field) {
+    const FieldKind kind = store.fields[size_t(field)].kind;
     switch (store.type(row, field)) {
-    case CellType::Integer:
-        return store.integer(row, field);
-    case CellType::Float:
-        return store.real(row, field);
-    case CellType::Text:
-        return fromUtf8(store.text(row, field));
-    case CellType::Blob: {
-        const std::string_view bytes = store.text(row, field);
-        return QByteArray(bytes.data(), qsizetype(bytes.size()));
-    }
     case CellType::Null:
         break;
+    case CellType::Integer:
+        return Form::integer(store.integer(row, field), kind);
+    case CellType::Float:
+        return Form::real(store.real(row, field), kind);
+    case CellType::Text:
+        return Form::text(store.text(row, field), kind);
+    case CellType::Blob:
+        return Form::blob(store.text(row, field));
     }
     return {};
 }
 
-QVariant typedValue(const QueryStore& store, uint32_t row, int field) {
-    const FieldKind kind = store.fields[size_t(field)].kind;
-    switch (store.type(row, field)) {
-    case CellType::Null:
-        return {};
-    case CellType::Integer: {
-        const qint64 v = store.integer(row, field);
+// The cell exactly as stored, for binding it back in a condition.
+struct RawForm {
+    using Cell = QVariant;
+    static QVariant integer(qint64 v, FieldKind) { return v; }
+    static QVariant real(double v, FieldKind) { return v; }
+    static QVariant text(std::string_view text, FieldKind) { return fromUtf8(text); }
+    static QVariant blob(std::string_view bytes) {
+        return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    }
+};
+
+// The cell as the field's kind reads it.
+struct TypedForm : RawForm {
+    static QVariant integer(qint64 v, FieldKind kind) {
         if (kind == FieldKind::Boolean)
             return v != 0;
         if (isNumericKind(kind))
@@ -51,54 +58,40 @@ QVariant typedValue(const QueryStore& store, uint32_t row, int field) {
             return QString::number(v);
         return v;
     }
-    case CellType::Float: {
-        const double v = store.real(row, field);
+    static QVariant real(double v, FieldKind kind) {
         if (kind == FieldKind::Boolean)
             return v != 0;
         if (kind == FieldKind::Text || kind == FieldKind::Memo)
             return formatFloat(v);
         return v;
     }
-    case CellType::Text: {
-        const std::string_view text = store.text(row, field);
+    static QVariant text(std::string_view text, FieldKind kind) {
         if (kind == FieldKind::DateTime)
             if (const auto dt = parseStoredDateTime(text))
                 return *dt;
         return fromUtf8(text);
     }
-    case CellType::Blob:
-        return rawValue(store, row, field);
-    }
-    return {};
-}
+};
 
-QString cellText(const QueryStore& store, uint32_t row, int field) {
-    const FieldKind kind = store.fields[size_t(field)].kind;
-    switch (store.type(row, field)) {
-    case CellType::Null:
-        return {};
-    case CellType::Integer: {
-        const qint64 v = store.integer(row, field);
+// The cell as the grid shows it.
+struct DisplayForm {
+    using Cell = QString;
+    static QString integer(qint64 v, FieldKind kind) {
         if (kind == FieldKind::Boolean)
             return formatBoolean(v != 0);
         return isNumericKind(kind) ? formatFloat(double(v)) : QString::number(v);
     }
-    case CellType::Float: {
-        const double v = store.real(row, field);
+    static QString real(double v, FieldKind kind) {
         return kind == FieldKind::Boolean ? formatBoolean(v != 0) : formatFloat(v);
     }
-    case CellType::Text: {
-        const std::string_view text = store.text(row, field);
+    static QString text(std::string_view text, FieldKind kind) {
         if (kind == FieldKind::DateTime)
             if (const auto dt = parseStoredDateAndTime(text))
                 return formatDateTime(dt->date, dt->time);
         return fromUtf8(text);
     }
-    case CellType::Blob:
-        return QStringLiteral("(BLOB)");
-    }
-    return {};
-}
+    static QString blob(std::string_view) { return QStringLiteral("(BLOB)"); }
+};
 
 [[noreturn]] void notValid(const QString& text, const char* what) {
     throw AppError(QString("'%1' 不是有效的%2").arg(text, QString::fromUtf8(what)));
@@ -302,13 +295,13 @@ bool Query::isNull(int row, int field) const {
 QVariant Query::value(int row, int field) const {
     if (isNull(row, field))
         return {};
-    return typedValue(*store_, store_->order[size_t(row)], field);
+    return readCell<TypedForm>(*store_, store_->order[size_t(row)], field);
 }
 
 QString Query::displayText(int row, int field) const {
     if (isNull(row, field))
         return {};
-    return cellText(*store_, store_->order[size_t(row)], field);
+    return readCell<DisplayForm>(*store_, store_->order[size_t(row)], field);
 }
 
 std::optional<std::string_view> Query::plainText(int row, int field) const {
@@ -479,7 +472,7 @@ class QueryWriter {
             if (int(f) == target_.keyField)
                 continue;
             conditions << connection_.sameValueCondition(baseName(int(f)));
-            command.params << rawValue(store_, row, int(f));
+            command.params << readCell<RawForm>(store_, row, int(f));
         }
         command.sql += " WHERE " + conditions.join(" AND ");
     }

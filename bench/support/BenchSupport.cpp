@@ -1,12 +1,13 @@
 #include "bench/support/BenchSupport.h"
 
+#include "bench/support/CustomerGenerator.h"
 #include "data/Statements.h"
 
 #include <QtGlobal>
-#include <cstdio>
-#include <cstdlib>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace BenchData {
 
@@ -18,6 +19,25 @@ int FailingMessages::present(const MessageBoxRequest& request) {
 void printBar(const std::string& what, double figure, double most, const char* unit) {
     std::printf("bar: %s: %.2f%s (bar <= %.2f%s) %s\n", what.c_str(), figure, unit, most, unit,
                 figure <= most ? "ok" : "short");
+}
+
+double processSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double meanSeconds(benchmark::State& state, const std::function<void()>& run,
+                   const std::function<void()>& setUp) {
+    double total = 0;
+    for (auto _ : state) {
+        if (setUp)
+            setUp();
+        const auto start = Clock::now();
+        run();
+        total += secondsSince(start);
+    }
+    return total / double(state.iterations());
 }
 
 int runAndPrint(void (*printFigures)()) {
@@ -38,6 +58,12 @@ std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable) 
         std::erase_if(sizes, [most](int n) { return n > most; });
     }
     return sizes;
+}
+
+QString customerDatabase(const QString& path, int rows) {
+    createDatabase(path, CUSTDESK_SCHEMA_SQL);
+    addCustomers(path, rows);
+    return path;
 }
 
 CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
@@ -68,6 +94,9 @@ CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
     second.footerKind = fvtCount;
     grid->setColumn(1, second);
 }
+
+CustomerListFixture::CustomerListFixture(int customers, bool withCustomerCode)
+    : list(customerDatabase(dir.filePath("customers.db"), customers), withCustomerCode) {}
 
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path) {
     std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");

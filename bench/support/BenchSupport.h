@@ -1,19 +1,55 @@
 #pragma once
 
-// What every benchmark program shares: its sizes, its pairs of floor and measured runs, and the
-// customer list's column layout.
+// What every benchmark program shares: its application, clock, sizes and generated databases,
+// its pairs of floor and measured runs, and the customer list's column layout.
 
+#include "data/MemoryReuse.h"
 #include "data/MessageService.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "grid/DataGrid.h"
 
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace BenchData {
+
+using Clock = std::chrono::steady_clock;
+
+// Wall time since start.
+inline double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+inline double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Processor time of the whole process, every thread: the machine may be shared, and processor
+// time is what the other work on it disturbs least.
+double processSeconds();
+
+// The shortest wall seconds of runs calls of f.
+template <class F> double bestOf(int runs, F f) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        f();
+        best = std::min(best, secondsSince(start));
+    }
+    return best;
+}
+
+// The mean wall seconds of run over the state's iterations; setUp goes before the clock starts.
+double meanSeconds(benchmark::State& state, const std::function<void()>& run,
+                   const std::function<void()>& setUp = {});
 
 // A box during a benchmark is a failure: it stops the run instead of waiting for an answer.
 class FailingMessages : public MessageService {
@@ -33,19 +69,47 @@ void printBar(const std::string& what, double figure, double most, const char* u
 // Widget benchmarks draw offscreen unless the environment names a platform.
 void preferOffscreen();
 
+// The program's application (QCoreApplication or QApplication) in a process set up as the
+// program sets up its own, then the benchmark library's flags taken from what is left of the
+// command line.
+template <class App> class Application {
+  public:
+    Application(int& argc, char** argv) : app_(processFirst(argc), argv) {
+        benchmark::Initialize(&argc, argv);
+    }
+
+  private:
+    static int& processFirst(int& argc) {
+        keepFreedMemoryForReuse();
+        if constexpr (std::is_base_of_v<QGuiApplication, App>)
+            preferOffscreen();
+        return argc;
+    }
+
+    App app_;
+};
+
 // The sizes to run, without those above the row count the environment variable gives.
 std::vector<int> sizesUpTo(std::vector<int> sizes, const char* maxRowsVariable);
+
+// Creates the database at path from the delivered schema with rows generated customers; gives
+// back path.
+QString customerDatabase(const QString& path, int rows);
+
+// Registers the benchmark name with the given iterations, in milliseconds.
+template <class F, class... Args>
+void registerTimed(const std::string& name, int iterations, F run, Args... args) {
+    benchmark::RegisterBenchmark(name.c_str(), run, args...)
+        ->Iterations(iterations)
+        ->Unit(benchmark::kMillisecond);
+}
 
 // Registers "floor/<name>" and "<measured>/<name>" with the same iterations, in milliseconds.
 template <class Floor, class Measured, class... Args>
 void registerPair(const std::string& name, const std::string& measured, int iterations, Floor floor,
                   Measured measure, Args... args) {
-    benchmark::RegisterBenchmark(("floor/" + name).c_str(), floor, args...)
-        ->Iterations(iterations)
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((measured + "/" + name).c_str(), measure, args...)
-        ->Iterations(iterations)
-        ->Unit(benchmark::kMillisecond);
+    registerTimed("floor/" + name, iterations, floor, args...);
+    registerTimed(measured + "/" + name, iterations, measure, args...);
 }
 
 // All customers of the database at path in a grid with the customer list's shown columns of
@@ -57,6 +121,16 @@ struct CustomerListGrid {
     std::unique_ptr<SqliteConnection> connection;
     std::unique_ptr<Query> query;
     std::unique_ptr<DataGrid> grid;
+};
+
+// A scratch folder with customers.db of the given number of generated customers, and the
+// customer list's grid over it.
+struct CustomerListFixture {
+    CustomerListFixture(int customers, bool withCustomerCode = false);
+    QString path(const char* name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    CustomerListGrid list;
 };
 
 // The floor of the export benchmarks: the grid's cells read from the query and written as CSV

@@ -1,13 +1,26 @@
 #pragma once
 
+#include "data/AppError.h"
 #include "data/Engine.h"
 #include "data/Query.h"
 #include "tests/support/TempProgram.h"
 #include "tests/support/TestDatabases.h"
 
 #include <QVariant>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
+
+// The text of the error the action throws, or "no error".
+inline std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AppError& e) {
+        return e.text().toStdString();
+    }
+    return "no error";
+}
 
 // A throw-away copy of the delivered database with one connection open on it: a file, or a
 // database of its own on the test server.
@@ -67,5 +80,5 @@ inline std::string engineParamName(const ::testing::TestParamInfo<TestEngine>& i
     return testEngineName(info.param);
 }
 
-#define RUN_ON_EVERY_ENGINE(fixture)                                                              \
+#define RUN_ON_EVERY_ENGINE(fixture)                                                               \
     INSTANTIATE_TEST_SUITE_P(Engines, fixture, ::testing::ValuesIn(testEngines()), engineParamName)

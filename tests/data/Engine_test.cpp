@@ -27,12 +27,7 @@ std::string openError(const QString& path, int timeoutMs = 5000) {
 }
 
 std::string queryError(const TempDatabase& db, const QString& sql) {
-    try {
-        db.scalar(sql);
-    } catch (const AppError& e) {
-        return e.text().toStdString();
-    }
-    return "no error";
+    return errorOf([&] { db.scalar(sql); });
 }
 
 // ---- opening ------------------------------------------------------------------------------

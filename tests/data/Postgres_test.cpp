@@ -16,15 +16,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AppError& e) {
-        return e.text().toStdString();
-    }
-    return "no error";
-}
-
 TEST(PgDialect, StatementsBecomeTheServersOwn) {
     const Pg::NameMap names = {{"custom", "Custom"},
                                {"company", "Company"},

@@ -17,15 +17,6 @@ using ::testing::HasSubstr;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AppError& e) {
-        return e.text().toStdString();
-    }
-    return "no error";
-}
-
 class QueryTestBase : public ::testing::Test {
   protected:
     explicit QueryTestBase(TestEngine engine) : db(engine) {}
