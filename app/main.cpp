@@ -1,14 +1,14 @@
 #include "app/ChineseLocale.h"
 #include "app/MainSequence.h"
 #include "data/BusyWaiter.h"
-#include "data/MemoryReuse.h"
+#include "data/ProcessSetup.h"
 #include "grid/BusyDialog.h"
 #include "grid/WidgetMessageService.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    keepFreedMemoryForReuse();
+    prepareProcess();
     QApplication app(argc, argv);
     const QString title = applicationTitleFromPath(QCoreApplication::applicationFilePath());
     QCoreApplication::setApplicationName(title);

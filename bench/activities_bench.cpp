@@ -51,7 +51,7 @@ void printBar(const char* what, Timing t, double bar) {
 } // namespace
 
 int main() {
-    keepFreedMemoryForReuse(); // as the program does
+    prepareProcess(); // as the program does
     const int activities =
         BenchData::sizesUpTo({1000000}, "ACTIVITIES_BENCH_MAX_ROWS").empty() ? 100000 : 1000000;
     const int customers = activities / 10;

@@ -143,7 +143,7 @@ void measure(Program& p, int rows) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is measured
-    keepFreedMemoryForReuse();                // as the program does
+    prepareProcess();                         // as the program does
     BenchData::preferOffscreen();
     QApplication app(argc, argv);
     const QString server = qEnvironmentVariable("CUSTDESK_BENCH_PG");

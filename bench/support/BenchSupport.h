@@ -3,8 +3,8 @@
 // What every benchmark program shares: its application, clock, sizes and generated databases,
 // its pairs of floor and measured runs, and the customer list's column layout.
 
-#include "data/MemoryReuse.h"
 #include "data/MessageService.h"
+#include "data/ProcessSetup.h"
 #include "data/Query.h"
 #include "data/SqliteEngine.h"
 #include "grid/DataGrid.h"
@@ -80,7 +80,7 @@ template <class App> class Application {
 
   private:
     static int& processFirst(int& argc) {
-        keepFreedMemoryForReuse();
+        prepareProcess();
         if constexpr (std::is_base_of_v<QGuiApplication, App>)
             preferOffscreen();
         return argc;

@@ -4,6 +4,7 @@
 #include "tools/admin/AdminCommands.h"
 
 #include "data/AppError.h"
+#include "data/ProcessSetup.h"
 
 #include <QApplication>
 #include <iterator>
@@ -36,6 +37,7 @@ int usage(QTextStream& err) {
 } // namespace
 
 int main(int argc, char** argv) {
+    prepareProcess();
     // The export lays the list out as the program's grid does, which needs a display of some
     // kind; a script on a server has none.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
