@@ -105,8 +105,15 @@ if [ "$max_rows" -ge 1000000 ]; then
     sleep 0.3
     DISPLAY=$display xdotool key Return # Admin, whose password is empty
     until grep -q '^box' "$trace" 2>/dev/null; do sleep 0.1; done
+    # The first start of the day backs the database up behind a modal note: keys wait for it.
+    window=""
+    for _ in $(seq 1200); do
+        window=$(DISPLAY=$display xdotool search --onlyvisible --name '客户管理系统' 2>/dev/null | head -1 || true)
+        [ -n "$window" ] && ! DISPLAY=$display xdotool search --onlyvisible --name '^备份数据库$' >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { echo "the main window did not show"; exit 1; }
     sleep 1
-    window=$(DISPLAY=$display xdotool search --onlyvisible --name '客户管理系统' | head -1)
     DISPLAY=$display xdotool windowfocus --sync "$window"
     read -r x y < <(grep '^box' "$trace" | tail -1 | cut -d' ' -f2,3)
     DISPLAY=$display xdotool mousemove "$x" "$y" click 1
