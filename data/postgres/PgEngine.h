@@ -81,6 +81,8 @@ class PgConnection : public Connection {
     PGresult* run(const SqlCommand& command, bool mayRetry);
     const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
+    PGresult* awaitResult();
+    void cancelOnServer();
     void ensureConnected();
     void readTextColumns();
     void prepareSession();
@@ -89,9 +91,6 @@ class PgConnection : public Connection {
     QString keyOrder(const QString& table);
 
     PGconn* conn_;
-    PGresult* awaitResult();
-    void cancelOnServer();
-
     PGcancel* cancel_ = nullptr; // for the backend conn_ has now
     std::atomic_bool interrupted_{false};
     NameMap names_;

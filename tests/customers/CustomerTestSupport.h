@@ -55,7 +55,7 @@ class CustomerFixture : public ::testing::Test {
         serverUri = createServerDatabase();
         QFile config(program.configPath());
         ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-        config.write("[Config]\nDBConn=" + serverUri.toUtf8() + "\n");
+        config.write(configForDatabase(serverUri));
     }
     // The same customers, their line break passed as a value: the server has no char().
     void seedThroughTheConnection() {

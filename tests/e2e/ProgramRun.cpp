@@ -178,7 +178,7 @@ EndToEnd::~EndToEnd() {
 }
 
 QByteArray EndToEnd::configStart() const {
-    return serverUri.isEmpty() ? QByteArray() : "[Config]\nDBConn=" + serverUri.toUtf8() + "\n";
+    return serverUri.isEmpty() ? QByteArray() : configForDatabase(serverUri);
 }
 
 QByteArray EndToEnd::config() const {

@@ -10,6 +10,7 @@
 #include "grid/BusyDialog.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/support/LockHolder.h"
+#include "tests/support/TestDatabases.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -53,7 +54,7 @@ TEST(BusyDatabase, StartUpWaitsForAFileInUseAndNeverSendsTheProgramElsewhere) {
         {
             QFile config(program.configPath());
             ASSERT_TRUE(config.open(QIODevice::WriteOnly));
-            config.write(("[Config]\nDBConn=" + program.databasePath() + "\n").toUtf8());
+            config.write(configForDatabase(program.databasePath()));
         }
         const QByteArray configBefore = fileBytes(program.configPath());
         RecordingMessageService messages;

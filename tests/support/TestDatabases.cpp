@@ -69,8 +69,13 @@ QString createServerDatabase() {
 
 void dropServerDatabase(const QString& uri) {
     try {
-        server().executeNative("DROP DATABASE IF EXISTS " + Pg::databaseOfUri(uri) + " WITH (FORCE)");
+        server().executeNative("DROP DATABASE IF EXISTS " + Pg::databaseOfUri(uri) +
+                               " WITH (FORCE)");
     } catch (const AppError&) {
         // Left for the throw-away server to take with it.
     }
+}
+
+QByteArray configForDatabase(const QString& uri) {
+    return "[Config]\nDBConn=" + uri.toUtf8() + "\n";
 }

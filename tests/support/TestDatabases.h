@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -13,3 +14,5 @@ std::string testEngineName(TestEngine engine);
 // A fresh database on the test server, made from the delivered schema; its URI.
 QString createServerDatabase();
 void dropServerDatabase(const QString& uri);
+// The start of a Config.ini that points the program at the database uri names.
+QByteArray configForDatabase(const QString& uri);
