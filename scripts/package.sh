@@ -13,6 +13,11 @@ fi
 cmake --build "$build" -j "$(nproc)" --target custdesk custdesk-admin packaged_files
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/custdesk_*.deb | head -1)
+# The libraries' packages come from dpkg-shlibdeps; without it CPack would leave them out.
+if ! dpkg-deb -f "$deb" Depends | grep -q libpq5; then
+    echo "package.sh: $deb lacks its libraries' packages (is dpkg-shlibdeps there?)" >&2
+    exit 1
+fi
 
 # Read from the package itself, as installed.
 check=$(mktemp -d)
