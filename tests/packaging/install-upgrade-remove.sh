@@ -15,9 +15,11 @@ fi
 exec 9>/tmp/custdesk-package-test.lock
 flock 9 # one run at a time installs and removes
 
+running=() # the programs started
 work=$(mktemp -d /tmp/custdesk-package.XXXXXX)
 chmod 755 "$work"
 cleanup() {
+    [ ${#running[@]} -eq 0 ] || kill "${running[@]}" 2>/dev/null || true
     dpkg-query -W custdesk >/dev/null 2>&1 && dpkg --purge custdesk >/dev/null || true
     rm -rf "$work"
 }
@@ -33,11 +35,11 @@ version=$(dpkg-deb -f "$v1" Version)
 # The server stays on its own machine; workstations need only the client library.
 dpkg-deb -f "$v1" Depends | grep -Eq '(^|[ ,|])postgresql' && fail "the package depends on the server"
 
-# The higher version: the same package with a bumped version and a changed help page, so the
-# test sees the user's program files follow while the database stays.
+# The higher version: the same package with a bumped version and a changed program file, so
+# the test sees the user's program files follow while the database stays.
 dpkg-deb -R "$v1" "$work/v2"
 sed -i "s/^Version: .*/Version: $version+1/" "$work/v2/DEBIAN/control"
-echo "<!-- $version+1 -->" >>"$work/v2/usr/lib/custdesk/help.html"
+echo "$version+1" >>"$work/v2/usr/lib/custdesk/custdesk" # the loader ignores what follows
 (cd "$work/v2" && find usr -type f -exec md5sum {} + >DEBIAN/md5sums)
 v2="$work/custdesk_$version+1.deb"
 dpkg-deb --root-owner-group -Znone -b "$work/v2" "$v2" >/dev/null
@@ -50,20 +52,18 @@ user=(setpriv --reuid=nobody --regid=nogroup --clear-groups
 own="$home/.local/share/custdesk"
 db="$own/DataBase/Custom.db"
 
-# Starts the installed program as the user and waits until it holds the database open.
+
+# Starts the installed program as the user and waits until it holds the database open; it
+# runs on until the end.
 start_and_open_database() {
-    "${user[@]}" custdesk >"$work/program.log" 2>&1 &
+    "${user[@]}" custdesk >>"$work/program.log" 2>&1 &
     local pid=$! i
+    running+=($pid)
     for i in $(seq 300); do
-        if ls -l /proc/$pid/fd 2>/dev/null | grep -q " -> $db\$"; then
-            kill $pid
-            wait $pid || true
-            return 0
-        fi
+        ls -l /proc/$pid/fd 2>/dev/null | grep -q " -> $db\$" && return 0
         kill -0 $pid 2>/dev/null || break
         sleep 0.2
     done
-    kill $pid 2>/dev/null || true
     cat "$work/program.log" >&2
     fail "the installed program did not open $db"
 }
@@ -88,11 +88,14 @@ while IFS=, read -r name tel; do
 done < <(tail -n +2 "$home/new.csv")
 inode=$(stat -c %i "$db")
 
+# Upgraded while the user's program runs, then started once more beside it.
 apt install "$v2" >/dev/null
 [ "$(dpkg-query -W -f='${Version}' custdesk)" = "$version+1" ] || fail "the upgrade did not install"
 start_and_open_database
 [ "$(stat -c %i "$db")" = "$inode" ] || fail "the upgrade replaced the user's database"
-cmp -s /usr/lib/custdesk/help.html "$own/help.html" || fail "the user's program files kept the old version"
+cmp -s /usr/lib/custdesk/custdesk "$own/custdesk" || fail "the user's program stayed the old one"
+kill "${running[@]}"
+wait "${running[@]}" || true
 export_customers "$home/after.csv"
 cmp "$home/before.csv" "$home/after.csv" || fail "the customers changed across the upgrade"
 
