@@ -8,12 +8,12 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "skipped: installing a package needs root"
     exit 77
 fi
+exec 9>/tmp/custdesk-package-test.lock
+flock 9 # one run at a time installs and removes
 if dpkg-query -W -f='${Status}' custdesk 2>/dev/null | grep -q "ok installed"; then
     echo "skipped: custdesk is installed on this machine, and the test would replace it"
     exit 77
 fi
-exec 9>/tmp/custdesk-package-test.lock
-flock 9 # one run at a time installs and removes
 
 running=() # the programs started
 work=$(mktemp -d /tmp/custdesk-package.XXXXXX)
