@@ -68,6 +68,10 @@ void BiffWriter::bof() {
     qToLittleEndian<quint16>(0x0000, p + 6); // year
 }
 
+void BiffWriter::codePage() {
+    qToLittleEndian(biff::kGbkCodePage, header(biff::kCodePage, 2, 2));
+}
+
 void BiffWriter::eof() {
     header(biff::kEof, 0, 0);
 }
