@@ -71,10 +71,9 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ShowActivities = newAction(QStringLiteral("联系活动(&R)"), QKeySequence("Ctrl+R"),
                                &TFrm_Main::ShowActivitiesExecute);
     OpenAwoke = newAction(QStringLiteral("联系活动提醒"), {}, &TFrm_Main::OpenAwokeExecute);
-    UpcomingActivities =
-        newAction(QStringLiteral("未来7天的联系活动"), {}, &TFrm_Main::UpcomingActivitiesExecute);
-    activities_ = new ActivityCommands(
-        data_, messages_, [this] { return CurrentOperator; }, this);
+    UpcomingActivities = newAction(QStringLiteral("未来7天的联系活动"), {},
+                                   &TFrm_Main::UpcomingActivitiesExecute);
+    activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
     ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
     createToolBar();
     createStatusBar();
@@ -89,9 +88,7 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
         data_, messages_, *previews_, [this] { return CurrentOperator; }, this, &Timer1);
     onReminderCheck = [this] { reminderCheck_->Timer1Timer(); };
     reminderCheck_->prepare = [this](TFrm_Awoke& window) {
-        window.openActivity = [this, &window](qint64 id) {
-            activities_->openActivity(id, &window);
-        };
+        window.openActivity = [this, &window](qint64 id) { activities_->openActivity(id, &window); };
     };
 
     Timer1.setInterval(1000);

@@ -235,8 +235,9 @@ void TFrm_Custom::keywordEvent(QEvent* event) {
         break;
     case QEvent::FocusIn: {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
-            boxShown_ = false;
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::MouseFocusReason)
+            boxShown_ = false; // come in by the operator's move, not back from a box
         break;
     }
     default:

@@ -123,9 +123,9 @@ QString GridModel::cellText(int row, int column) const {
         return {};
     const GridColumn& c = columns_.at(column);
     if (!c.trueText.isEmpty() && query_->field(f).kind == FieldKind::Boolean)
-        return query_->isNull(row, f)           ? QString()
+        return query_->isNull(row, f) ? QString()
                : query_->value(row, f).toBool() ? c.trueText
-                                                : c.falseText;
+                                               : c.falseText;
     return singleLine(query_->displayText(row, f));
 }
 
