@@ -12,10 +12,6 @@ bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
 } // namespace
 
 GbkText::GbkText() : encoder_("GBK", QStringConverter::Flag::Stateless) {}

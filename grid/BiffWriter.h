@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringEncoder>
 #include <QtGlobal>
+#include <algorithm>
 #include <string_view>
 
 namespace biff {
@@ -40,6 +41,10 @@ class GbkText {
   private:
     QStringEncoder encoder_;
 };
+
+inline bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+}
 
 // The byte length of the longest run of whole GBK characters from the start that fits in
 // limit bytes.

@@ -7,15 +7,10 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <algorithm>
 
 namespace {
 
 constexpr size_t kShownLosses = 10;
-
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
-}
 
 bool holdsText(FieldKind kind) {
     return !isWholeNumber(kind) && !isFraction(kind);
@@ -31,7 +26,7 @@ template <class Check> void forEachText(const SheetTable& table, Check check) {
                 continue;
             if (const auto utf8 = query.plainText(row, column.field)) {
                 // plain ASCII fits any format unless it is very long
-                if (qsizetype(utf8->size()) <= kSheetMaxCellChars && isAscii(*utf8))
+                if (qsizetype(utf8->size()) <= kSheetMaxCellChars && biff::isAscii(*utf8))
                     continue;
                 check(row, c, QString::fromUtf8(utf8->data(), qsizetype(utf8->size())));
             } else {
