@@ -154,8 +154,8 @@ bool acceptLosses(MessageService& messages, QObject* owner, const SheetTable& ta
     const QString caption = QStringLiteral("提示");
     if (target.format == ExportFormat::Xls) {
         const std::vector<CellLoss> losses = xlsLosses(table);
-        const QString workbook = workbookName(target.path);
         if (!losses.empty()) {
+            const QString workbook = workbookName(target.path);
             const int answer = messages.messageBox(
                 owner,
                 QStringLiteral("下列内容保存为.xls文件会丢失字符：\n") + lossLines(table, losses) +
