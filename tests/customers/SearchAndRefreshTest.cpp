@@ -15,9 +15,9 @@
 
 namespace {
 
-class ListAfterFailures : public CustomerFixture, public ::testing::WithParamInterface<TestEngine> {
+class SearchAndRefresh : public CustomerFixture, public ::testing::WithParamInterface<TestEngine> {
   protected:
-    ListAfterFailures() : CustomerFixture(GetParam()) {}
+    SearchAndRefresh() : CustomerFixture(GetParam()) {}
     QStringList titles() const {
         QStringList shown;
         const QAbstractItemModel* model = list->Grid_Cust->view()->model();
@@ -33,7 +33,7 @@ class ListAfterFailures : public CustomerFixture, public ::testing::WithParamInt
 
 // A search that fails (a field the table lacks, an unclosed "[") empties the list under the
 // titles it had; the next good search brings the rows back.
-TEST_P(ListAfterFailures, AFailedSearchKeepsTheColumnTitles) {
+TEST_P(SearchAndRefresh, AFailedSearchKeepsTheColumnTitles) {
     data->ADOConnection1->execute({"INSERT INTO T_FieldShow (TableName, Name, Field, show) "
                                    "VALUES ('Custom', '坏字段', 'NoSuchField', 0)",
                                    {}});
@@ -65,7 +65,7 @@ TEST_P(ListAfterFailures, AFailedSearchKeepsTheColumnTitles) {
 
 // Enter closes the error box a keystroke brought up; its release then reaches the keyword box
 // and must not search, and bring the box, again. The Tab that moves into the box still does.
-TEST_P(ListAfterFailures, TheKeyThatClosedAnErrorBoxDoesNotSearchAgain) {
+TEST_P(SearchAndRefresh, TheKeyThatClosedAnErrorBoxDoesNotSearchAgain) {
     openList();
     list->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(list));
@@ -94,7 +94,7 @@ TEST_P(ListAfterFailures, TheKeyThatClosedAnErrorBoxDoesNotSearchAgain) {
 
 // An import that writes refreshes the list at once, repeating its search, with the new count
 // in the status bar and under the list.
-TEST_P(ListAfterFailures, AnImportShowsTheNewCustomersAndTheirCount) {
+TEST_P(SearchAndRefresh, AnImportShowsTheNewCustomersAndTheirCount) {
     openList();
     choose("客户名称", "");
     list->Btn_S_Cust->click();
@@ -121,6 +121,6 @@ TEST_P(ListAfterFailures, AnImportShowsTheNewCustomersAndTheirCount) {
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
 }
 
-RUN_ON_EVERY_ENGINE(ListAfterFailures);
+RUN_ON_EVERY_ENGINE(SearchAndRefresh);
 
 } // namespace
