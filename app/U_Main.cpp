@@ -289,10 +289,12 @@ void TFrm_Main::UpcomingActivitiesExecute() {
     activities_->showUpcoming(this);
 }
 
-// The list shows what the import added or changed.
+// The list shows what an import wrote as soon as it is written, with the new count.
 void TFrm_Main::ImportCustExecute() {
-    if (::ImportCustExecute(data_, messages_, this) && Frm_Custom)
-        Frm_Custom->N6Click();
+    ::ImportCustExecute(data_, messages_, this, [this] {
+        if (Frm_Custom)
+            Frm_Custom->showImported();
+    });
 }
 
 void TFrm_Main::ShowField_CustExecute() {

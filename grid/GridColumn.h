@@ -17,4 +17,5 @@ struct GridColumn {
     bool alwaysShowEditButton = false; // an inert ellipsis button in every cell
     bool visible = true;
     QString trueText, falseText; // a yes/no cell's words on screen, where set
+    QString title;               // the layout's title, still shown while the query is closed
 };
