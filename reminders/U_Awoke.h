@@ -48,6 +48,8 @@ class TFrm_Awoke : public QDialog {
     QAction* Act_Open;
     QAction* Act_Done;
 
+    // The day box's text when Config.ini holds no Day.
+    QString dayWhenAbsent;
     // Opens the activity with this id (and its customer); set by whoever shows the window.
     std::function<void(qint64 activityId)> openActivity;
     void OpenCurrentActivity();
@@ -64,6 +66,7 @@ class TFrm_Awoke : public QDialog {
     void FormShow();
     bool FormClose(); // false: the window stays open
     void RunReminderQuery();
+    void showDoneInWords();
     void Btn_RefreshClick();
     void Btn_PrintClick();
     void CheckBox1Click();
