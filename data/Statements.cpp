@@ -106,8 +106,7 @@ SqlCommand setColumnShown(const QString& table, const QString& name, bool shown)
             {name, table}};
 }
 
-// The reminder statement up to its order.
-static SqlCommand reminderFilter(const QString& currentOperator, const QString& dayText) {
+SqlCommand reminders(const QString& currentOperator, const QString& dayText) {
     // The day offset was compared as quoted text; a text that is no whole number lists nothing.
     bool whole = false;
     const qint64 days = dayText.trimmed().toLongLong(&whole);
@@ -116,26 +115,16 @@ static SqlCommand reminderFilter(const QString& currentOperator, const QString& 
             {currentOperator, whole ? QVariant(days) : QVariant()}};
 }
 
-// By date and time; activities of one time in the order they were written.
-static const char* const kReminderOrder = " order by AwokeDate, ID";
-
-SqlCommand reminders(const QString& currentOperator, const QString& dayText) {
-    SqlCommand command = reminderFilter(currentOperator, dayText);
-    command.sql += kReminderOrder;
-    return command;
-}
-
 SqlCommand reminders(Connection& connection, const QString& currentOperator,
                      const QString& dayText) {
-    SqlCommand command = reminderFilter(currentOperator, dayText);
+    SqlCommand command = reminders(currentOperator, dayText);
     bool whole = false;
     const qint64 days = dayText.trimmed().toLongLong(&whole);
-    if (whole && days >= -3650000 && days <= 3650000) {
-        const SqlCommand candidates = connection.dayCandidates("T_Schedule", "AwokeDate", days);
-        command.sql += " and " + candidates.sql;
-        command.params += candidates.params;
-    }
-    command.sql += kReminderOrder;
+    if (!whole || days < -3650000 || days > 3650000)
+        return command;
+    const SqlCommand candidates = connection.dayCandidates("T_Schedule", "AwokeDate", days);
+    command.sql += " and " + candidates.sql;
+    command.params += candidates.params;
     return command;
 }
 

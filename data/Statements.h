@@ -31,7 +31,7 @@ SqlCommand saveLayoutColumn(const QString& table, const QString& field, int posi
 SqlCommand chooserRows(const QString& table, bool shown);  // column chooser's two lists
 SqlCommand setColumnShown(const QString& table, const QString& name, bool shown);
 // Activities of the operator flagged for reminding and due dayOffset days after today.
-// A day text that is not a whole number lists nothing. By date and time.
+// A day text that is not a whole number lists nothing.
 SqlCommand reminders(const QString& currentOperator, const QString& dayText);
 // The same rows, narrowed first by the connection's candidates for the day where it has any.
 SqlCommand reminders(Connection& connection, const QString& currentOperator,

@@ -105,7 +105,7 @@ void TFrm_Awoke::buildControls() {
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     connect(Btn_Refresh, &QPushButton::clicked, this, [this] { Btn_RefreshClick(); });
     connect(DBGridEh1, &DataGrid::sortMarkingChanged, this,
-            [this] { guarded(messages_, [&] { ApplySortMarkers(*DBGridEh1, Qry_Awoke); }); });
+            [this] { guarded(messages_, [&] { sortList(); }); });
     connect(Btn_Print, &QPushButton::clicked, this, [this] { Btn_PrintClick(); });
     connect(Btn_Exit, &QPushButton::clicked, this, &QWidget::close);
     connect(CheckBox_Notify, &QCheckBox::toggled, this, [this](bool on) {
@@ -169,6 +169,17 @@ void TFrm_Awoke::RunReminderQuery() {
     data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed()));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
     showDoneInWords();
+    sortList();
+    Qry_Awoke.first();
+}
+
+// Sorted here rather than by the statement: other programs write dates in forms whose text
+// does not sort as the dates do.
+void TFrm_Awoke::sortList() {
+    if (!Qry_Awoke.isActive())
+        return;
+    const QString marked = sortMarkersText(*DBGridEh1);
+    Qry_Awoke.setSort(marked.isEmpty() ? QStringLiteral("AwokeDate, ID") : marked);
 }
 
 // A done activity that still shows (one reminded elsewhere) says so where Done is shown.

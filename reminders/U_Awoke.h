@@ -67,6 +67,7 @@ class TFrm_Awoke : public QDialog {
     bool FormClose(); // false: the window stays open
     void RunReminderQuery();
     void showDoneInWords();
+    void sortList(); // by the marked titles, else by date and time
     void Btn_RefreshClick();
     void Btn_PrintClick();
     void CheckBox1Click();
