@@ -115,8 +115,8 @@ void TFrm_ActivityEdit::load() {
 Activity TFrm_ActivityEdit::activity() const {
     Activity a = original_;
     a.owner = Edit_User->text().trimmed();
-    a.awokeDate = Activities::keptAwokeDate(original_.awokeDate, Date_Awoke->date(),
-                                            Time_Awoke->time());
+    a.awokeDate =
+        Activities::keptAwokeDate(original_.awokeDate, Date_Awoke->date(), Time_Awoke->time());
     a.awoke = Check_Awoke->isChecked() && !Check_Done->isChecked();
     a.subject = Edit_Subject->text().trimmed();
     a.content = Memo_Content->toPlainText();

@@ -10,8 +10,8 @@
 #include "reminders/U_Awoke.h"
 
 #include <QApplication>
-#include <utility>
 #include <QWidget>
+#include <utility>
 
 namespace {
 

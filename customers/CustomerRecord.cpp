@@ -15,7 +15,7 @@ QDate addDateShown(const QVariant& stored) {
 
 QString unreadableAddDate(const QVariant& stored) {
     return stored.isValid() && stored.typeId() != QMetaType::QDateTime ? stored.toString()
-                                                                        : QString();
+                                                                       : QString();
 }
 
 QVariant savedAddDate(const QDate& shown, const QVariant& stored) {

@@ -145,8 +145,8 @@ bool DateBox::isReadable() const {
 void DateBox::setStoredText(const QString& text) {
     const QString note = QStringLiteral("原值：") + text;
     stored_->setToolTip(note);
-    stored_->setText(stored_->fontMetrics().elidedText(note, Qt::ElideRight,
-                                                       stored_->maximumWidth()));
+    stored_->setText(
+        stored_->fontMetrics().elidedText(note, Qt::ElideRight, stored_->maximumWidth()));
     stored_->setVisible(!text.isEmpty());
     storedText_ = text;
 }

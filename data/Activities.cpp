@@ -132,8 +132,7 @@ int linkByName(Connection& connection) {
         auto customers = connection.query({"select CustCode, Company from Custom", {}});
         while (customers->next()) {
             const std::string_view name = customers->text(1);
-            const QString key =
-                nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size())));
+            const QString key = nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size())));
             if (!key.isEmpty())
                 codeOf[key] = codeOf.contains(key) ? 0 : customers->toInt64(0);
         }

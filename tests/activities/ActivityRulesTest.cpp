@@ -51,8 +51,7 @@ class ActivityRules : public ::testing::TestWithParam<TestEngine> {
 
     // An activity as an operator adds it; a null code writes one known by its name alone.
     qint64 addActivity(const QVariant& custCode, const QString& custName, const QDateTime& when,
-                       const QString& subject, bool awoke = true,
-                       const QString& owner = "Admin") {
+                       const QString& subject, bool awoke = true, const QString& owner = "Admin") {
         Activity a;
         a.custCode = custCode;
         a.custName = custName;
@@ -136,7 +135,8 @@ TEST_P(ActivityRules, DoneOverdueAndTheCountFollowTheDayAndTheReminder) {
         const QStringList listed = subjects(window.Qry_Act), status = statusColumn(window);
         ASSERT_EQ(listed.size(), std::size(rows));
         for (int row = 0; row < listed.size(); ++row)
-            EXPECT_EQ(status[row], QString::fromUtf8(byName[listed[row]]->status)) << listed[row].toStdString();
+            EXPECT_EQ(status[row], QString::fromUtf8(byName[listed[row]]->status))
+                << listed[row].toStdString();
     }
 
     const QDateTime now = QDateTime::currentDateTime();
@@ -144,8 +144,8 @@ TEST_P(ActivityRules, DoneOverdueAndTheCountFollowTheDayAndTheReminder) {
     QStringList shown;
     for (const Activity& a : upcoming)
         shown << a.subject;
-    EXPECT_EQ(shown, (QStringList{"overdue", "today-early", "today-quiet", "today-late",
-                                  "sixth-day"}));
+    EXPECT_EQ(shown,
+              (QStringList{"overdue", "today-early", "today-quiet", "today-late", "sixth-day"}));
     for (const Row& r : rows)
         EXPECT_EQ(shown.contains(r.subject), r.upcoming) << r.subject;
     int counted = 0;
@@ -154,7 +154,8 @@ TEST_P(ActivityRules, DoneOverdueAndTheCountFollowTheDayAndTheReminder) {
     EXPECT_EQ(Activities::dueByTodayCount(db(), "Admin", now), counted);
 
     Query reminders("Qry_Awoke", &db());
-    for (const SqlCommand& day : {Sql::reminders("Admin", "0"), Sql::reminders(db(), "Admin", "0")}) {
+    for (const SqlCommand& day :
+         {Sql::reminders("Admin", "0"), Sql::reminders(db(), "Admin", "0")}) {
         data->OpenQuery(reminders, day);
         EXPECT_EQ(subjects(reminders), (QStringList{"today-early", "today-late"}));
     }
@@ -241,8 +242,7 @@ TEST_P(ActivityRules, RenamingACustomerRenamesItsLinkedActivitiesTogether) {
         data->Qry_Cust.first();
         ASSERT_EQ(data->Qry_Cust.asInteger("CustCode"), code);
         if (c.changedElsewhere)
-            data->openReader()->execute(
-                {"update Custom set tel='1' where CustCode=?", {code}});
+            data->openReader()->execute({"update Custom set tel='1' where CustCode=?", {code}});
         messages.clear();
         TFrm_AddCust editor(*data, messages);
         editor.setMode(TFrm_AddCust::EditMode);
@@ -268,11 +268,13 @@ TEST(ActivityEditor, AnUnchangedTimeIsKeptExactly) {
     } cases[] = {
         {stored.date(), QTime(16, 53), stored},
         {stored.date(), QTime(16, 54), QDateTime(stored.date(), QTime(16, 54))},
-        {stored.date().addDays(1), QTime(16, 53), QDateTime(stored.date().addDays(1), QTime(16, 53))},
+        {stored.date().addDays(1), QTime(16, 53),
+         QDateTime(stored.date().addDays(1), QTime(16, 53))},
         {stored.date(), QTime(16, 53, 10), stored}, // a box's seconds are not its own
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Activities::keptAwokeDate(stored, c.date, c.time), c.saved) << c.time.toString().toStdString();
+        EXPECT_EQ(Activities::keptAwokeDate(stored, c.date, c.time), c.saved)
+            << c.time.toString().toStdString();
     EXPECT_EQ(Activities::keptAwokeDate({}, stored.date(), QTime(9, 5, 7)),
               QDateTime(stored.date(), QTime(9, 5)));
 
