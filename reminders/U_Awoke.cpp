@@ -129,8 +129,10 @@ void TFrm_Awoke::buildControls() {
 
 void TFrm_Awoke::OpenCurrentActivity() {
     guarded(messages_, [&] {
-        if (openActivity && Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0)
+        if (openActivity && Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0) {
             openActivity(Qry_Awoke.asInteger(QStringLiteral("ID")));
+            showListedDayAgain(); // it may have been marked done or moved meanwhile
+        }
     });
 }
 
@@ -139,7 +141,7 @@ void TFrm_Awoke::MarkCurrentDone() {
         if (!Qry_Awoke.isActive() || Qry_Awoke.recNo() < 0)
             return;
         Qry_Awoke.edit(Activities::doneFields(QDateTime::currentDateTime()));
-        RunReminderQuery(); // no longer due: it leaves the list
+        showListedDayAgain(); // no longer due: it leaves the list
     });
 }
 
@@ -165,8 +167,14 @@ void TFrm_Awoke::FormShow() {
 }
 
 void TFrm_Awoke::RunReminderQuery() {
+    listedDay_ = Edit_Day->text().trimmed();
+    showListedDayAgain();
+}
+
+// The day the list shows, read again: a day typed but not refreshed is not taken up.
+void TFrm_Awoke::showListedDayAgain() {
     const QString op = currentOperator_ ? currentOperator_() : QString();
-    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed()));
+    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, listedDay_));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
     showDoneInWords();
     sortList();

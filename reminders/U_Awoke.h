@@ -66,6 +66,7 @@ class TFrm_Awoke : public QDialog {
     void FormShow();
     bool FormClose(); // false: the window stays open
     void RunReminderQuery();
+    void showListedDayAgain();
     void showDoneInWords();
     void sortList(); // by the marked titles, else by date and time
     void Btn_RefreshClick();
@@ -76,4 +77,5 @@ class TFrm_Awoke : public QDialog {
     MessageService& messages_;
     std::function<QString()> currentOperator_;
     QTimer* timer1_;
+    QString listedDay_; // the day text of the list shown
 };

@@ -213,10 +213,8 @@ TEST_F(AwokeFixture, ListComesByTimeUntilATitleSortsItAndDoneOnesLeave) {
     EXPECT_EQ(inOrder(), (Subjects{"a", "c", "d", "b", "e"}));
 
     window->Qry_Awoke.setRecNo(1);
+    window->Edit_Day->setText("5"); // typed, not refreshed: the list keeps its day
     window->MarkCurrentDone();
-    EXPECT_EQ(inOrder(), (Subjects{"a", "d", "b", "e"}));
-    window->Edit_Day->setText("0");
-    window->Btn_Refresh->click();
-    EXPECT_EQ(inOrder(), (Subjects{"a", "d", "b", "e"})) << "marked done: no longer reminded";
+    EXPECT_EQ(inOrder(), (Subjects{"a", "d", "b", "e"})) << "read again: no longer reminded";
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
 }
