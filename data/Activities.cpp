@@ -127,12 +127,16 @@ void renameCustomer(Connection& connection, qint64 custCode, const QString& name
 }
 
 int linkByName(Connection& connection) {
+    // The name of a column's cell as the comparison of names sees it.
+    const auto nameKey = [](const ResultSet& rows, int column) {
+        const std::string_view name = rows.text(column);
+        return nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    };
     QHash<QString, qint64> codeOf; // 0: the name is borne by several customers
     {
         auto customers = connection.query({"select CustCode, Company from Custom", {}});
         while (customers->next()) {
-            const std::string_view name = customers->text(1);
-            const QString key = nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size())));
+            const QString key = nameKey(*customers, 1);
             if (!key.isEmpty())
                 codeOf[key] = codeOf.contains(key) ? 0 : customers->toInt64(0);
         }
@@ -141,13 +145,9 @@ int linkByName(Connection& connection) {
     {
         auto unlinked =
             connection.query({"select ID, CustName from T_Schedule where CustCode is null", {}});
-        while (unlinked->next()) {
-            const std::string_view name = unlinked->text(1);
-            const qint64 code =
-                codeOf.value(nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size()))));
-            if (code)
+        while (unlinked->next())
+            if (const qint64 code = codeOf.value(nameKey(*unlinked, 1)))
                 links.emplace_back(unlinked->toInt64(0), code);
-        }
     }
     for (const auto& [id, code] : links)
         connection.execute({"update T_Schedule set CustCode=? where ID=?", {code, id}});
