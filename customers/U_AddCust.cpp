@@ -271,5 +271,6 @@ void TFrm_AddCust::save() {
             throw;
         }
         loadedAddDate_ = query.asVariant("AddDate");
+        DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     }
 }

@@ -210,6 +210,7 @@ TEST_F(CustomerEditor, AnUnreadableAddDateOpensAndIsKeptUntilADateIsTyped) {
             EXPECT_EQ(storedDate("Acme 公司"), "2024-05-06 00:00:00");
         else
             EXPECT_EQ(text, c.stored);
+        EXPECT_EQ(dialog->DateEdit1->storedText(), c.typed.isValid() ? "" : c.stored);
         dialog->DBNavigator1->button(RecordNavigator::nbNext)->click();
         EXPECT_EQ(dialog->DateEdit1->storedText(), "") << "another row, nothing beside the box";
     }
