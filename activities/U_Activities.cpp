@@ -25,7 +25,7 @@ struct ListColumn {
 // The last column, over Done, shows the status words.
 const ListColumn kColumns[] = {
     {"AwokeDate", "提醒时间", 140}, {"CustName", "客户名称", 160}, {"Subject", "活动主题", 150},
-    {"Content", "活动内容", 200},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
+    {"Content", "活动内容", 170},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
     {"Done", "状态", 90},
 };
 
