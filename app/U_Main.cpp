@@ -90,6 +90,10 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     reminderCheck_->prepare = [this](TFrm_Awoke& window) {
         window.openActivity = [this, &window](qint64 id) { activities_->openActivity(id, &window); };
     };
+    reminderCheck_->closed = [this] { activities_->refreshDueCount(); };
+    connect(activities_, &ActivityCommands::dueCountChanged, this, [this](int count) {
+        OpenAwoke->setIconText(ActivityCommands::awokeButtonText(count));
+    });
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);

@@ -122,6 +122,8 @@ QString GridModel::cellText(int row, int column) const {
     if (f < 0 || row < 0 || row >= queryRowCount())
         return {};
     const GridColumn& c = columns_.at(column);
+    if (c.textOf)
+        return c.textOf(row);
     if (!c.trueText.isEmpty() && query_->field(f).kind == FieldKind::Boolean)
         return query_->isNull(row, f) ? QString()
                : query_->value(row, f).toBool() ? c.trueText
