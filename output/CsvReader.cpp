@@ -24,9 +24,9 @@ QString encodingName(TextEncoding encoding) {
 QStringDecoder decoderFor(TextEncoding encoding, bool littleEndian, bool first) {
     // Each chunk ends where a character ends, so none carries state into the next; only the
     // file's first chunk may start with a byte-order mark that is not text.
-    const auto flags = QStringConverter::Flag::Stateless |
-                       (first ? QStringConverter::Flag::Default
-                              : QStringConverter::Flag::ConvertInitialBom);
+    const auto flags =
+        QStringConverter::Flag::Stateless |
+        (first ? QStringConverter::Flag::Default : QStringConverter::Flag::ConvertInitialBom);
     switch (encoding) {
     case TextEncoding::Utf16:
         return QStringDecoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,

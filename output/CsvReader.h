@@ -35,7 +35,7 @@ class CsvReader : public ImportSource {
 
   private:
     bool readRecord(QVariantList& cells);
-    bool fill(); // decodes the next chunk; false at the end of the file
+    bool fill();            // decodes the next chunk; false at the end of the file
     QByteArray nextBytes(); // up to a point where a character begins, so chunks decode alone
     QString decode(const QByteArray& bytes);
     qint64 firstBadLine(const QByteArray& bytes) const;

@@ -359,7 +359,8 @@ QString ImportReport::text(const QString& fileName) const {
     lines << QStringLiteral("更新：%1").arg(updated);
     lines << QStringLiteral("跳过（重复）：%1").arg(skipped);
     if (totalRowLine > 0)
-        lines << QStringLiteral("第 %1 行是导出文件的总计行，不是客户，没有导入。").arg(totalRowLine);
+        lines
+            << QStringLiteral("第 %1 行是导出文件的总计行，不是客户，没有导入。").arg(totalRowLine);
     lines << QStringLiteral("有错误的行：%1").arg(badCount);
     for (const BadRow& row : bad)
         lines << QStringLiteral("  第 %1 行：%2").arg(row.line).arg(row.reason);

@@ -34,7 +34,7 @@ struct ImportReport {
     qint64 skipped = 0;
     qint64 badCount = 0;
     qint64 totalRowLine = 0; // the export's total row, left out; 0 when the file had none
-    QList<BadRow> bad; // the first ones, with their lines
+    QList<BadRow> bad;       // the first ones, with their lines
     bool written = false;
     bool cancelled = false;
 

@@ -11,7 +11,7 @@ ImportFile openImportFile(const QString& path, const ImportFileOptions& options)
     ImportFile file;
     if (isWorkbookName(path)) {
         auto book = std::make_unique<XlsxReader>(path, options.sheet, options.progress,
-                                                  options.csv.maxRecordChars);
+                                                 options.csv.maxRecordChars);
         file.sheetNames = book->sheetNames();
         file.rows = std::move(book);
     } else {

@@ -274,10 +274,13 @@ void XlsxReader::tooLong() const {
 }
 
 void XlsxReader::outsideSheet(QStringView reference) const {
-    throw AppError(QStringLiteral("第 %1 行的单元格 %2 超出了工作表的范围（最多 %3 行、到 XFD "
-                                  "列），文件可能已损坏，不能导入。")
-                       .arg(rowNumber_)
-                       .arg(reference.left(40))
+    const QString where =
+        reference.isEmpty()
+            ? QStringLiteral("第 %1 行").arg(rowNumber_)
+            : QStringLiteral("第 %1 行的单元格 %2 ").arg(rowNumber_).arg(reference.left(40));
+    throw AppError(QStringLiteral("%1超出了工作表的范围（最多 %2 行、到 XFD 列），文件可能已损坏，"
+                                  "不能导入。")
+                       .arg(where)
                        .arg(kSheetMaxRows));
 }
 
@@ -400,7 +403,7 @@ void XlsxReader::startRow() {
     rowNumber_ = ok && number > 0 ? number : rowNumber_ + 1;
     rowChars_ = 0;
     if (rowNumber_ > kSheetMaxRows)
-        outsideSheet(r.isEmpty() ? QString::number(rowNumber_) : r.toString());
+        outsideSheet({});
 }
 
 // The column a cell names, or the next one when it names none.

@@ -45,7 +45,7 @@ class XlsxReader : public ImportSource {
     QString fileName_;
     QStringList sheetNames_;
     QString sheetEntry_;
-    QString strings_;                // every shared text, one after another
+    QString strings_;                 // every shared text, one after another
     std::vector<quint32> stringEnds_; // where each ends in strings_
     std::vector<bool> dateStyles_;
     ReadProgress progress_;
