@@ -209,3 +209,47 @@ TEST(HostileImport, BadBytesBadReferencesAndBombsAreRefusedWithTheirLineAndChang
         }
     }
 }
+
+// Our own exports read back as they went out: line breaks inside a field as they were, the
+// total row left out and named in the report, a customer that happens to be named 总计 kept.
+TEST(HostileImport, OwnExportsComeBackWithoutTheirTotalRowAndWithTheirLineBreaks) {
+    QTemporaryDir dir;
+    const QStringList customers = {"甲公司|15000000000|一行\n二行", "总计|3|名字就叫总计",
+                                   "乙公司|010|三行\r\n四行", "丙公司||"};
+    for (TestEngine engine : testEngines()) {
+        EngineDatabase db(engine);
+        for (const QString& c : customers)
+            db.connection->execute(
+                {"insert into Custom (Company, tel, memo2) values (?, ?, ?)",
+                 {c.section('|', 0, 0), c.section('|', 1, 1), c.section('|', 2)}});
+        Query all("q", db.connection.get());
+        all.setCommand({"select * from Custom order by CustCode", {}});
+        all.open();
+        SheetTable table{&all, {}, true, 1};
+        table.columns = {
+            {"客户名称", all.fieldByName("Company"), FieldKind::Text, SheetFooter::Text, "总计"},
+            {"联系电话", all.fieldByName("tel"), FieldKind::Text, SheetFooter::Count, {}},
+            {"详细说明", all.fieldByName("memo2"), FieldKind::Memo, SheetFooter::None, {}}};
+        const QString csv = dir.filePath("export.csv"), xlsx = dir.filePath("export.xlsx");
+        ASSERT_TRUE(writeCsv(table, csv, nullptr));
+        ASSERT_TRUE(writeXlsx(table, xlsx, nullptr));
+        all.close();
+        for (const QString& path : {csv, xlsx}) {
+            SCOPED_TRACE(testEngineName(engine) + " " + path.toStdString());
+            db.connection->execute({"delete from Custom", {}});
+            const ImportReport report = db.import(path);
+            EXPECT_EQ(report.added, 4);
+            const int line = path == csv ? 8 : 6; // the text counts the breaks inside fields
+            EXPECT_EQ(report.totalRowLine, line);
+            EXPECT_TRUE(report.text("x").contains(QString("第 %1 行是导出文件的总计行").arg(line)));
+            EXPECT_EQ(db.customers(), customers);
+        }
+        // A last row named 总计 with words beside it is a customer, not a total.
+        QFile last(dir.filePath("last.csv"));
+        ASSERT_TRUE(last.open(QIODevice::WriteOnly));
+        last.write("客户名称,联系电话\r\n甲公司,1\r\n总计,见备注\r\n");
+        last.close();
+        db.connection->execute({"delete from Custom", {}});
+        EXPECT_EQ(db.import(last.fileName()).added, 2);
+    }
+}
