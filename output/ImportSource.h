@@ -33,19 +33,23 @@ class ImportSource {
 };
 
 // Told of every piece a reader takes in, so even a long run of empty rows shows its progress
-// and can be stopped.
+// and can be stopped. It asks at the first piece, then every 100 ms.
 class ReadProgress {
   public:
     explicit ReadProgress(WorkProgress* progress = nullptr, qint64 total = 0)
-        : progress_(progress), ticker_(progress, total) {}
-    void restart(qint64 total) { ticker_ = ProgressTicker(progress_, total); }
+        : progress_(progress), total_(total) {}
+    void restart(qint64 total) { total_ = total; }
     // Throws ImportCancelled once the operator asked to stop.
     void tick(qint64 done) {
-        if (!ticker_.tick(done))
+        if (!progress_ || (clock_.isValid() && clock_.elapsed() < 100))
+            return;
+        clock_.start();
+        if (!progress_->advance(done, total_))
             throw ImportCancelled();
     }
 
   private:
     WorkProgress* progress_;
-    ProgressTicker ticker_;
+    qint64 total_;
+    QElapsedTimer clock_;
 };
