@@ -122,7 +122,7 @@ void readAll() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    if (in.below(8) == 0) { // bytes that may not be an archive at all
+    if (in.below(8) == 0) {        // bytes that may not be an archive at all
         QFile::remove(bookPath()); // a new file: truncating one makes the file system flush it
         QFile file(bookPath());
         FUZZ_CHECK(file.open(QIODevice::WriteOnly), "temp file");
