@@ -186,20 +186,24 @@ QByteArray CsvReader::nextBytes() {
     }
 }
 
-// The line of the first piece that does not decode: pieces end at LF, where a character
-// always ends, so each decodes alone.
+// The end of the piece from at: after its next CR or LF, where a character always ends.
+qsizetype CsvReader::pieceEnd(const QByteArray& bytes, qsizetype at) const {
+    const qsizetype unit = encoding_ == TextEncoding::Utf16 ? 2 : 1;
+    const qsizetype low = encoding_ == TextEncoding::Utf16 && !littleEndian_ ? 1 : 0;
+    for (; at + unit <= bytes.size(); at += unit) {
+        const char c = bytes[at + low];
+        if ((c == '\r' || c == '\n') && (unit == 1 || bytes[at + 1 - low] == '\0'))
+            return at + unit;
+    }
+    return bytes.size();
+}
+
+// The line of the first piece that does not decode; each piece decodes alone.
 qint64 CsvReader::firstBadLine(const QByteArray& bytes) const {
-    const QByteArray lf = encoding_ != TextEncoding::Utf16 ? QByteArray("\n")
-                          : littleEndian_                  ? QByteArray("\n\0", 2)
-                                                           : QByteArray("\0\n", 2);
     qint64 line = decodedBreaks_ + 1;
     bool cr = decodedEndsInCr_;
-    qsizetype from = 0;
-    while (from < bytes.size()) {
-        qsizetype at = bytes.indexOf(lf, from);
-        while (at >= 0 && lf.size() == 2 && at % 2 != 0)
-            at = bytes.indexOf(lf, at + 1);
-        const qsizetype end = at < 0 ? bytes.size() : at + lf.size();
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, from);
         QStringDecoder decoder = decoderFor(encoding_, littleEndian_, firstChunk_ && from == 0);
         const QString piece = decoder.decode(QByteArrayView(bytes).sliced(from, end - from));
         if (decoder.hasError() || loneSurrogate(piece) >= 0)

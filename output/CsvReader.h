@@ -38,6 +38,7 @@ class CsvReader : public ImportSource {
     bool fill();            // decodes the next chunk; false at the end of the file
     QByteArray nextBytes(); // up to a point where a character begins, so chunks decode alone
     QString decode(const QByteArray& bytes);
+    qsizetype pieceEnd(const QByteArray& bytes, qsizetype at) const;
     qint64 firstBadLine(const QByteArray& bytes) const;
     [[noreturn]] void failEncoding(qint64 line) const;
     [[noreturn]] void fail(const QString& what) const;

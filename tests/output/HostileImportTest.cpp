@@ -126,6 +126,8 @@ std::vector<HostileCase> hostileCases() {
     return {
         {"gbk.csv", gbk, Refused{"第 4 行有不是 GBK/GB18030 编码的文字"}},
         {"utf8-late.csv", csvLines(12002, 12001, "\xC3("), Refused{"第 12001 行有不是 UTF-8 编码"}},
+        {"cr-lines.csv", csvLines(3000, 2900, "\xFF").replace("\r\n", "\r"),
+         Refused{"第 2900 行有不是 UTF-8 编码"}},
         {"nul-late.csv", csvLines(4000, 3000, QByteArray("\0x", 2)), Refused{"第 3000 行有空字符"}},
         {"nul-utf16.csv", utf16(QString::fromUtf8(csvLines(5, 3, QByteArray("\0", 1)))),
          Refused{"第 3 行有空字符"}},
