@@ -166,8 +166,9 @@ class XlsxReader::Part {
 
   private:
     void feed(ReadProgress* progress) {
-        QByteArray chunk(kChunkBytes, Qt::Uninitialized);
-        const zip_int64_t got = zip_fread(file_, chunk.data(), kChunkBytes);
+        if (buffer_.isEmpty())
+            buffer_.resize(kChunkBytes);
+        const zip_int64_t got = zip_fread(file_, buffer_.data(), kChunkBytes);
         // A part that ends before its XML does, or unpacks past what it declared, is damaged.
         if (got <= 0 || unpacked_ + got > size_)
             reader_.damaged();
@@ -175,14 +176,14 @@ class XlsxReader::Part {
         pending_ += got;
         if (pending_ > maxTokenBytes_)
             reader_.tooLong();
-        chunk.truncate(qsizetype(got));
-        xml.addData(chunk);
+        xml.addData(QByteArray::fromRawData(buffer_.constData(), qsizetype(got))); // copied in
         if (progress)
             progress->tick(unpacked_);
     }
 
     const XlsxReader& reader_;
     zip_file_t* file_ = nullptr;
+    QByteArray buffer_;
     qint64 size_ = 0;
     qint64 unpacked_ = 0;
     qint64 pending_ = 0; // unpacked since the last token: what the XML reader holds
