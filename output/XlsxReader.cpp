@@ -176,7 +176,7 @@ class XlsxReader::Part {
         pending_ += got;
         if (pending_ > maxTokenBytes_)
             reader_.tooLong();
-        xml.addData(QByteArray::fromRawData(buffer_.constData(), qsizetype(got))); // copied in
+        xml.addData(QByteArray(buffer_.constData(), qsizetype(got)));
         if (progress)
             progress->tick(unpacked_);
     }
