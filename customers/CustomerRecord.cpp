@@ -1,10 +1,9 @@
 #include "customers/CustomerRecord.h"
 
-#include "data/Statements.h"
-#include "data/U_Data.h"
 #include "grid/TextTrim.h"
 
 #include <QDateTime>
+#include <QHash>
 
 QVariant savedAddDate(const QDate& shown, const QVariant& stored) {
     if (!shown.isValid())
@@ -13,6 +12,15 @@ QVariant savedAddDate(const QDate& shown, const QVariant& stored) {
     if (stored.isValid() && before.isValid() && before.date() == shown)
         return before;
     return QDateTime(shown, QTime(0, 0));
+}
+
+QString customerFieldTitle(const QString& field) {
+    static const QHash<QString, QString> titles = {
+        {"Company", QStringLiteral("客户名称")}, {"tel", QStringLiteral("联系电话")},
+        {"Mobile", QStringLiteral("手机号码")},  {"OtherInfo", QStringLiteral("合同编号")},
+        {"AddDate", QStringLiteral("添加时间")}, {"memo2", QStringLiteral("详细说明")},
+    };
+    return titles.value(field, field);
 }
 
 QVariantMap customerFieldValues(const CustomerInput& input) {
@@ -24,11 +32,6 @@ QVariantMap customerFieldValues(const CustomerInput& input) {
         {"AddDate", savedAddDate(input.addDate, input.storedAddDate)},
         {"memo2", memoForDatabase(input.memo)},
     };
-}
-
-bool companyExists(TFrm_Data& data, const QString& name) {
-    data.OpenQuery(data.Qry_Temp, Sql::customerByCompany(name));
-    return !data.Qry_Temp.isEmpty();
 }
 
 QString memoForBox(const QString& stored) {

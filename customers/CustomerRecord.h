@@ -1,14 +1,11 @@
 #pragma once
 
-// The editor's rules for one customer row, without widgets: what a save writes and when a
-// new name counts as taken.
+// The editor's rules for one customer row, without widgets: what a save writes.
 
 #include <QDate>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
-
-class TFrm_Data;
 
 // The editor's boxes as the operator left them.
 struct CustomerInput {
@@ -25,12 +22,11 @@ struct CustomerInput {
 // ends. An empty date box stores Null; a date the operator left as loaded keeps its time.
 QVariantMap customerFieldValues(const CustomerInput& input);
 
+// The editor's title of a field of the save ("客户名称" for Company).
+QString customerFieldTitle(const QString& field);
+
 // The AddDate a save writes for the date shown beside the value the row held.
 QVariant savedAddDate(const QDate& shown, const QVariant& stored);
-
-// True when a customer of that name exists anywhere in the table (letter case aside).
-// Runs the test on the shared scratch query Qry_Temp.
-bool companyExists(TFrm_Data& data, const QString& name);
 
 // Memo text between the database (CR LF) and a text box ("\n").
 QString memoForBox(const QString& stored);

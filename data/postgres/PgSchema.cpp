@@ -433,6 +433,24 @@ bool holdsCustomers(PgConnection& target) {
     return rows->next() && rows->toInt64(0) > 0;
 }
 
+// The first table of the database that holds rows, with their count; empty when none does.
+// Operators, layouts and activities are as much the shop's data as its customers.
+QString firstTableWithRows(PgConnection& target) {
+    auto tables = target.query({"select table_name from information_schema.tables where "
+                                "table_schema = current_schema() and table_type = 'BASE TABLE' "
+                                "order by table_name",
+                                {}});
+    QStringList names;
+    while (tables->next())
+        names << QString::fromUtf8(tables->text(0).data(), qsizetype(tables->text(0).size()));
+    for (const QString& name : names) {
+        auto rows = target.query({"select count(*) from " + quoteName(name), {}});
+        if (rows->next() && rows->toInt64(0) > 0)
+            return QString("%1（%2 行）").arg(name).arg(rows->toInt64(0));
+    }
+    return {};
+}
+
 // Texts compared without regard to letter case, as the embedded engine compares them: simple
 // case folding of every character (ICU's lower() and the few folds it does not give).
 QString foldFunction() {
@@ -566,6 +584,10 @@ CopyReport initFromSchema(const QString& schemaSql, PgConnection& target,
     sqlite3_close(db);
     if (!made)
         throw AppError("无法建立交付的数据库: " + message);
+    if (!options.force)
+        if (const QString table = firstTableWithRows(target); !table.isEmpty())
+            throw AppError("目标数据库中已有数据（表 " + table +
+                           "），未建立；确需覆盖请加 --force");
     return copyFromSqlite(path, target, options);
 }
 
