@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -433,9 +434,7 @@ bool holdsCustomers(PgConnection& target) {
     return rows->next() && rows->toInt64(0) > 0;
 }
 
-// The first table of the database that holds rows, with their count; empty when none does.
-// Operators, layouts and activities are as much the shop's data as its customers.
-QString firstTableWithRows(PgConnection& target) {
+QStringList tablesOf(PgConnection& target) {
     auto tables = target.query({"select table_name from information_schema.tables where "
                                 "table_schema = current_schema() and table_type = 'BASE TABLE' "
                                 "order by table_name",
@@ -443,7 +442,19 @@ QString firstTableWithRows(PgConnection& target) {
     QStringList names;
     while (tables->next())
         names << QString::fromUtf8(tables->text(0).data(), qsizetype(tables->text(0).size()));
-    for (const QString& name : names) {
+    return names;
+}
+
+bool isVersionTable(const QString& name) {
+    return name.compare("T_SchemaVersion", Qt::CaseInsensitive) == 0;
+}
+
+// The first table of the database that holds rows, with their count; empty when none does.
+// Operators, layouts and activities are as much the shop's data as its customers.
+QString firstTableWithRows(PgConnection& target) {
+    for (const QString& name : tablesOf(target)) {
+        if (isVersionTable(name)) // the upgrades' own bookkeeping, no data of the shop
+            continue;
         auto rows = target.query({"select count(*) from " + quoteName(name), {}});
         if (rows->next() && rows->toInt64(0) > 0)
             return QString("%1（%2 行）").arg(name).arg(rows->toInt64(0));
@@ -535,6 +546,12 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
         target.executeNative(foldFunction());
         for (const SourceTable& t : tables)
             target.executeNative("DROP TABLE IF EXISTS " + quoteName(t.name) + " CASCADE");
+        // A version left by the database replaced would skip the upgrades of the new tables.
+        if (std::none_of(tables.begin(), tables.end(),
+                         [](const SourceTable& t) { return isVersionTable(t.name); }))
+            for (const QString& name : tablesOf(target))
+                if (isVersionTable(name))
+                    target.executeNative("DROP TABLE " + quoteName(name));
         for (const SourceTable& t : tables) {
             target.executeNative(createStatement(t));
             const Fingerprint sent = copyRows(source.db, conn, t);
