@@ -44,6 +44,12 @@ TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A done activity is no longer due: its reminder goes with it.
+    connect(Check_Done, &QCheckBox::toggled, this, [this](bool done) {
+        if (done)
+            Check_Awoke->setChecked(false);
+        Check_Awoke->setEnabled(!done);
+    });
 }
 
 void TFrm_ActivityEdit::buildControls() {
@@ -105,6 +111,7 @@ void TFrm_ActivityEdit::load() {
     Edit_Subject->setCursorPosition(0);
     Memo_Content->setPlainText(original_.content);
     Check_Done->setChecked(original_.done);
+    Check_Awoke->setEnabled(!original_.done);
     Edit_Subject->setFocus();
     loadedFields_ = Activities::fieldsOf(activity());
 }
@@ -114,7 +121,7 @@ void TFrm_ActivityEdit::showFields(const QVariantMap& fields) {
     Edit_User->setText(fields.value("F_User").toString());
     const QDateTime when = fields.value("AwokeDate").toDateTime();
     Date_Awoke->setDate(when.date());
-    Time_Awoke->setTime(when.time());
+    Time_Awoke->setTime(QTime(when.time().hour(), when.time().minute()));
     Check_Awoke->setChecked(fields.value("Awoke").toBool());
     Edit_Subject->setText(fields.value("Subject").toString());
     Edit_Subject->setCursorPosition(0);
@@ -158,8 +165,9 @@ bool TFrm_ActivityEdit::keepOwnChangesOverFreshRow(const QVariantMap& typed) {
 Activity TFrm_ActivityEdit::activity() const {
     Activity a = original_;
     a.owner = Edit_User->text().trimmed();
-    a.awokeDate = QDateTime(Date_Awoke->date(), Time_Awoke->time());
-    a.awoke = Check_Awoke->isChecked();
+    a.awokeDate =
+        Activities::keptAwokeDate(original_.awokeDate, Date_Awoke->date(), Time_Awoke->time());
+    a.awoke = Check_Awoke->isChecked() && !Check_Done->isChecked();
     a.subject = Edit_Subject->text().trimmed();
     a.content = Memo_Content->toPlainText();
     if (Check_Done->isChecked() && !original_.done)

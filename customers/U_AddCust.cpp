@@ -199,7 +199,8 @@ void TFrm_AddCust::LoadCustomer() {
     setBoxText(Edit_Mobile, query.asString("Mobile"));
     setBoxText(Edit_OtherInfo, query.asString("OtherInfo"));
     loadedAddDate_ = query.asVariant("AddDate");
-    DateEdit1->setDate(query.asDateTime("AddDate").date());
+    DateEdit1->setDate(addDateShown(loadedAddDate_)); // text that is no date opens empty
+    DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     Memo1->setPlainText(memoForBox(query.asString("memo2")));
     loadedValues_ = customerFieldValues(input());
 }
@@ -287,7 +288,8 @@ void TFrm_AddCust::save() {
         Query& query = data_.Qry_Cust;
         const int rows = query.recordCount();
         try {
-            query.edit(changedFields(loadedValues_, values)); // never a field left untouched
+            // Never a field left untouched; a new name reaches the linked activities too.
+            saveEditedCustomer(query, changedFields(loadedValues_, values));
         } catch (const RowConflict& conflict) {
             if (query.recordCount() < rows) { // deleted: nothing of it is left to merge onto
                 LoadCustomer();
@@ -303,7 +305,8 @@ void TFrm_AddCust::save() {
                 LoadCustomer();
             throw;
         }
-        loadedAddDate_ = values.value("AddDate");
-        loadedValues_ = values;
+        loadedAddDate_ = query.asVariant("AddDate");
+        DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
+        loadedValues_ = customerFieldValues(input());
     }
 }

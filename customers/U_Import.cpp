@@ -227,6 +227,8 @@ bool TFrm_Import::runImport() {
     Memo_Report->setPlainText(reportText_);
     Btn_SaveReport->setEnabled(true);
     imported_ = imported_ || (report.written && report.added + report.updated > 0);
+    if (report.written)
+        emit customersWritten();
     return report.written;
 }
 
@@ -249,7 +251,8 @@ void TFrm_Import::Btn_SaveReportClick() {
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
-bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
+bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                       const std::function<void()>& written) {
     bool imported = false;
     guarded(messages, [&] {
         ImportDialogs dialogs;
@@ -267,6 +270,8 @@ bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner
             return progressWindow(QStringLiteral("正在导入..."), owner);
         };
         TFrm_Import dialog(data, messages, dialogs, owner);
+        if (written)
+            QObject::connect(&dialog, &TFrm_Import::customersWritten, &dialog, written);
         dialog.exec();
         imported = dialog.imported();
     });

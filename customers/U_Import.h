@@ -55,6 +55,9 @@ class TFrm_Import : public QDialog {
 
     bool imported() const { return imported_; }
 
+  signals:
+    void customersWritten(); // an import reached the database; the list shows it at once
+
   private:
     void Btn_FileClick();
     void Btn_OKClick();
@@ -75,6 +78,8 @@ class TFrm_Import : public QDialog {
     bool loading_ = false;
 };
 
-// The window with the desktop's file dialogs and progress window, modal over owner. Returns
-// true when customers were added or changed, so the caller refreshes the list.
-bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);
+// The window with the desktop's file dialogs and progress window, modal over owner; written
+// runs after each import that wrote something. Returns true when customers were added or
+// changed.
+bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                       const std::function<void()>& written = {});

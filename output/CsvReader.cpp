@@ -1,6 +1,7 @@
 #include "output/CsvReader.h"
 
 #include "data/AppError.h"
+#include "output/CsvGuard.h"
 
 #include <QFileInfo>
 #include <array>
@@ -52,6 +53,14 @@ bool isUtf8(QByteArrayView bytes, bool cutShort) {
         }
         i += extra + 1;
     }
+    return true;
+}
+
+// Texts that the export guarded against spreadsheets' formulas, as they were.
+bool unguardCells(QVariantList& cells) {
+    for (QVariant& cell : cells)
+        if (cell.toString().startsWith(u'\''))
+            cell = unguardedCsvText(cell.toString());
     return true;
 }
 
@@ -146,7 +155,7 @@ bool CsvReader::next(QVariantList& cells) {
     while (readRecord(cells))
         for (const QVariant& cell : cells)
             if (!cell.toString().isEmpty())
-                return true;
+                return unguardCells(cells);
     return false;
 }
 

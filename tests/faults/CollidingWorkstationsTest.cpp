@@ -195,35 +195,4 @@ TEST_P(Collisions, AnAddOrImportWaitsWhileAnotherDecidesAName) {
     }
 }
 
-// Two imports of the same names and two adders at the same moment: every name once, and the
-// reports add up to exactly the names written.
-TEST_P(Collisions, TwoImportsAndTwoAddersAtOnceAddEachNameOnce) {
-    QTemporaryDir dir;
-    const QString csv = dir.filePath("names.csv");
-    QFile file(csv);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QStringList names;
-    file.write("客户名称\r\n");
-    for (int i = 0; i < 300; ++i) {
-        names << QString("客户%1").arg(i);
-        file.write((names.last() + "\r\n").toUtf8());
-    }
-    file.close();
-    SaverProcess first({"import", db.connString, csv}), second({"import", db.connString, csv});
-    QStringList adds{"add", db.connString};
-    for (int i = 0; i < 40; ++i)
-        adds << QString("新%1").arg(i);
-    SaverProcess third(adds), fourth(adds);
-    qint64 added = 0;
-    for (SaverProcess* p : {&first, &second, &third, &fourth}) {
-        ASSERT_TRUE(p->finish(60000)) << p->errors().toStdString();
-        for (const QString& line : p->lines())
-            if (line.startsWith("ADDED "))
-                added += p == &first || p == &second ? line.section(' ', 1, 1).toLongLong() : 1;
-    }
-    EXPECT_EQ(added, 340);
-    EXPECT_EQ(db.count("1=1"), 340);
-    EXPECT_EQ(db.scalar("select count(distinct Company) from Custom").toLongLong(), 340);
-}
-
 } // namespace

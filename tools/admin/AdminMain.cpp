@@ -7,6 +7,8 @@
 #include "data/ProcessSetup.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -37,6 +39,8 @@ int usage(QTextStream& err) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return std::puts("custdesk-admin " CUSTDESK_VERSION) < 0;
     prepareProcess();
     // The export lays the list out as the program's grid does, which needs a display of some
     // kind; a script on a server has none.

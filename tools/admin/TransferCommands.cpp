@@ -7,6 +7,8 @@
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
 #include "grid/ExcelExport.h"
+#include "grid/ExportLosses.h"
+#include "grid/GridSheet.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"
 #include "tools/admin/AdminCommand.h"
@@ -80,6 +82,12 @@ int exportCommand(const QStringList& given) {
     if (kind == ExportFormat::Xls && data.Qry_Cust.recordCount() > maxExportRecords(grid))
         throw AppError(QStringLiteral("记录超过 %1 条，不能导出成 .xls 文件；请用 xlsx 或 csv。")
                            .arg(maxExportRecords(grid)));
+    const SheetTable table = gridSheetTable(data.Qry_Cust, grid);
+    const std::vector<CellLoss> losses = kind == ExportFormat::Xls    ? xlsLosses(table)
+                                         : kind == ExportFormat::Xlsx ? xlsxLosses(table)
+                                                                      : std::vector<CellLoss>{};
+    if (!losses.empty()) // written all the same, as the command asked; the operator hears which
+        printErrorLine(QStringLiteral("注意，下列内容不能完整保存：\n") + lossLines(table, losses));
     writeGridFile(kind, data.Qry_Cust, grid, arguments.first(), nullptr);
     printLine(QStringLiteral("已导出 %1 位客户到 %2")
                   .arg(data.Qry_Cust.recordCount())
