@@ -20,6 +20,16 @@
 
 namespace {
 
+// What each save of the same row did, and what the editor must end with.
+struct SaveCase {
+    const char* otherField;
+    const char* otherValue;
+    const char* ownField; // the box this operator types in
+    const char* ownValue;
+    int answer; // to the question about a field both changed; 0: none is asked
+    const char *expectOther, *expectOwn; // the stored fields afterwards
+};
+
 class Collisions : public EngineTest {
   protected:
     // The program's own data module over the test's database.
@@ -41,20 +51,30 @@ class Collisions : public EngineTest {
         ASSERT_EQ(other.lines(), QStringList{"OK"});
     }
     QString text(const QString& sql, qint64 id) const { return db.scalar(sql, {id}).toString(); }
+    // The first save is refused, and asks about a field both changed, showing the other value.
+    void refusedOnce(QPushButton* save, const SaveCase& c) {
+        messages.clear();
+        messages.answers = c.answer ? QList<int>{mbOK, c.answer} : QList<int>{mbOK};
+        save->click();
+        ASSERT_EQ(messages.shown.size(), c.answer ? 2 : 1)
+            << messages.texts().join('\n').toStdString();
+        EXPECT_EQ(messages.shown[0].text, "该记录已被其他用户修改或删除，未能保存。");
+        if (c.answer)
+            EXPECT_TRUE(messages.shown[1].text.contains(c.otherValue))
+                << messages.shown[1].text.toStdString();
+    }
+    // The next save goes through, and the row holds both workstations' changes.
+    void savedThen(QPushButton* save, const QString& row, qint64 id, const SaveCase& c) {
+        messages.clear();
+        save->click();
+        EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+        EXPECT_EQ(text(row.arg(c.otherField), id), c.expectOther);
+        EXPECT_EQ(text(row.arg(c.ownField), id), c.expectOwn);
+    }
 
     RecordingMessageService messages;
 };
 RUN_ON_EVERY_ENGINE(Collisions);
-
-// What each save of the same row did, and what the editor must end with.
-struct SaveCase {
-    const char* otherField;
-    const char* otherValue;
-    const char* ownField; // the box this operator types in
-    const char* ownValue;
-    int answer; // to the question about a field both changed; 0: none is asked
-    const char *expectOther, *expectOwn; // the stored fields afterwards
-};
 
 // After "changed by another user" the editor loads the row as it is now, keeps only what its
 // operator typed over it, asks about a field both changed (showing the other value), and its
@@ -83,26 +103,12 @@ TEST_P(Collisions, ACustomerSavedElsewhereKeepsBothChanges) {
         box->setText(c.ownValue);
         otherSaves("Custom", "CustCode", code, c.otherField, c.otherValue);
 
-        messages.clear();
-        messages.answers = c.answer ? QList<int>{mbOK, c.answer} : QList<int>{mbOK};
-        editor.Btn_OK->click();
-        ASSERT_GE(messages.shown.size(), 1);
-        EXPECT_EQ(messages.shown[0].text, "该记录已被其他用户修改或删除，未能保存。");
-        ASSERT_EQ(messages.shown.size(), c.answer ? 2 : 1)
-            << messages.texts().join('\n').toStdString();
-        if (c.answer)
-            EXPECT_TRUE(messages.shown[1].text.contains(c.otherValue))
-                << "the other value is shown: " << messages.shown[1].text.toStdString();
+        refusedOnce(editor.Btn_OK, c);
         const QString field = QString("select %1 from Custom where CustCode=?");
         EXPECT_EQ(text(field.arg(c.otherField), code), c.otherValue) << "nothing written yet";
         if (QString(c.otherField) == "Company")
             EXPECT_EQ(editor.Edit_CustName->text(), c.otherValue) << "shown before saving";
-
-        messages.clear();
-        editor.Btn_OK->click();
-        EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
-        EXPECT_EQ(text(field.arg(c.otherField), code), c.expectOther);
-        EXPECT_EQ(text(field.arg(c.ownField), code), c.expectOwn);
+        savedThen(editor.Btn_OK, field, code, c);
         const bool otherTouchedCompany = QString(c.otherField) == "Company";
         EXPECT_EQ(text(field.arg("Company"), code), otherTouchedCompany ? c.otherValue : name);
     }
@@ -136,21 +142,10 @@ TEST_P(Collisions, AnActivitySavedElsewhereKeepsBothChanges) {
             editor.Memo_Content->setPlainText(c.ownValue);
         otherSaves("T_Schedule", "ID", id, c.otherField, c.otherValue);
 
-        messages.clear();
-        messages.answers = c.answer ? QList<int>{mbOK, c.answer} : QList<int>{mbOK};
-        editor.Btn_OK->click();
-        ASSERT_EQ(messages.shown.size(), c.answer ? 2 : 1)
-            << messages.texts().join('\n').toStdString();
-        EXPECT_EQ(messages.shown[0].text, "该记录已被其他用户修改或删除，未能保存。");
+        refusedOnce(editor.Btn_OK, c);
         EXPECT_TRUE(editor.isVisible());
-
-        messages.clear();
-        editor.Btn_OK->click();
-        EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+        savedThen(editor.Btn_OK, "select %1 from T_Schedule where ID=?", id, c);
         EXPECT_FALSE(editor.isVisible());
-        const QString field = QString("select %1 from T_Schedule where ID=?");
-        EXPECT_EQ(text(field.arg(c.otherField), id), c.expectOther);
-        EXPECT_EQ(text(field.arg(c.ownField), id), c.expectOwn);
         EXPECT_EQ(db.scalar("select AwokeDate from T_Schedule where ID=?", {id})
                       .toString()
                       .left(19)
