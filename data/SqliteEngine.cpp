@@ -4,6 +4,7 @@
 #include "BusyWaiter.h"
 #include "DisplayFormat.h"
 #include "JetFunctions.h"
+#include "SqliteReason.h"
 #include "SqliteSearchIndex.h"
 
 #include <QDate>
@@ -13,7 +14,7 @@
 namespace {
 
 QString errorText(sqlite3* db) {
-    return QString::fromUtf8(sqlite3_errmsg(db));
+    return explainedSqliteError(db);
 }
 
 bool isLockError(int rc) {

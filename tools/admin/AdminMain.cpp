@@ -18,7 +18,7 @@ const AdminCommand commands[] = {
      [](const QStringList& a, QTextStream&, QTextStream&) { return importCommand(a); }},
     {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
      [](const QStringList& a, QTextStream&, QTextStream&) { return exportCommand(a); }},
-    {"restore", "BACKUPFILE [DATABASE]",
+    {"restore", "[--verbose] BACKUPFILE [DATABASE]",
      "把备份放回数据库；不给 DATABASE 时放回备份文件夹所属的数据库", runRestore},
     {"init", "[--force] postgresql://...", "在空的 PostgreSQL 数据库中建立交付的表和数据",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runInit(a, out); }},
