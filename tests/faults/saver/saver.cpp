@@ -3,13 +3,17 @@
 //
 //   saver edit <db> <tag> <count> <seed>   edits Company of random rows of the whole table
 //   saver stream <db> <tag> <seed>          appends and edits its own rows until killed
+//   saver restore <backup> <db>             puts a backup back, as custdesk-admin restore does
+//   saver backup <db>                       takes a backup, as the first start of the day does
 //
 // Lines: "TRY <code> <value>" before a save, "OK <code> <before> <after>" once it is
 // committed, "CONFLICT <code> <value>" when it was refused, "ERROR <text>" otherwise.
 
 #include "data/AppError.h"
+#include "data/BackupSet.h"
 #include "data/Engine.h"
 #include "data/Query.h"
+#include "data/SqliteBackup.h"
 #include "data/Statements.h"
 
 #include <cstdio>
@@ -60,16 +64,36 @@ int streamMode(Query& query, const QString& tag, std::mt19937& random) {
     }
 }
 
+// "GO" once the process is ready, so a kill lands in the work itself; "DONE" after it.
+int fileMode(const std::string& mode, const QString& file, const QString& database) {
+    if (mode == "restore") {
+        say("GO");
+        restoreSqliteBackup(
+            file, database,
+            BackupSet(database).newPath(QDateTime::currentDateTime(), "before-restore"));
+    } else {
+        const auto connection = openDatabase(file);
+        say("GO");
+        backupDatabase(*connection, QDateTime::currentDateTime());
+    }
+    say("DONE");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (!((mode == "edit" && argc == 6) || (mode == "stream" && argc == 5))) {
-        std::fprintf(stderr,
-                     "usage: saver edit <db> <tag> <count> <seed> | stream <db> <tag> <seed>\n");
+    if (!((mode == "edit" && argc == 6) || (mode == "stream" && argc == 5) ||
+          (mode == "restore" && argc == 4) || (mode == "backup" && argc == 3))) {
+        std::fprintf(stderr, "usage: saver edit <db> <tag> <count> <seed> | stream <db> <tag> "
+                             "<seed> | restore <backup> <db> | backup <db>\n");
         return 2;
     }
     try {
+        if (mode == "restore" || mode == "backup")
+            return fileMode(mode, QString::fromLocal8Bit(argv[2]),
+                            QString::fromLocal8Bit(argc > 3 ? argv[3] : ""));
         auto connection = openDatabase(QString::fromLocal8Bit(argv[2]));
         Query query("Qry_Cust", connection.get());
         query.setCommand(Sql::allCustomers());
