@@ -2,7 +2,7 @@
 
 #include "DurableFile.h"
 #include "SqliteEngine.h"
-#include "SqliteReason.h"
+#include "EngineReason.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "BusyWaiter.h"
 #include "DisplayFormat.h"
 #include "JetFunctions.h"
-#include "SqliteReason.h"
+#include "EngineReason.h"
 #include "SqliteSearchIndex.h"
 
 #include <QDate>

@@ -2,6 +2,7 @@
 
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
+#include "data/EngineReason.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -36,6 +37,12 @@ enum : Oid {
 
 QString trimmedMessage(const char* text) {
     return QString::fromUtf8(text).trimmed();
+}
+
+// The server's reason for a failed statement, explained where the operator can act on it.
+QString failureOf(const PGresult* r) {
+    return explainedFailure(serverFailureKind(PQresultErrorField(r, PG_DIAG_SQLSTATE)),
+                            trimmedMessage(PQresultErrorMessage(r)));
 }
 
 const QString lostText = QStringLiteral("与数据库服务器的连接已中断，操作未完成，请稍后重试");
@@ -238,7 +245,7 @@ void PgConnection::executeNative(const QString& sql) {
     Result r(PQexec(conn_, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
 }
 
 void PgConnection::refreshNames() {
@@ -402,7 +409,7 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
     Result r(raw);
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
     if (t.changesSchema)
         refreshNames();
     return r.release();
@@ -471,7 +478,7 @@ QStringList PgConnection::columnsOf(const QString& table) {
                      1, nullptr, values, nullptr, nullptr, 0));
     QStringList names;
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
     for (int row = 0; row < PQntuples(r.get()); ++row)
         names << QString::fromUtf8(PQgetvalue(r.get(), row, 0));
     return names;

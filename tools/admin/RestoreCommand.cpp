@@ -1,6 +1,7 @@
 #include "data/AppError.h"
 #include "data/BackupSet.h"
 #include "data/SqliteBackup.h"
+#include "tools/admin/AdminCommand.h"
 #include "tools/admin/AdminCommands.h"
 
 #include <QDateTime>
@@ -26,17 +27,15 @@ QString databaseOfBackup(const QString& backupFile) {
 int runRestore(const QStringList& given, QTextStream& out, QTextStream& err) {
     QStringList args = given;
     const bool verbose = args.removeAll(QStringLiteral("--verbose")) > 0;
-    if (args.size() < 1 || args.size() > 2) {
-        err << "用法: custdesk-admin restore [--verbose] 备份文件 [数据库文件]\n";
-        return 2;
-    }
+    if (args.size() < 1 || args.size() > 2)
+        return kExitUsage;
     const QString backupFile = args[0];
     const QString databaseFile = args.size() == 2 ? args[1] : databaseOfBackup(backupFile);
     // A guessed target must be there: a new file is made only where the owner names it.
     if (args.size() == 1 && !QFileInfo(databaseFile).isFile()) {
         err << "custdesk-admin: 找不到这份备份所属的数据库文件，请写明: custdesk-admin restore "
                "备份文件 数据库文件\n";
-        return 2;
+        return kExitFailed;
     }
     try {
         const QString kept = restoreSqliteBackup(
@@ -51,9 +50,9 @@ int runRestore(const QStringList& given, QTextStream& out, QTextStream& err) {
         err << "custdesk-admin: " << refused.text() << '\n';
         if (verbose)
             err << refused.details << '\n';
-        return 1;
+        return kExitFailed;
     } catch (const AppError& error) {
         err << "custdesk-admin: " << error.text() << '\n';
-        return 1;
+        return kExitFailed;
     }
 }
