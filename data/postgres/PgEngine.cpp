@@ -488,6 +488,20 @@ QString PgConnection::quoteIdentifier(const QString& name) const {
     return quoteName(name);
 }
 
+// The next transaction number the server hands out: it moves with every write anywhere on the
+// server (this session's own too), and costs one round trip.
+QString PgConnection::changeMarker() {
+    try {
+        ensureConnected();
+    } catch (const AppError&) {
+        return {};
+    }
+    Result r(PQexec(conn_, "SELECT pg_snapshot_xmax(pg_current_snapshot())::text"));
+    return PQresultStatus(r.get()) == PGRES_TUPLES_OK && PQntuples(r.get()) == 1
+               ? QString::fromLatin1(PQgetvalue(r.get(), 0, 0))
+               : QString();
+}
+
 QString PgConnection::sameValueCondition(const QString& quotedColumn) const {
     // Compared as stored text, so a change of letter case alone is a change, Null included.
     return "custdesk_same(" + quotedColumn + ", ?)";
