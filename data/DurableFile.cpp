@@ -81,8 +81,10 @@ void createEmpty(const QString& path, unsigned permissions) {
 void makeFolder(const QString& path, unsigned limit) {
     if (!QDir().mkpath(path))
         throw AppError(QStringLiteral("无法建立文件夹 '%1'").arg(path));
+    // Others get no more than limit gives them; the owner keeps what it needs to write backups.
+    const unsigned allowed = limit | 0700u;
     const unsigned now = permissionsOf(path, 0);
-    if ((now & ~limit) && ::chmod(nativePath(path).constData(), now & limit) != 0)
+    if ((now & ~allowed) && ::chmod(nativePath(path).constData(), now & allowed) != 0)
         throw AppError(QStringLiteral("无法设置文件夹 '%1' 的权限：%2").arg(path, systemReason()));
 }
 

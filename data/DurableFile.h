@@ -19,8 +19,8 @@ unsigned permissionsOf(const QString& path, unsigned fallback = 0644);
 // Creates path, which must not exist yet, empty and with exactly these permission bits.
 // Throws AppError.
 void createEmpty(const QString& path, unsigned permissions);
-// Makes a folder (and those above it) whose permissions are no wider than limit; an existing
-// one is narrowed to it. Throws AppError.
+// Makes a folder (and those above it) that gives group and others no more than limit does; an
+// existing one is narrowed to it. Throws AppError.
 void makeFolder(const QString& path, unsigned limit);
 // Syncs path's bytes, renames it to finalPath (replacing what is there) and syncs the folder so
 // the new name survives a power cut. Throws AppError.
