@@ -108,24 +108,6 @@ TEST(BackupTest, RotationKeepsSevenCalendarDaysAndFourCalendarWeeksBeforeThemAnd
                 kept << c.taken[i];
         EXPECT_EQ(kept, c.kept);
     }
-
-    // Two copies a day for sixty days and today's two: 2 + 6 daily + 4 weekly.
-    QList<QDateTime> taken;
-    for (int day = -60; day <= 0; ++day)
-        for (int hour : {8, 18})
-            taken << QDateTime(today.addDays(day), QTime(hour, 0));
-    const QList<int> surplus = surplusBackups(taken, today);
-    QList<QDateTime> kept;
-    for (int i = 0; i < taken.size(); ++i)
-        if (!surplus.contains(i))
-            kept << taken[i];
-    QList<QDateTime> expected;
-    for (int day : {-25, -18, -11, -7}) // Sundays, and the Thursday before the daily days
-        expected << QDateTime(today.addDays(day), QTime(18, 0));
-    for (int day = -6; day < 0; ++day)
-        expected << QDateTime(today.addDays(day), QTime(18, 0));
-    expected << QDateTime(today, QTime(8, 0)) << QDateTime(today, QTime(18, 0));
-    EXPECT_EQ(kept, expected);
 }
 
 unsigned modeOf(const QString& path) {
