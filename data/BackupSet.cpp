@@ -70,7 +70,16 @@ QString BackupSet::newPath(const QDateTime& now, const QString& label) const {
     return pathAt(moment);
 }
 
-QList<BackupSet::Entry> BackupSet::entries() const {
+namespace {
+
+// A copy that an older version left half written, with its hot journal beside it: no backup.
+bool halfWritten(const QString& path) {
+    return QFileInfo(path + "-journal").size() > 0;
+}
+
+} // namespace
+
+QList<BackupSet::Entry> BackupSet::entries(bool halfWrittenToo) const {
     const QRegularExpression name(
         QStringLiteral("^%1-(\\d{8}-\\d{6})\\.db$").arg(QRegularExpression::escape(stem_)),
         QRegularExpression::CaseInsensitiveOption);
@@ -78,18 +87,18 @@ QList<BackupSet::Entry> BackupSet::entries() const {
     for (const QFileInfo& file : QDir(folder_).entryInfoList(QDir::Files)) {
         const auto match = name.match(file.fileName());
         const QDateTime taken = QDateTime::fromString(match.captured(1), stampFormat);
-        if (match.hasMatch() && taken.isValid())
+        if (match.hasMatch() && taken.isValid() &&
+            (halfWrittenToo || !halfWritten(file.filePath())))
             found.append({file.filePath(), taken});
     }
     return found;
 }
 
-// Partial copies of killed runs, and copies that an older version left half written with their
-// journal beside them.
+// Partial copies of killed runs, and half-written ones of an older version.
 void BackupSet::removeLeftovers() const {
     DurableFile::removeLeftovers(folder_);
-    for (const Entry& e : entries())
-        if (QFileInfo(e.path + "-journal").size() > 0) {
+    for (const Entry& e : entries(true))
+        if (halfWritten(e.path)) {
             QFile::remove(e.path);
             QFile::remove(e.path + "-journal");
         }

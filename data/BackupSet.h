@@ -34,7 +34,7 @@ class BackupSet {
         QString path;
         QDateTime taken;
     };
-    QList<Entry> entries() const;
+    QList<Entry> entries(bool halfWrittenToo = false) const;
     void removeLeftovers() const;
 
     QString folder_;

@@ -142,7 +142,7 @@ TEST(BackupTest, ABackupIsCheckedNamedByTheClockCarriesThePermissionsAndRotatesI
     write(writing, "being written");
     write("Custom-20261210-081000.db", "half");
     write("Custom-20261210-081000.db-journal", "hot journal");
-    EXPECT_TRUE(set.hasOneFrom(now.date())); // the older version's half copy, until cleared
+    EXPECT_FALSE(set.hasOneFrom(now.date())) << "a half copy is no backup";
 
     const BackupResult result = backupDatabase(*db.connection, now);
     ASSERT_EQ(result.outcome, BackupResult::Made);
