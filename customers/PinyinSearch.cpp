@@ -74,7 +74,23 @@ void PinyinSearch::saveOn(SettingsFile& settings, bool on) {
 
 void PinyinSearch::prepare(const QString& field) {
     if (!field.isEmpty())
-        keys_.keysOf(field);
+        keysOf(field);
+}
+
+QString PinyinSearch::changeMarker() const {
+    return data_.ADOConnection1 ? data_.ADOConnection1->changeMarker() : QString();
+}
+
+// The marker is taken before the reading starts: a change made while it runs moves the marker
+// past it, so the next search reads again.
+std::shared_ptr<PinyinKeys> PinyinSearch::keysOf(const QString& field) {
+    const QString marker = changeMarker();
+    const auto& current = keys_.current();
+    if (current && marker != keysMarker_ &&
+        current->field().compare(field, Qt::CaseInsensitive) == 0)
+        keys_.reread();
+    keysMarker_ = marker;
+    return keys_.keysOf(field);
 }
 
 bool PinyinSearch::applies(bool on, const QString& field, const QString& keyword) {
@@ -84,14 +100,20 @@ bool PinyinSearch::applies(bool on, const QString& field, const QString& keyword
 QueryLoader::Finish PinyinSearch::finisher(bool on, const QString& field, const QString& keyword) {
     if (!applies(on, field, keyword))
         return nullptr;
-    return [byKeys = finder_.find(keys_.keysOf(field), keyword)](
-               Connection&, QueryStore& rows, const std::atomic_bool& abandoned) {
+    return [byKeys = finder_.find(keysOf(field), keyword)](Connection&, QueryStore& rows,
+                                                           const std::atomic_bool& abandoned) {
         addFound(rows, *byKeys, abandoned);
     };
 }
 
 void PinyinSearch::reread() {
+    keysMarker_ = changeMarker();
     keys_.reread();
+}
+
+void PinyinSearch::renewIfChanged() {
+    if (const auto& current = keys_.current())
+        keysOf(current->field());
 }
 
 void PinyinSearch::follow(int position) {

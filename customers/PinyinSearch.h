@@ -1,8 +1,10 @@
 #pragma once
 
 // Search by pinyin beside the customer list's plain search: the keys of the searched field for
-// every customer, read once off the window's thread and kept as the editor saves rows, and the
-// customers they add to a search before its result shows.
+// every customer, read off the window's thread and kept as the editor saves rows, and the
+// customers they add to a search before its result shows. Keys follow what others change: a
+// search or a refresh after another copy of the program wrote to the database reads them anew,
+// which a cheap change marker of the database tells without reading any row.
 
 #include "customers/PinyinKeyFinder.h"
 #include "customers/PinyinKeyReader.h"
@@ -31,14 +33,18 @@ class PinyinSearch : public QObject {
     // reads as the keyword; null otherwise. It runs on the loader's thread, and the keys are
     // searched from now on, beside the plain statement.
     QueryLoader::Finish finisher(bool on, const QString& field, const QString& keyword);
-    void reread(); // a refresh: other copies of the program may have changed rows
+    void reread();         // a refresh: other copies of the program may have changed rows
+    void renewIfChanged(); // reread, when others wrote since the keys were read
 
     const PinyinKeyReader& keys() const { return keys_; }
 
   private:
     void follow(int position); // a row the editor saved
+    std::shared_ptr<PinyinKeys> keysOf(const QString& field);
+    QString changeMarker() const;
 
     TFrm_Data& data_;
     PinyinKeyReader keys_;
     PinyinKeyFinder finder_;
+    QString keysMarker_; // the database's change marker when the keys began to be read
 };

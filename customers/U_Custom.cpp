@@ -442,6 +442,8 @@ void TFrm_Custom::N6Click() {
         }
         data_.Qry_Cust.setCommand(latest);
     }
+    if (Chk_Pinyin->isChecked())
+        pinyin_->renewIfChanged();
     data_.Qry_Cust.close();
     data_.Qry_Cust.open();
     showRows();

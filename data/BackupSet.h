@@ -5,10 +5,11 @@
 #include <QDateTime>
 #include <QList>
 
-// Which backups rotation removes, given when each was taken: all but the newest of each of
-// the latest seven days that have one, and the newest of each of the four weeks before the
-// week of the oldest of those days. Returns positions into taken.
-QList<int> surplusBackups(const QList<QDateTime>& taken);
+// Which backups rotation removes, given when each was taken and today's date: all but the
+// newest of each of the last seven calendar days (today among them; today also keeps its first,
+// the start of the day's copy, beside a later one) and the newest of each of the four calendar
+// weeks (Monday to Sunday) before those days; nothing older. Returns positions into taken.
+QList<int> surplusBackups(const QList<QDateTime>& taken, const QDate& today);
 
 // The backups of one database file, kept in the folder Backup beside it and named
 // <stem>-yyyyMMdd-HHmmss.db after the moment they were taken.
@@ -20,21 +21,24 @@ class BackupSet {
     explicit BackupSet(const QString& databaseFile);
 
     const QString& folder() const { return folder_; }
-    // A path for a backup taken now that no file holds yet (the folder is made on the way).
+    // A path for a backup taken now that no file holds yet. The folder is made on the way, no
+    // more open than the database's own, and cleared of what killed copies left.
     // A label marks copies outside the rotation, such as a file replaced by a restore.
     QString newPath(const QDateTime& now, const QString& label = {}) const;
     bool hasOneFrom(const QDate& day) const;
-    // Removes what the rotation no longer keeps; returns the files removed.
-    QStringList rotate() const;
+    // Removes what the rotation no longer keeps on the day today; returns the files removed.
+    QStringList rotate(const QDate& today) const;
 
   private:
     struct Entry {
         QString path;
         QDateTime taken;
     };
-    QList<Entry> entries() const;
+    QList<Entry> entries(bool halfWrittenToo = false) const;
+    void removeLeftovers() const;
 
     QString folder_;
+    QString databaseFolder_;
     QString stem_;
 };
 
@@ -43,7 +47,8 @@ struct BackupResult {
     QString file; // the verified copy, when made
 };
 
-// Copies the database behind connection into its backup set, checks the copy, then rotates.
-// A copy that fails its check is removed and reported. Throws AppError.
+// Copies the database behind connection into its backup set under a partial name, checks the
+// copy, gives it its name only then, and rotates. A copy that fails its check is removed and
+// reported. Throws AppError.
 BackupResult backupDatabase(Connection& connection, const QDateTime& now,
                             const ProgressFn& progress = {});

@@ -105,6 +105,9 @@ class Connection {
     virtual QString sameValueCondition(const QString& quotedColumn) const = 0;
     // Online file copies of this database; nullptr where the engine's own tools make backups.
     virtual std::unique_ptr<OnlineBackup> onlineBackup() { return nullptr; }
+    // A cheap text that changes when others may have changed the database since it was last
+    // read: at least every commit of another connection. Empty where the engine can't tell.
+    virtual QString changeMarker() { return {}; }
 
     // A condition, with the values it binds, that is true when the column of the table holds
     // a match of the LIKE pattern "%" + keyword + "%". An engine may find the candidates

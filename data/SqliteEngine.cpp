@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "BusyWaiter.h"
 #include "DisplayFormat.h"
+#include "EngineReason.h"
 #include "JetFunctions.h"
 #include "SqliteSearchIndex.h"
 
@@ -13,7 +14,7 @@
 namespace {
 
 QString errorText(sqlite3* db) {
-    return QString::fromUtf8(sqlite3_errmsg(db));
+    return explainedSqliteError(db);
 }
 
 bool isLockError(int rc) {
@@ -441,6 +442,17 @@ void SqliteConnection::createSearchIndex() {
 
 void SqliteConnection::rebuildSearchIndex() {
     SqliteSearchIndex::rebuild(*this);
+}
+
+// Moves whenever another connection, in this process or another, commits to the file.
+QString SqliteConnection::changeMarker() {
+    sqlite3_stmt* st = nullptr;
+    QString marker;
+    if (sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        marker = QString::number(sqlite3_column_int64(st, 0));
+    sqlite3_finalize(st);
+    return marker;
 }
 
 void SqliteConnection::interrupt() {

@@ -60,6 +60,7 @@ class SqliteConnection : public Connection {
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
     std::unique_ptr<OnlineBackup> onlineBackup() override; // in SqliteBackup.cpp
+    QString changeMarker() override;
     SqlCommand containsCondition(const QString& table, const QString& column,
                                  const QString& keyword) override;
     SqlCommand dayCandidates(const QString& table, const QString& column,

@@ -1,6 +1,9 @@
 // Build tool: turns the Mandarin readings of the Unicode Han database (Unihan_Readings.txt, plain
-// or bzip2-compressed) into the compiled reading table: every reading of every character, tone
-// marks dropped, ü written as v.
+// or bzip2-compressed) into the compiled reading table, tone marks dropped, ü written as v.
+// A character reads as today's Chinese reads it: its readings in the modern standard
+// dictionaries (kXHC1983, kTGHZ2013) and its most frequent reading (kMandarin). The historical
+// dictionary (kHanyuPinyin), whose rare old readings would find surprising names, counts only
+// for a character that none of those fields reads.
 //
 //   make_readings <Unihan_Readings.txt[.bz2]> <output.cpp>
 
@@ -73,6 +76,7 @@ QStringList readingsOf(const QString& value) {
 
 struct Table {
     std::map<char32_t, std::set<QString>> readings;
+    std::map<char32_t, std::set<QString>> historical; // kHanyuPinyin, for the rest
     int skipped = 0;
 
     void add(const QByteArray& line) {
@@ -80,7 +84,8 @@ struct Table {
         if (parts.size() < 3 || !parts[0].startsWith("U+"))
             return;
         const QByteArray& key = parts[1];
-        if (key != "kMandarin" && key != "kHanyuPinyin" && key != "kXHC1983")
+        const bool modern = key == "kMandarin" || key == "kXHC1983" || key == "kTGHZ2013";
+        if (!modern && key != "kHanyuPinyin")
             return;
         bool ok = false;
         const auto code = char32_t(parts[0].mid(2).toUInt(&ok, 16));
@@ -91,8 +96,14 @@ struct Table {
             if (syllable.isEmpty())
                 ++skipped;
             else
-                readings[code].insert(syllable);
+                (modern ? readings : historical)[code].insert(syllable);
         }
+    }
+
+    void keepHistoricalForTheRest() {
+        for (const auto& [code, old] : historical)
+            readings.try_emplace(code, old);
+        historical.clear();
     }
 };
 
@@ -171,6 +182,7 @@ int main(int argc, char** argv) {
     Table table;
     for (const QByteArray& line : source.split('\n'))
         table.add(line);
+    table.keepHistoricalForTheRest();
     if (table.readings.empty() || !write(table, QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "cannot write the reading table %s\n", argv[2]);
         return 1;

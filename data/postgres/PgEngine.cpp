@@ -2,6 +2,7 @@
 
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
+#include "data/EngineReason.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -38,6 +39,12 @@ enum : Oid {
 
 QString trimmedMessage(const char* text) {
     return QString::fromUtf8(text).trimmed();
+}
+
+// The server's reason for a failed statement, explained where the operator can act on it.
+QString failureOf(const PGresult* r) {
+    return explainedFailure(serverFailureKind(PQresultErrorField(r, PG_DIAG_SQLSTATE)),
+                            trimmedMessage(PQresultErrorMessage(r)));
 }
 
 const QString lostText = QStringLiteral("与数据库服务器的连接已中断，操作未完成，请稍后重试");
@@ -240,7 +247,7 @@ void PgConnection::executeNative(const QString& sql) {
     Result r(PQexec(conn_, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
 }
 
 void PgConnection::refreshNames() {
@@ -404,7 +411,7 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
     Result r(raw);
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
     if (t.changesSchema)
         refreshNames();
     return r.release();
@@ -484,7 +491,7 @@ QStringList PgConnection::columnsOf(const QString& table) {
                      1, nullptr, values, nullptr, nullptr, 0));
     QStringList names;
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
-        throw AppError(trimmedMessage(PQresultErrorMessage(r.get())));
+        throw AppError(failureOf(r.get()));
     for (int row = 0; row < PQntuples(r.get()); ++row)
         names << QString::fromUtf8(PQgetvalue(r.get(), row, 0));
     return names;
@@ -492,6 +499,20 @@ QStringList PgConnection::columnsOf(const QString& table) {
 
 QString PgConnection::quoteIdentifier(const QString& name) const {
     return quoteName(name);
+}
+
+// The next transaction number the server hands out: it moves with every write anywhere on the
+// server (this session's own too), and costs one round trip.
+QString PgConnection::changeMarker() {
+    try {
+        ensureConnected();
+    } catch (const AppError&) {
+        return {};
+    }
+    Result r(PQexec(conn_, "SELECT pg_snapshot_xmax(pg_current_snapshot())::text"));
+    return PQresultStatus(r.get()) == PGRES_TUPLES_OK && PQntuples(r.get()) == 1
+               ? QString::fromLatin1(PQgetvalue(r.get(), 0, 0))
+               : QString();
 }
 
 QString PgConnection::sameValueCondition(const QString& quotedColumn) const {

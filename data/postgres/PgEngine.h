@@ -64,6 +64,7 @@ class PgConnection : public Connection {
     QStringList columnsOf(const QString& table) override;
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
+    QString changeMarker() override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
                    const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
     SqlCommand dayCandidates(const QString& table, const QString& column,

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -119,6 +120,7 @@ struct SourceColumn {
     QString name;
     QString pgType; // with its constraints
     FieldKind kind;
+    int maxChars = 0; // a text column's length on the server; 0 when unbounded
 };
 
 struct SourceTable {
@@ -215,7 +217,9 @@ QVector<SourceTable> readTables(sqlite3* db, QStringList& notes) {
                 keys << column;
                 keyOrder << pk;
             }
-            table.columns.push_back({column, type, kind});
+            const int maxChars =
+                kind == FieldKind::Text ? sizeOf(pgTypeOf(declared, column).first).toInt() : 0;
+            table.columns.push_back({column, type, kind, maxChars});
         }
         for (int k = 1; k <= keys.size(); ++k)
             table.primaryKey << keys[keyOrder.indexOf(k)];
@@ -338,7 +342,110 @@ void failOn(PGconn* conn, const QString& what) {
     throw AppError(what + ": " + QString::fromUtf8(PQerrorMessage(conn)).trimmed());
 }
 
-Fingerprint copyRows(sqlite3* db, PGconn* conn, const SourceTable& table) {
+// A value the server would refuse, and what fixing it sends instead.
+struct RefusedValue {
+    QString problem, change;
+    std::optional<QByteArray> fixed; // nullopt: Null
+};
+
+std::optional<RefusedValue> refusedValue(const SourceColumn& column, const QByteArray& text) {
+    if (column.kind == FieldKind::DateTime) {
+        std::string buffer;
+        const std::string_view whole =
+            withWholeMilliseconds(std::string_view(text.constData(), size_t(text.size())), buffer);
+        if (parseStoredDateTime(whole))
+            return std::nullopt;
+        return RefusedValue{
+            QString("'%1' 不是可以读懂的日期").arg(QString::fromUtf8(text.left(40))),
+            QStringLiteral("已清空"), std::nullopt};
+    }
+    if (column.maxChars <= 0 || text.size() <= column.maxChars)
+        return std::nullopt; // UTF-8 never has fewer bytes than characters
+    const QList<uint> chars = QString::fromUtf8(text).toUcs4();
+    if (chars.size() <= column.maxChars)
+        return std::nullopt;
+    return RefusedValue{
+        QString("有 %1 个字符，服务器上最多 %2 个").arg(chars.size()).arg(column.maxChars),
+        QString("截短为 %1 个字符").arg(column.maxChars),
+        QString::fromUcs4(reinterpret_cast<const char32_t*>(chars.constData()), column.maxChars)
+            .toUtf8()};
+}
+
+// "客户（CustCode=17）的 Company": the row by its key, as the operator can find it again.
+QString placeOf(const SourceTable& table, sqlite3_stmt* row, qint64 line, const QString& column) {
+    QStringList key;
+    for (const QString& k : table.primaryKey)
+        for (int i = 0; i < table.columns.size(); ++i)
+            if (table.columns[i].name == k)
+                key << k + "=" +
+                           QString::fromUtf8(
+                               reinterpret_cast<const char*>(sqlite3_column_text(row, i)));
+    const QString which = key.isEmpty() ? QString("第 %1 行").arg(line) : key.join(", ");
+    const QString owner = table.name.compare("Custom", Qt::CaseInsensitive) == 0
+                              ? QString("客户（%1）").arg(which)
+                              : QString("表 %1 的记录（%2）").arg(table.name, which);
+    return owner + "的 " + column;
+}
+
+QString selectAll(const SourceTable& table) {
+    QStringList names;
+    for (const SourceColumn& c : table.columns)
+        names << quoteName(c.name);
+    return "SELECT " + names.join(", ") + " FROM " + quoteName(table.name);
+}
+
+// Every value of the file that the server would refuse, one line each, before anything is sent.
+QStringList refusedValues(sqlite3* db, const QVector<SourceTable>& tables) {
+    QStringList found;
+    for (const SourceTable& table : tables) {
+        QVector<int> checked;
+        for (int i = 0; i < table.columns.size(); ++i)
+            if (table.columns[i].kind == FieldKind::DateTime || table.columns[i].maxChars > 0)
+                checked << i;
+        if (checked.isEmpty())
+            continue;
+        Statement rows(db, selectAll(table));
+        for (qint64 line = 1; rows.step(); ++line)
+            for (int i : checked)
+                if (sqlite3_column_type(rows.st, i) != SQLITE_NULL)
+                    if (const auto refused = refusedValue(
+                            table.columns[i], sourceText(rows.st, i, table.columns[i].kind)))
+                        found << placeOf(table, rows.st, line, table.columns[i].name) + " " +
+                                     refused->problem;
+    }
+    return found;
+}
+
+AppError refusedCopy(const QStringList& refused) {
+    constexpr int shown = 20;
+    QString text = QString("源数据库中有 %1 个值服务器不会接受，没有复制（服务器没有改动）：\n")
+                       .arg(refused.size());
+    text += "  " + refused.mid(0, shown).join("\n  ") + "\n";
+    if (refused.size() > shown)
+        text += QString("  ……另有 %1 处\n").arg(refused.size() - shown);
+    text += "请在本机程序中改正这些值后再复制，或加 --fix：过长的文字截短、读不懂的日期清空，"
+            "并列出每处改动。";
+    return AppError(text);
+}
+
+// The row and field a refused COPY names by line ("COPY Custom, line 3, column tel: ..."), as
+// the operator can find them; empty when the server names none.
+QString refusedRowOf(sqlite3* db, const SourceTable& table, const QString& context) {
+    static const QRegularExpression where(QStringLiteral("line (\\d+)(?:, column ([^:]+))?"));
+    const auto match = where.match(context);
+    if (!match.hasMatch())
+        return {};
+    const qint64 line = match.captured(1).toLongLong();
+    Statement row(db, selectAll(table) + QString(" LIMIT 1 OFFSET %1").arg(line - 1));
+    if (!row.step())
+        return {};
+    return "\n出错的是" +
+           placeOf(table, row.st, line,
+                   match.captured(2).isEmpty() ? QString("值") : match.captured(2)) +
+           "：请在本机程序中改正后再复制。";
+}
+
+Fingerprint copyRows(sqlite3* db, PGconn* conn, const SourceTable& table, QStringList* fixes) {
     QStringList names;
     for (const SourceColumn& c : table.columns)
         names << quoteName(c.name);
@@ -350,19 +457,26 @@ Fingerprint copyRows(sqlite3* db, PGconn* conn, const SourceTable& table) {
     if (!ok)
         failOn(conn, "复制表 " + table.name + " 失败");
     Fingerprint print;
-    Statement rows(db, "SELECT " + names.join(", ") + " FROM " + quoteName(table.name));
+    Statement rows(db, selectAll(table));
     QByteArray buffer;
     auto flush = [&] {
         if (PQputCopyData(conn, buffer.constData(), int(buffer.size())) != 1)
             failOn(conn, "复制表 " + table.name + " 失败");
         buffer.clear();
     };
-    while (rows.step()) {
+    for (qint64 line = 1; rows.step(); ++line) {
         QByteArray canon;
         for (int i = 0; i < table.columns.size(); ++i) {
             const FieldKind kind = table.columns[i].kind;
-            const bool null = sqlite3_column_type(rows.st, i) == SQLITE_NULL;
-            const QByteArray text = null ? QByteArray() : sourceText(rows.st, i, kind);
+            bool null = sqlite3_column_type(rows.st, i) == SQLITE_NULL;
+            QByteArray text = null ? QByteArray() : sourceText(rows.st, i, kind);
+            if (!null && fixes)
+                if (const auto refused = refusedValue(table.columns[i], text)) {
+                    *fixes << placeOf(table, rows.st, line, table.columns[i].name) + " " +
+                                  refused->problem + "，" + refused->change;
+                    null = !refused->fixed;
+                    text = refused->fixed.value_or(QByteArray());
+                }
             buffer += (i ? "\t" : "") + (null ? QByteArray("\\N") : copyField(text, kind));
             canon += canonical(kind, null, kind == FieldKind::Bytes ? text.toHex() : text) + '\x1f';
         }
@@ -377,11 +491,13 @@ Fingerprint copyRows(sqlite3* db, PGconn* conn, const SourceTable& table) {
     PGresult* end = PQgetResult(conn);
     const bool done = PQresultStatus(end) == PGRES_COMMAND_OK;
     const QString message = QString::fromUtf8(PQresultErrorMessage(end)).trimmed();
+    const QString context = QString::fromUtf8(PQresultErrorField(end, PG_DIAG_CONTEXT));
     PQclear(end);
     while (PGresult* more = PQgetResult(conn))
         PQclear(more);
     if (!done)
-        throw AppError("复制表 " + table.name + " 失败: " + message);
+        throw AppError("复制表 " + table.name + " 失败: " + message +
+                       refusedRowOf(db, table, context));
     return print;
 }
 
@@ -539,6 +655,9 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
     const QVector<SourceTable> tables = readTables(source.db, report.notes);
     if (!options.force && holdsCustomers(target))
         throw AppError("目标数据库已有客户记录，未复制；确需覆盖请加 --force");
+    if (!options.fix)
+        if (const QStringList refused = refusedValues(source.db, tables); !refused.isEmpty())
+            throw refusedCopy(refused);
     PGconn* conn = target.handle();
     target.executeNative("BEGIN");
     try {
@@ -554,7 +673,8 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
                     target.executeNative("DROP TABLE " + quoteName(name));
         for (const SourceTable& t : tables) {
             target.executeNative(createStatement(t));
-            const Fingerprint sent = copyRows(source.db, conn, t);
+            const Fingerprint sent =
+                copyRows(source.db, conn, t, options.fix ? &report.fixes : nullptr);
             if (!(readBack(conn, t) == sent))
                 throw AppError(QString("表 %1 复制后核对不一致（源 %2 行，目标不同）")
                                    .arg(t.name)

@@ -103,6 +103,50 @@ TEST_P(PinyinList, KeysAreReadAtOpenOnlyWithTheBoxOnAndFollowDeletes) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+// Another workstation renames customers: the next search finds them by their new names only,
+// without reading every key at each keystroke while nothing changes.
+TEST_P(PinyinList, KeysFollowRowsChangedByAnotherCopyOfTheProgram) {
+    PinyinSearch::saveOn(data->IniFile, true);
+    TFrm_Custom& w = openList();
+    EXPECT_EQ(search("客户名称", "zs"), (QStringList{"zs trading", "张三", "长沙贸易"}));
+    const auto unchanged = w.pinyinSearch().keys().current();
+    EXPECT_EQ(search("客户名称", "ls"), QStringList{"李四"});
+    if (GetParam() == TestEngine::Sqlite) // the server's marker also moves with other tests
+        EXPECT_EQ(w.pinyinSearch().keys().current(), unchanged) << "nothing changed: no reading";
+
+    const auto other = openDatabase(data->ConnString);
+    const struct {
+        const char* change;
+        const char* keyword;
+        QStringList names;
+    } steps[] = {
+        {"update Custom set Company = '苏州正信' where Company = '张三'",
+         "zs",
+         {"zs trading", "长沙贸易"}},
+        {nullptr, "szzx", {"苏州正信"}},
+        {"update Custom set Company = '北京华信' where Company = '李四'", "bjhx", {"北京华信"}},
+        {nullptr, "ls", {}},
+        {"insert into Custom (Company) values ('重庆')", "zq", {"重庆"}},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.keyword);
+        if (s.change)
+            other->execute({s.change, {}});
+        EXPECT_EQ(search("客户名称", s.keyword), s.names);
+    }
+    // The box switched off and on, and a refresh, find the keys as the rows are now too.
+    other->execute({"update Custom set Company = '厦门' where Company = '重庆'", {}});
+    w.Chk_Pinyin->click();
+    w.Chk_Pinyin->click();
+    waitForSearch(w);
+    EXPECT_EQ(search("客户名称", "xm"), QStringList{"厦门"});
+    other->execute({"update Custom set Company = '长沙' where Company = '厦门'", {}});
+    list->N6Click();
+    waitForSearch(w);
+    EXPECT_EQ(search("客户名称", "cs"), (QStringList{"长沙贸易", "长沙"}));
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+}
+
 // A save made before the keys are read counts once they are; a reading that fails is reported
 // to the search that waits for it.
 TEST_P(PinyinList, SavesBeforeTheKeysAreReadCountAndAFailedReadingIsReported) {

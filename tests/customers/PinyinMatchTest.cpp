@@ -12,8 +12,9 @@ struct Case {
     bool found;
 };
 
-// Real names, every reading of a polyphone, mixed and full-width Latin, a character outside the
-// BMP, and keywords that are no pinyin.
+// Real names, every reading of a polyphone in today's Chinese but no reading that is only
+// historical, mixed and full-width Latin, a character outside the BMP, and keywords that are no
+// pinyin.
 const Case cases[] = {
     {"张三", "zs", true},
     {"张三", "ZS", true},
@@ -39,6 +40,12 @@ const Case cases[] = {
     {"长沙", "zhangsha", true},
     {"重庆", "cq", true},
     {"重庆", "zq", true},
+    {"厦门", "xm", true},
+    {"厦门", "sm", true},
+    {"苏州正信", "zx", true},
+    {"苏州正信", "zs", false}, // 信 read shēn once, in old texts only
+    {"合肥经华", "hfjh", true},
+    {"合肥经华", "bjh", false}, // nor does 肥 read bǐ today
     {"单", "d", true},
     {"单", "s", true},
     {"单", "shan", true},

@@ -154,6 +154,56 @@ TEST_F(OnServer, CopyKeepsEveryCellChecksItAndTheKeysGoOn) {
     EXPECT_EQ(db->count("1=1"), 2);
 }
 
+// Another tool wrote values the server refuses: the copy names each customer and field and
+// sends nothing; --fix cuts and empties them, saying which, and copies the rest as they are.
+TEST_F(OnServer, CopyNamesTheValuesTheServerWouldRefuseAndFixCutsOrEmptiesThem) {
+    TempProgram source;
+    source.exec("insert into Custom (CustCode, Company, tel, AddDate) values "
+                "(3, '" +
+                QString(101, u'长') +
+                "', 'a', '2024-01-02 03:04:05'),"
+                "(4, 'ok', 'b', 'garbage'),"
+                "(5, 'also ok', 'c', '2024-02-30 25:61:00'),"
+                "(6, '" +
+                QString(100, u'满') + "', 'd', '2024-02-29')");
+    auto target = Pg::openPostgresDatabase(db->connString);
+    db->addCustomer("already there");
+    const std::string refused =
+        errorOf([&] { Pg::copyFromSqlite(source.databasePath(), *target, {true}); });
+    for (const char* part :
+         {"3 个值服务器不会接受", "客户（CustCode=3）的 Company 有 101 个字符，服务器上最多 100 个",
+          "客户（CustCode=4）的 AddDate 'garbage' 不是可以读懂的日期",
+          "客户（CustCode=5）的 AddDate", "--fix"})
+        EXPECT_THAT(refused, HasSubstr(part));
+    EXPECT_THAT(refused, ::testing::Not(HasSubstr("CustCode=6")));
+    EXPECT_EQ(db->count("1=1"), 1) << "the server is as it was";
+
+    const Pg::CopyReport report = Pg::copyFromSqlite(source.databasePath(), *target, {true, true});
+    ASSERT_EQ(report.fixes.size(), 3) << report.fixes.join('\n').toStdString();
+    EXPECT_THAT(
+        report.fixes.join('\n').toStdString(),
+        HasSubstr(
+            "客户（CustCode=3）的 Company 有 101 个字符，服务器上最多 100 个，截短为 100 个字符"));
+    EXPECT_THAT(report.fixes.join('\n').toStdString(),
+                HasSubstr("'garbage' 不是可以读懂的日期，已清空"));
+    const struct {
+        int code;
+        QVariant company, addDate;
+    } rows[] = {{3, QString(100, u'长'), "2024-01-02 03:04:05"},
+                {4, "ok", QVariant()},
+                {5, "also ok", QVariant()},
+                {6, QString(100, u'满'), "2024-02-29 00:00:00"}};
+    // What no check foresaw is still told by its row and field.
+    source.exec("update T_FieldShow set Width = 'wide' where ID = 3");
+    EXPECT_THAT(errorOf([&] { Pg::copyFromSqlite(source.databasePath(), *target, {true, true}); }),
+                HasSubstr("出错的是表 T_FieldShow 的记录（ID=3）的 Width"));
+    for (const auto& r : rows) {
+        EXPECT_EQ(db->scalar("select Company from Custom where CustCode = ?", {r.code}), r.company);
+        EXPECT_EQ(db->scalar("select AddDate from Custom where CustCode = ?", {r.code}).toString(),
+                  r.addDate.toString());
+    }
+}
+
 TEST_F(OnServer, TheNextActionAfterALostConnectionReconnects) {
     db->addCustomer("甲");
     auto dropSession = [&] {

@@ -2,11 +2,14 @@
 #include "tests/support/TempProgram.h"
 #include "tests/support/ZipBomb.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -147,4 +150,56 @@ TEST(AdminCommand, ImportTakesSheetEncodingAndColumnMapping) {
                          "|" +
                          QString::fromUtf8(rows->text(2).data(), qsizetype(rows->text(2).size()));
     EXPECT_EQ(customers, QStringList({"甲公司|010|", "二页客户||", "一页客户||"}));
+}
+
+// The restore speaks Chinese, refuses a damaged backup in two lines, and lists what the check
+// found only when asked.
+TEST(AdminCommand, RestoreSpeaksChineseAndRefusesADamagedBackupBriefly) {
+    TempProgram program;
+    program.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                 "INSERT INTO Custom (Company, memo2) SELECT '客户' || i, printf('%.400c', 'x') "
+                 "FROM n");
+    const QString database = program.databasePath();
+    const QString folder = QFileInfo(database).absoluteDir().filePath("Backup");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString backup = folder + "/Custom-20261210-093000.db";
+    ASSERT_TRUE(QFile::copy(database, backup));
+    const QString garbled = folder + "/Custom-20261209-093000.db";
+    {
+        // An index that no longer matches its rows: a check that finds something on every row.
+        QFile::copy(database, garbled);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(garbled).constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "PRAGMA journal_mode=DELETE; CREATE INDEX byName ON Custom(Company);"
+                               "PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = "
+                               "'CREATE INDEX byName ON Custom(memo2)' WHERE name = 'byName'",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString output;
+        int maxLines;
+    } steps[] = {
+        {{"restore"}, 2, "restore [--verbose] BACKUPFILE [DATABASE]", 20},
+        {{"restore", "/nowhere/x.db"}, 1, "找不到这份备份所属的数据库文件", 1},
+        {{"restore", garbled}, 1, "不能用来恢复：完整性检查发现", 2},
+        {{"restore", "--verbose", garbled}, 1, "不能用来恢复", 1000},
+        {{"restore", backup}, 0, "已用备份", 2},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.arguments.join(' ').toStdString());
+        const AdminRun run = admin(s.arguments);
+        EXPECT_EQ(run.exitCode, s.exitCode);
+        EXPECT_TRUE(run.out.contains(s.output)) << run.out.toStdString();
+        QStringList lines = run.out.trimmed().split(u'\n');
+        lines.removeIf([](const QString& l) { return l.startsWith("QStandardPaths:"); });
+        EXPECT_LE(lines.size(), s.maxLines) << run.out.toStdString();
+        if (s.maxLines == 1000)
+            EXPECT_GT(lines.size(), 3) << "the whole list when asked";
+    }
+    EXPECT_EQ(QDir(folder).entryList({"*-before-restore.db"}).size(), 1);
 }

@@ -22,11 +22,12 @@ const AdminCommand commands[] = {
      [](const QStringList& a, QTextStream&, QTextStream&) { return importCommand(a); }},
     {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
      [](const QStringList& a, QTextStream&, QTextStream&) { return exportCommand(a); }},
-    {"restore", "BACKUPFILE [DATABASE]",
+    {"restore", "[--verbose] BACKUPFILE [DATABASE]",
      "把备份放回数据库；不给 DATABASE 时放回备份文件夹所属的数据库", runRestore},
     {"init", "[--force] postgresql://...", "在空的 PostgreSQL 数据库中建立交付的表和数据",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runInit(a, out); }},
-    {"copy", "[--force] Custom.db postgresql://...", "把 SQLite 数据库的全部表和数据复制到服务器",
+    {"copy", "[--force] [--fix] Custom.db postgresql://...",
+     "把 SQLite 数据库的全部表和数据复制到服务器；--fix 截短过长的文字、清空读不懂的日期",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runCopy(a, out); }},
 };
 

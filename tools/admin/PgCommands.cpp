@@ -8,12 +8,14 @@
 
 namespace {
 
-// "--force" anywhere; the rest are the positional arguments.
+// "--force" and "--fix" anywhere; the rest are the positional arguments.
 QStringList positional(const QStringList& args, Pg::CopyOptions& options) {
     QStringList rest;
     for (const QString& a : args) {
         if (a == "--force")
             options.force = true;
+        else if (a == "--fix")
+            options.fix = true;
         else
             rest << a;
     }
@@ -25,6 +27,9 @@ void print(const Pg::CopyReport& report, QTextStream& out) {
         out << "  " << line << "\n";
     for (const QString& note : report.notes)
         out << "注意: " << note << "\n";
+    if (!report.fixes.isEmpty())
+        out << "按 --fix 改动了 " << report.fixes.size() << " 个值:\n  "
+            << report.fixes.join("\n  ") << "\n";
 }
 
 int refuse(const QString& text, QTextStream& out) {
@@ -54,7 +59,8 @@ int runCopy(const QStringList& args, QTextStream& out) {
     Pg::CopyOptions options;
     const QStringList rest = positional(args, options);
     if (rest.size() != 2 || Pg::isPostgresUri(rest[0]) || !Pg::isPostgresUri(rest[1]))
-        return refuse("用法: custdesk-admin copy [--force] Custom.db postgresql://...", out);
+        return refuse("用法: custdesk-admin copy [--force] [--fix] Custom.db postgresql://...",
+                      out);
     auto target = Pg::openPostgresDatabase(rest[1]);
     const Pg::CopyReport report = Pg::copyFromSqlite(rest[0], *target, options);
     out << "已复制并逐行核对:\n";

@@ -1,6 +1,7 @@
 #include "data/AppError.h"
 #include "data/BackupSet.h"
 #include "data/SqliteBackup.h"
+#include "tools/admin/AdminCommand.h"
 #include "tools/admin/AdminCommands.h"
 
 #include <QDateTime>
@@ -23,30 +24,35 @@ QString databaseOfBackup(const QString& backupFile) {
 
 } // namespace
 
-int runRestore(const QStringList& args, QTextStream& out, QTextStream& err) {
-    if (args.size() < 1 || args.size() > 2) {
-        err << "usage: custdesk-admin restore BACKUPFILE [DATABASE]\n";
-        return 2;
-    }
+int runRestore(const QStringList& given, QTextStream& out, QTextStream& err) {
+    QStringList args = given;
+    const bool verbose = args.removeAll(QStringLiteral("--verbose")) > 0;
+    if (args.size() < 1 || args.size() > 2)
+        return kExitUsage;
     const QString backupFile = args[0];
     const QString databaseFile = args.size() == 2 ? args[1] : databaseOfBackup(backupFile);
     // A guessed target must be there: a new file is made only where the owner names it.
     if (args.size() == 1 && !QFileInfo(databaseFile).isFile()) {
-        err << "custdesk-admin: no database belongs to this backup here; name it: restore "
-               "BACKUPFILE DATABASE\n";
-        return 2;
+        err << "custdesk-admin: 找不到这份备份所属的数据库文件，请写明: custdesk-admin restore "
+               "备份文件 数据库文件\n";
+        return kExitFailed;
     }
     try {
         const QString kept = restoreSqliteBackup(
             backupFile, databaseFile,
             BackupSet(databaseFile).newPath(QDateTime::currentDateTime(), "before-restore"));
-        out << "restored " << QDir::toNativeSeparators(databaseFile) << " from "
-            << QDir::toNativeSeparators(backupFile) << '\n';
+        out << "已用备份 " << QDir::toNativeSeparators(backupFile) << " 恢复数据库 "
+            << QDir::toNativeSeparators(databaseFile) << '\n';
         if (!kept.isEmpty())
-            out << "the replaced file is kept as " << QDir::toNativeSeparators(kept) << '\n';
+            out << "原来的数据库文件保留为 " << QDir::toNativeSeparators(kept) << '\n';
         return 0;
+    } catch (const BackupRefused& refused) {
+        err << "custdesk-admin: " << refused.text() << '\n';
+        if (verbose)
+            err << refused.details << '\n';
+        return kExitFailed;
     } catch (const AppError& error) {
         err << "custdesk-admin: " << error.text() << '\n';
-        return 1;
+        return kExitFailed;
     }
 }

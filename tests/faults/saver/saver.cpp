@@ -6,14 +6,18 @@
 //   saver add <db> <name>...                adds each name as the editor does, unless taken
 //   saver import <db> <file.csv>            imports the file as the import command does
 //   saver set <db> <table> <key> <id> <field> <value>   one save of one field of one row
+//   saver restore <backup> <db>             puts a backup back, as custdesk-admin restore does
+//   saver backup <db>                       takes a backup, as the first start of the day does
 //
 // Lines: "TRY <code> <value>" before a save, "OK <code> <before> <after>" once it is
 // committed, "CONFLICT <code> <value>" when it was refused, "ERROR <text>" otherwise.
 
 #include "data/AppError.h"
 #include "data/CustomerNames.h"
+#include "data/BackupSet.h"
 #include "data/Engine.h"
 #include "data/Query.h"
+#include "data/SqliteBackup.h"
 #include "data/Statements.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"
@@ -101,19 +105,40 @@ int setMode(Connection& connection, char** argv) {
     return 0;
 }
 
+// "GO" once the process is ready, so a kill lands in the work itself; "DONE" after it.
+int fileMode(const std::string& mode, const QString& file, const QString& database) {
+    if (mode == "restore") {
+        say("GO");
+        restoreSqliteBackup(
+            file, database,
+            BackupSet(database).newPath(QDateTime::currentDateTime(), "before-restore"));
+    } else {
+        const auto connection = openDatabase(file);
+        say("GO");
+        backupDatabase(*connection, QDateTime::currentDateTime());
+    }
+    say("DONE");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (!((mode == "edit" && argc == 6) || (mode == "stream" && argc == 5) ||
           (mode == "add" && argc >= 4) || (mode == "import" && argc == 4) ||
-          (mode == "set" && argc == 8))) {
+          (mode == "set" && argc == 8) || (mode == "restore" && argc == 4) ||
+          (mode == "backup" && argc == 3))) {
         std::fprintf(stderr, "usage: saver edit <db> <tag> <count> <seed> | stream <db> <tag> "
                              "<seed> | add <db> <name>... | import <db> <file> | set <db> "
-                             "<table> <key> <id> <field> <value>\n");
+                             "<table> <key> <id> <field> <value> | restore <backup> <db> | "
+                             "backup <db>\n");
         return 2;
     }
     try {
+        if (mode == "restore" || mode == "backup")
+            return fileMode(mode, QString::fromLocal8Bit(argv[2]),
+                            QString::fromLocal8Bit(argc > 3 ? argv[3] : ""));
         auto connection = openDatabase(QString::fromLocal8Bit(argv[2]));
         if (mode == "import")
             return importMode(*connection, QString::fromLocal8Bit(argv[3]));
