@@ -52,60 +52,21 @@ void PinyinKeyFinder::Request::finish(std::unique_ptr<QueryStore> rows, QString 
     done_.notify_all();
 }
 
-PinyinKeyFinder::~PinyinKeyFinder() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-        dropWaiting();
-    }
-    wake_.notify_one();
-    if (thread_.joinable())
-        thread_.join();
-}
+PinyinKeyFinder::PinyinKeyFinder(Connect connect)
+    : connect_(std::move(connect)), worker_({nullptr, nullptr, [this] { connection_.reset(); }}) {}
 
+// A newer search tells the older one to stop; one still waiting ends as abandoned at once.
 std::shared_ptr<PinyinKeyFinder::Request> PinyinKeyFinder::find(std::shared_ptr<PinyinKeys> keys,
                                                                 const QString& keyword) {
     auto request = std::make_shared<Request>(std::move(keys), keyword);
-    {
-        std::lock_guard lock(mutex_);
-        dropWaiting();
-        next_ = request;
-    }
-    if (!thread_.joinable())
-        thread_ = std::thread([this] { run(); });
-    wake_.notify_one();
+    worker_.replace([this, request](const std::atomic_bool& stop) { serve(*request, stop); },
+                    [request] { request->finish({}, abandonedText); });
     return request;
 }
 
-void PinyinKeyFinder::dropWaiting() {
-    if (next_)
-        next_->finish({}, abandonedText);
-    next_.reset();
-    if (running_)
-        running_->stop_ = true;
-}
-
-void PinyinKeyFinder::run() {
-    for (;;) {
-        std::shared_ptr<Request> request;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return quit_ || next_; });
-            if (quit_)
-                break;
-            request = running_ = std::move(next_);
-            next_.reset();
-        }
-        serve(*request);
-        std::lock_guard lock(mutex_);
-        running_.reset();
-    }
-    connection_.reset();
-}
-
-void PinyinKeyFinder::serve(Request& request) {
+void PinyinKeyFinder::serve(Request& request, const std::atomic_bool& stop) {
     try {
-        std::vector<qint64> codes = request.keys_->find(request.keyword_, request.stop_);
+        std::vector<qint64> codes = request.keys_->find(request.keyword_, stop);
         if (codes.empty()) {
             request.finish({}, {});
             return;
@@ -113,7 +74,7 @@ void PinyinKeyFinder::serve(Request& request) {
         std::sort(codes.begin(), codes.end());
         if (!connection_)
             connection_ = connect_();
-        request.finish(readCustomers(*connection_, codes, request.stop_), {});
+        request.finish(readCustomers(*connection_, codes, stop), {});
     } catch (const std::exception& e) {
         request.finish({}, QString::fromUtf8(e.what()));
     }

@@ -7,6 +7,7 @@
 
 #include "customers/PinyinKeyReader.h"
 #include "data/QueryStore.h"
+#include "data/Worker.h"
 
 #include <QString>
 #include <atomic>
@@ -14,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 class PinyinKeyFinder {
@@ -34,7 +34,6 @@ class PinyinKeyFinder {
 
         const std::shared_ptr<PinyinKeys> keys_;
         const PinyinKeyword keyword_;
-        std::atomic_bool stop_{false};
         std::mutex mutex_; // guards the members below
         std::condition_variable done_;
         bool finished_ = false;
@@ -44,23 +43,16 @@ class PinyinKeyFinder {
 
     using Connect = std::function<std::unique_ptr<Connection>()>;
     // connect opens the finder's connection on its thread, at the first customers to read.
-    explicit PinyinKeyFinder(Connect connect) : connect_(std::move(connect)) {}
-    ~PinyinKeyFinder();
+    explicit PinyinKeyFinder(Connect connect);
     PinyinKeyFinder(const PinyinKeyFinder&) = delete;
     PinyinKeyFinder& operator=(const PinyinKeyFinder&) = delete;
 
     std::shared_ptr<Request> find(std::shared_ptr<PinyinKeys> keys, const QString& keyword);
 
   private:
-    void run();
-    void serve(Request& request);
-    void dropWaiting(); // with mutex_ held
+    void serve(Request& request, const std::atomic_bool& stop);
 
     Connect connect_;
     std::unique_ptr<Connection> connection_; // made, used and dropped on the finder's thread
-    std::mutex mutex_;                       // guards the members below
-    std::condition_variable wake_;
-    std::shared_ptr<Request> next_, running_;
-    bool quit_ = false;
-    std::thread thread_;
+    Worker worker_;                          // last, so it stops before the connection goes
 };

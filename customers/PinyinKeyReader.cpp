@@ -111,7 +111,7 @@ void PinyinKeyReader::reread() {
 void PinyinKeyReader::start(const QString& field) {
     stop();
     keys_ = std::make_shared<PinyinKeys>(field);
-    thread_ = std::thread([keys = keys_, connect = connect_] {
+    worker_.post([keys = keys_, connect = connect_](const std::atomic_bool&) {
         try {
             const std::unique_ptr<Connection> connection = connect();
             keys->read(*connection);
@@ -131,6 +131,5 @@ void PinyinKeyReader::stop() {
         if (keys_->reading_)
             keys_->reading_->interrupt();
     }
-    if (thread_.joinable())
-        thread_.join();
+    worker_.wait();
 }

@@ -6,6 +6,7 @@
 
 #include "customers/pinyin/PinyinIndex.h"
 #include "data/Engine.h"
+#include "data/Worker.h"
 
 #include <QString>
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 // One reading of the keys, shared by the thread that reads them and the searches that use them.
@@ -67,5 +67,5 @@ class PinyinKeyReader {
 
     Connect connect_;
     std::shared_ptr<PinyinKeys> keys_;
-    std::thread thread_;
+    Worker worker_;
 };

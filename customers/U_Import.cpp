@@ -4,6 +4,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "data/Worker.h"
 #include "grid/ChineseFileDialog.h"
 #include "grid/ProgressWindow.h"
 #include "output/SheetTable.h"
@@ -23,7 +24,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
@@ -187,8 +187,6 @@ bool TFrm_Import::loadFile(const QString& path) {
     auto reading = std::make_shared<Reading>();
     ImportFileOptions o = options();
     o.progress = progress.get();
-    std::unique_ptr<QThread> thread(
-        QThread::create([path, o, progress, reading] { readPreview(path, o, *reading); }));
     QProgressDialog dialog(QStringLiteral("正在读取文件..."), QStringLiteral("取消"), 0, 1000,
                            this);
     dialog.setWindowTitle(kCaption);
@@ -202,11 +200,14 @@ bool TFrm_Import::loadFile(const QString& path) {
             [&dialog, progress] { dialog.setValue(progress->thousandths()); });
     ticker.start(100);
     QEventLoop loop;
-    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
+    Worker reader;
+    reader.post([&loop, path, o, progress, reading](const std::atomic_bool&) {
+        readPreview(path, o, *reading);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
     reading_ = true;
     loop.exec(); // the window goes on answering while the file is read
-    thread->wait();
+    reader.wait();
     reading_ = false;
     dialog.hide();
 

@@ -6,94 +6,62 @@
 
 QueryLoader::QueryLoader(Connect connect, Loaded loaded, Failed failed, QObject* parent)
     : QObject(parent), connect_(std::move(connect)), loaded_(std::move(loaded)),
-      failed_(std::move(failed)) {}
+      failed_(std::move(failed)),
+      worker_({[this] {
+                   std::lock_guard lock(connecting_);
+                   if (connection_)
+                       connection_->resume(); // no interruption is left from the job before
+               },
+               [this] {
+                   std::lock_guard lock(connecting_);
+                   if (connection_)
+                       connection_->interrupt();
+               },
+               [this] {
+                   std::lock_guard lock(connecting_);
+                   connection_.reset();
+               }}) {}
 
-QueryLoader::~QueryLoader() {
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-        next_.reset();
-        stopRunning();
-    }
-    wake_.notify_one();
-    if (thread_.joinable())
-        thread_.join();
-}
+QueryLoader::~QueryLoader() = default;
 
 void QueryLoader::load(const SqlCommand& command, Finish finish) {
     latest_ = command;
     busy_ = true;
-    {
-        std::lock_guard lock(mutex_);
-        next_ = Job{++ticket_, command, std::move(finish)};
-        stopRunning();
-    }
-    if (!thread_.joinable())
-        thread_ = std::thread([this] { run(); });
-    wake_.notify_one();
+    worker_.replace([this, ticket = ++ticket_, command,
+                     finish = std::move(finish)](const std::atomic_bool& abandoned) {
+        work(ticket, command, finish, abandoned);
+    });
 }
 
 void QueryLoader::abandon() {
     busy_ = false;
-    std::lock_guard lock(mutex_);
     ++ticket_;
-    next_.reset();
-    stopRunning();
+    worker_.abandon();
 }
 
-void QueryLoader::stopRunning() {
-    if (!running_)
-        return;
-    abandoned_ = true;
-    if (connection_)
-        connection_->interrupt();
-}
-
-void QueryLoader::run() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return quit_ || next_; });
-            if (quit_)
-                break;
-            job = std::move(*next_);
-            next_.reset();
-            abandoned_ = false;
-            running_ = true;
-            if (connection_)
-                connection_->resume(); // no interruption is left from the job before
-        }
-        work(job);
-        std::lock_guard lock(mutex_);
-        running_ = false;
-    }
-    std::lock_guard lock(mutex_);
-    connection_.reset();
-}
-
-void QueryLoader::work(const Job& job) {
+void QueryLoader::work(quint64 ticket, const SqlCommand& command, const Finish& finish,
+                       const std::atomic_bool& abandoned) {
     try {
         if (!connection_) {
             auto made = connect_();
-            std::lock_guard lock(mutex_);
-            connection_ = std::move(made);
-            if (abandoned_)
+            {
+                std::lock_guard lock(connecting_);
+                connection_ = std::move(made);
+            }
+            if (abandoned)
                 return; // overtaken while connecting, when there was nothing to interrupt
         }
         // Shared, so a result whose delivery never runs is still freed.
         auto rows = std::make_shared<std::unique_ptr<QueryStore>>(
-            QueryStore::read(*connection_, job.command, &abandoned_));
-        if (job.finish)
-            job.finish(*connection_, **rows, abandoned_);
-        deliver(job.ticket,
-                [this, command = job.command, rows] { loaded_(command, std::move(*rows)); });
+            QueryStore::read(*connection_, command, &abandoned));
+        if (finish)
+            finish(*connection_, **rows, abandoned);
+        deliver(ticket, [this, command, rows] { loaded_(command, std::move(*rows)); });
     } catch (const std::exception& e) {
-        if (abandoned_)
+        if (abandoned)
             return; // its failure is only the interruption
-        deliver(job.ticket, [this, command = job.command, text = QString::fromUtf8(e.what())] {
-            failed_(command, text);
-        });
+        deliver(ticket,
+                [this, command, text = QString::fromUtf8(e.what())] { failed_(command, text); });
     }
 }
 

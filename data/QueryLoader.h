@@ -5,15 +5,13 @@
 // abandons the one still running, whose result is never delivered.
 
 #include "Engine.h"
+#include "Worker.h"
 
 #include <QObject>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <thread>
 
 class QueryStore;
 
@@ -39,14 +37,8 @@ class QueryLoader : public QObject {
     const SqlCommand& loading() const { return latest_; }
 
   private:
-    struct Job {
-        quint64 ticket = 0;
-        SqlCommand command;
-        Finish finish;
-    };
-    void run();
-    void work(const Job& job);
-    void stopRunning(); // with mutex_ held
+    void work(quint64 ticket, const SqlCommand& command, const Finish& finish,
+              const std::atomic_bool& abandoned);
     void deliver(quint64 ticket, std::function<void()> report);
 
     Connect connect_;
@@ -56,12 +48,7 @@ class QueryLoader : public QObject {
     bool busy_ = false;
     quint64 ticket_ = 0; // of the latest load; only its result is delivered
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::optional<Job> next_;
-    std::unique_ptr<Connection> connection_; // made, used and dropped on the worker thread
-    std::atomic_bool abandoned_{false};      // the running job is no longer wanted
-    bool running_ = false;
-    bool quit_ = false;
-    std::thread thread_;
+    std::mutex connecting_; // guards the pointer below, so an abandoned statement is interrupted
+    std::unique_ptr<Connection> connection_; // made, used and dropped on the worker's thread
+    Worker worker_;                          // last, so it stops before the members its jobs use go
 };

@@ -52,7 +52,8 @@ QString askFileName(QWidget* owner, const QString& caption, const QString& filte
 void speakChinese(QFileDialog& dialog) {
     // The desktop's own dialog would speak the desktop's language.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setProxyModel(new ChineseColumns(&dialog));
+    if (!dynamic_cast<ChineseColumns*>(dialog.proxyModel())) // a dialog asked again keeps its own
+        dialog.setProxyModel(new ChineseColumns(&dialog));
 }
 
 QString chineseOpenFileName(QWidget* owner, const QString& caption, const QString& filter) {

@@ -4,6 +4,7 @@
 #include "data/MessageService.h"
 #include "data/Query.h"
 #include "grid/BiffWriter.h"
+#include "grid/ChineseFileDialog.h"
 #include "grid/DataGrid.h"
 #include "grid/DialogFrame.h"
 #include "grid/ExportLosses.h"
@@ -190,6 +191,7 @@ ExportFormat exportFormatOfFilter(const QString& filter) {
 }
 
 SaveChoice askSaveFile(QFileDialog& dialog, const QString& filters) {
+    speakChinese(dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(filters.split(QStringLiteral(";;")));

@@ -1,5 +1,6 @@
 #include "U_Preview.h"
 
+#include "ChineseFileDialog.h"
 #include "GridPrinter.h"
 #include "PrintPainter.h"
 #include "U_PrintSettings.h"
@@ -318,11 +319,13 @@ void TFrm_Preview::Btn_PDFClick() {
     guarded(messages_, [&] {
         if (making_ || pageCount() == 0)
             return;
-        QString path = QFileDialog::getSaveFileName(this, QStringLiteral("PDF"),
-                                                    QStringLiteral("表格信息.pdf"),
-                                                    QStringLiteral("PDF (*.pdf)"));
-        if (path.isEmpty())
+        QFileDialog dialog(this, QStringLiteral("PDF"), QStringLiteral("表格信息.pdf"),
+                           QStringLiteral("PDF (*.pdf)"));
+        speakChinese(dialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return;
+        QString path = dialog.selectedFiles().first();
         // The dialog keeps a name typed without the type's suffix as it is.
         if (QFileInfo(path).suffix().isEmpty())
             path += QStringLiteral(".pdf");

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
+#include "data/Worker.h"
+
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class ZipWriter;
@@ -28,17 +26,8 @@ class ZipEntryWorker {
     void finish();
 
   private:
-    void run();
-    std::optional<std::string> pop();
-    void giveBack(std::string chunk);
-    void stop(bool abandon);
-
     ZipWriter& zip_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::string> queue_;
+    std::mutex spareMutex_;
     std::vector<std::string> spare_; // written chunks, their memory kept for the next ones
-    bool closed_ = false, abandoned_ = false, failed_ = false;
-    std::exception_ptr error_;
-    std::thread thread_;
+    Worker worker_;                  // last, so it stops before the members its jobs use go
 };

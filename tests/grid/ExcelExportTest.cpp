@@ -358,6 +358,7 @@ TEST(DesktopExportDialogs, SaveDialogHasTheFilterAndReplacesWithoutAsking) {
         seenFilter = shown->nameFilters().join(";;");
         EXPECT_TRUE(shown->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_TRUE(shown->defaultSuffix().isEmpty());
+        EXPECT_NE(shown->proxyModel(), nullptr) << "the columns speak Chinese";
         shown->selectFile(existing);
         static_cast<QDialog*>(shown)->accept();
     });

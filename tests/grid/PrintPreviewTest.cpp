@@ -5,6 +5,8 @@
 #include "grid/U_PrintSettings.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -177,4 +179,16 @@ TEST_F(PrintFixture, APdfHoldsTheTitlesTheRowsAndTheFooter) {
     EXPECT_FALSE(text.contains("客户6"));
 
     EXPECT_THROW(preview->writePdf(dir.filePath("missing/folder/x.pdf")), AppError);
+
+    // The button asks in a dialog that speaks Chinese; a name without its suffix gets one.
+    QTimer::singleShot(0, [&] {
+        auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(shown->testOption(QFileDialog::DontUseNativeDialog));
+        EXPECT_NE(shown->proxyModel(), nullptr);
+        shown->selectFile(dir.filePath("经由对话框"));
+        static_cast<QDialog*>(shown)->accept();
+    });
+    preview->Btn_PDF->click();
+    EXPECT_TRUE(QFile::exists(dir.filePath("经由对话框.pdf")));
 }
