@@ -26,6 +26,7 @@ struct SaveChoice;
 using ShowCustomers = std::function<void(const SqlCommand& customers)>;
 
 class StatChartPanel : public QWidget {
+    Q_OBJECT
   public:
     StatChartPanel(const QString& title, Stats::ChartStyle style,
                    const QueryLoader::Connect& connect, MessageService& messages,

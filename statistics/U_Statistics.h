@@ -26,6 +26,7 @@ struct StatisticsSetup {
 };
 
 class TFrm_Statistics : public QWidget {
+    Q_OBJECT
   public:
     TFrm_Statistics(StatisticsSetup setup, MessageService& messages, PrintPreviewService& previews,
                     QWidget* parent = nullptr);
