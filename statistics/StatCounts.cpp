@@ -126,6 +126,10 @@ QString emptyLabel() {
     return QStringLiteral("（空）");
 }
 
+QString otherLabel() {
+    return QStringLiteral("其他");
+}
+
 qint64 StatTable::total(int value) const {
     qint64 sum = 0;
     for (const StatRow& row : rows)
@@ -178,16 +182,30 @@ StatQuery customersBy(Connection& connection, const QString& column, const QStri
             groups.add(cellValue(rows, r, 0), cellText(rows, r, 0), counts(rows, r, 1, 1));
         groups.sort();
         StatTable out{title, {QStringLiteral("客户数")}, {}};
+        // Each shown group's condition; the rest, past the most a chart can show, are one more.
+        QStringList shown;
+        QVariantList shownValues;
+        qint64 rest = 0;
+        const bool capped = groups.groups.size() > size_t(kMostGroups);
         for (const auto& g : groups.groups) {
-            SqlCommand customers =
+            if (capped && out.rows.size() + 1 >= size_t(kMostGroups)) {
+                rest += g.values[0];
+                continue;
+            }
+            const QString condition =
                 g.value.isNull()
-                    ? customersWhere(text ? "(" + name + " is null or " + name + "='')"
-                                          : name + " is null",
-                                     {}, filter)
-                    : customersWhere(text ? "StrComp(" + name + ",?,1)=0" : name + "=?", {g.value},
-                                     filter);
-            out.rows.push_back({g.label, g.values, {customers}});
+                    ? (text ? "(" + name + " is null or " + name + "='')" : name + " is null")
+                    : (text ? "StrComp(" + name + ",?,1)=0" : name + "=?");
+            const QVariantList values = g.value.isNull() ? QVariantList() : QVariantList{g.value};
+            shown << condition;
+            shownValues += values;
+            out.rows.push_back({g.label, g.values, {customersWhere(condition, values, filter)}});
         }
+        if (capped)
+            out.rows.push_back(
+                {otherLabel(),
+                 {rest},
+                 {customersWhere("not (" + shown.join(" or ") + ")", shownValues, filter)}});
         return out;
     };
     return {command, table};

@@ -25,6 +25,9 @@ struct CustomerFilter {
 
 // The label a missing or empty value is counted under.
 QString emptyLabel(); // "（空）"
+// The label of the groups past the most a chart shows, counted together.
+QString otherLabel(); // "其他"
+inline constexpr int kMostGroups = 30;
 
 struct StatRow {
     QString label;
@@ -48,7 +51,8 @@ struct StatQuery {
 // New customers per step of the period, by AddDate; every step of the period has its row.
 StatQuery newCustomers(const Period& period, Step step, const CustomerFilter& filter);
 // Customers by the value of one customer column (a choice field, the owner, ...), most first;
-// values that differ only in letter case count together. Throws AppError for a name that is
+// values that differ only in letter case count together, and past kMostGroups - 1 groups the
+// rest count as one. Throws AppError for a name that is
 // no column of the customer table.
 StatQuery customersBy(Connection& connection, const QString& column, const QString& title,
                       const CustomerFilter& filter);

@@ -160,6 +160,17 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
                         << row.label.toStdString();
             }
     }
+    // A column of many values: the most a chart shows, then the rest together, listed exactly.
+    for (const CustomerFilter& filter : {all, onlyA}) {
+        const StatTable many =
+            count(*db.connection, customersBy(*db.connection, "Company", "", filter));
+        ASSERT_EQ(many.rows.size(), size_t(kMostGroups));
+        EXPECT_EQ(many.rows.back().label, otherLabel());
+        EXPECT_EQ(many.total(0),
+                  db.count(filter.sql.isEmpty() ? "1=1" : filter.sql, filter.params));
+        EXPECT_EQ(rowsOf(*db.connection, many.rows.back().customers[0]),
+                  many.rows.back().values[0]);
+    }
     // A name from data that is no customer column is refused before any statement runs.
     EXPECT_EQ(errorOf([&] { customersBy(*db.connection, "no_such; drop table Custom", "", all); }),
               "查询字段 'no_such; drop table Custom' 不是客户表的字段");
