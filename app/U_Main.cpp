@@ -3,6 +3,7 @@
 #include "app/ActivityCommands.h"
 #include "app/BackupCommand.h"
 #include "app/ClockText.h"
+#include "app/StatisticsCommand.h"
 #include "app/U_ChangePass.h"
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
@@ -75,6 +76,7 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
                                    &TFrm_Main::UpcomingActivitiesExecute);
     activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
     ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
+    ShowStatistics = newAction(QStringLiteral("统计"), {}, &TFrm_Main::ShowStatisticsExecute);
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -154,6 +156,8 @@ void TFrm_Main::createToolBar() {
     TB_Import = toolButton(ToolBar1, QStringLiteral("导入客户"), ":/icons/customers.xpm");
     TB_Import->setDefaultAction(ImportCust);
     TB_Import->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    TB_Statistics = toolButton(ToolBar1, QString(), QString());
+    TB_Statistics->setDefaultAction(ShowStatistics);
     ToolButton4 = toolButton(ToolBar1, QStringLiteral("修改登录密码"), ":/icons/password.xpm");
     connect(ToolButton4, &QToolButton::clicked, this, &TFrm_Main::ToolButton4Click);
     ShowActivities->setIcon(QIcon(":/icons/customers.xpm"));
@@ -233,6 +237,19 @@ void TFrm_Main::OpenCustomerList() {
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
     ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);
+}
+
+// A click on a chart lists its customers in the customer list, opened if it was closed.
+void TFrm_Main::ShowStatisticsExecute() {
+    QPointer<TFrm_Statistics> statistics;
+    ShowChildForm(statistics,
+                  statisticsSetup(data_,
+                                  [this](const SqlCommand& customers) {
+                                      OpenCustomerList();
+                                      if (Frm_Custom)
+                                          Frm_Custom->showCustomers(customers);
+                                  }),
+                  messages_, *previews_, MdiArea);
 }
 
 void TFrm_Main::closeEvent(QCloseEvent* event) {

@@ -54,6 +54,7 @@ class TFrm_Main : public QMainWindow {
     QToolButton* TB_Activities;
     QToolButton* TB_Awoke;
     QToolButton* TB_Import;
+    QToolButton* TB_Statistics;
     QMenu* PopupMenu1;
     QToolButton* TB_Maintenance; // its menu holds the commands on the database file
     QMenu* MaintenanceMenu;
@@ -68,7 +69,8 @@ class TFrm_Main : public QMainWindow {
     QAction* ShowActivities;     // the current customer's activities
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
-    QAction* ImportCust; // 导入客户, also a toolbar button
+    QAction* ImportCust;         // 导入客户, also a toolbar button
+    QAction* ShowStatistics;     // 统计, also a toolbar button
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -98,6 +100,7 @@ class TFrm_Main : public QMainWindow {
     void OpenAwokeExecute();
     void UpcomingActivitiesExecute();
     virtual void ImportCustExecute();
+    void ShowStatisticsExecute();
     void Timer1Timer();
     void Timer2Timer();
     void ToolButton4Click();

@@ -336,6 +336,12 @@ void TFrm_Custom::startSearch(const SqlCommand& command, bool pinyin) {
     loader_->load(command, pinyin_->finisher(pinyin, searchField_, searchPattern_));
 }
 
+void TFrm_Custom::showCustomers(const SqlCommand& command) {
+    searchField_.clear(); // no pinyin rows join a list that is not a keyword's
+    searchPattern_.clear();
+    startSearch(command, false);
+}
+
 void TFrm_Custom::restartSearch() {
     if (!busy_)
         return;

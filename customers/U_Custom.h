@@ -75,6 +75,10 @@ class TFrm_Custom : public QWidget {
     bool searching() const { return busy_ != nullptr; }
     const PinyinSearch& pinyinSearch() const { return *pinyin_; }
 
+    // Lists exactly the customers the statement selects (select * from Custom ...), off the
+    // window's thread like a search; a refresh repeats it.
+    void showCustomers(const SqlCommand& command);
+
     void FormCreate();
     void FormShow();
     void FormClose();

@@ -42,18 +42,12 @@ SqlCommand searchFieldLookup(const QString& displayName) {
             {displayName}};
 }
 
-namespace {
-
-// The field comes from the layout table, so it is checked against the real columns; the real
-// column name comes back, to be quoted where it is used.
 QString customerColumn(Connection& connection, const QString& field) {
     for (const QString& column : connection.columnsOf("Custom"))
         if (!field.isEmpty() && column.compare(field, Qt::CaseInsensitive) == 0)
             return column;
     throw AppError(QString("查询字段 '%1' 不是客户表的字段").arg(field));
 }
-
-} // namespace
 
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
     // The keyword is bound and keeps its own wildcards; the engine may narrow by an index.

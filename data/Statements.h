@@ -18,6 +18,9 @@ SqlCommand softInfo();                                     // program title
 SqlCommand allCustomers();                                 // customer list at opening
 SqlCommand searchFields();                                 // every layout row of the customers
 SqlCommand searchFieldLookup(const QString& displayName);  // field behind a search title
+// A field name that comes from data, checked against the customer table's real columns: the
+// real column name, to be quoted where it is used. Throws AppError when there is none.
+QString customerColumn(Connection& connection, const QString& field);
 // Customers whose field contains the keyword, with the LIKE wildcards of the keyword kept.
 // Throws AppError when the field is not a column of the customer table.
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword);

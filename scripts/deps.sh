@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+    qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb1-dev
     libsqlite3-dev sqlite3 libsodium-dev libbz2-dev unicode-data libpq-dev postgresql-15
     libgtest-dev libgmock-dev libbenchmark-dev
     libzip-dev libisal-dev

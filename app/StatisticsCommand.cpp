@@ -1,0 +1,33 @@
+#include "StatisticsCommand.h"
+
+#include "data/Statements.h"
+#include "data/U_Data.h"
+
+StatisticsSetup statisticsSetup(TFrm_Data& data, ShowCustomers showCustomers) {
+    StatisticsSetup setup;
+    setup.connect = [&data] { return data.openReader(); };
+    setup.connection = data.ADOConnection1.get();
+    setup.showCustomers = std::move(showCustomers);
+    // setup.filter stays empty: every customer counts until rights narrow what an operator sees.
+    if (!setup.connection)
+        return setup;
+    // The layout's titles name the columns as the list does; key and free texts say nothing.
+    auto rows = setup.connection->query(Sql::searchFields());
+    int name = -1, field = -1;
+    for (int i = 0; i < rows->columnCount(); ++i) {
+        if (rows->column(i).name.compare("Name", Qt::CaseInsensitive) == 0)
+            name = i;
+        if (rows->column(i).name.compare("Field", Qt::CaseInsensitive) == 0)
+            field = i;
+    }
+    const QStringList skipped{"CustCode", "Company", "memo2", "introduce", "AddDate"};
+    while (name >= 0 && field >= 0 && rows->next()) {
+        const QString column =
+            QString::fromUtf8(rows->text(field).data(), qsizetype(rows->text(field).size()));
+        if (!skipped.contains(column, Qt::CaseInsensitive))
+            setup.columns.append(
+                {QString::fromUtf8(rows->text(name).data(), qsizetype(rows->text(name).size())),
+                 column});
+    }
+    return setup;
+}

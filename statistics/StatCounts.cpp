@@ -1,0 +1,295 @@
+#include "StatCounts.h"
+
+#include "data/NameFold.h"
+#include "data/QueryStore.h"
+#include "data/Statements.h"
+
+#include <QHash>
+#include <algorithm>
+
+namespace Stats {
+
+namespace {
+
+const QString kOpen = QStringLiteral("(Done is null or Done=False)");
+
+QString andFilter(const CustomerFilter& filter) {
+    return filter.sql.isEmpty() ? QString() : " and (" + filter.sql + ")";
+}
+
+// Activities count only when they belong to a customer the filter lets through.
+QString andActivityFilter(const CustomerFilter& filter) {
+    return filter.sql.isEmpty()
+               ? QString()
+               : " and CustCode in (select CustCode from Custom where " + filter.sql + ")";
+}
+
+SqlCommand customersWhere(const QString& condition, QVariantList params,
+                          const CustomerFilter& filter) {
+    params += filter.params;
+    return {"select * from Custom where " + condition + andFilter(filter), params};
+}
+
+// The customers that have at least one activity the condition picks.
+SqlCommand customersWithActivities(const QString& condition, const QVariantList& params,
+                                   const CustomerFilter& filter) {
+    return customersWhere("CustCode in (select CustCode from T_Schedule where " + condition + ")",
+                          params, filter);
+}
+
+QString cellText(const QueryStore& rows, uint32_t row, int column) {
+    switch (rows.type(row, column)) {
+    case CellType::Null:
+        return {};
+    case CellType::Integer:
+        return QString::number(rows.integer(row, column));
+    case CellType::Float:
+        return QString::number(rows.real(row, column), 'g', 15);
+    default: {
+        const std::string_view text = rows.text(row, column);
+        return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    }
+    }
+}
+
+QVariant cellValue(const QueryStore& rows, uint32_t row, int column) {
+    switch (rows.type(row, column)) {
+    case CellType::Null:
+        return {};
+    case CellType::Integer:
+        return rows.integer(row, column);
+    case CellType::Float:
+        return rows.real(row, column);
+    default:
+        return cellText(rows, row, column);
+    }
+}
+
+// Groups that differ only in letter case become one, as the program compares texts; the
+// spelling with most rows names it. Largest first, then by name.
+struct FoldedGroups {
+    struct Group {
+        QString label;
+        QVariant value; // null for the empty group
+        qint64 labelRows = 0;
+        std::vector<qint64> values;
+    };
+    std::vector<Group> groups;
+    QHash<QString, size_t> index;
+
+    void add(const QVariant& value, const QString& text, std::vector<qint64> counts) {
+        const bool empty = text.isEmpty();
+        const QString key = empty ? QString() : u'k' + nameFoldKey(text);
+        auto at = index.constFind(key);
+        if (at == index.constEnd()) {
+            at = index.insert(key, groups.size());
+            groups.push_back({empty ? emptyLabel() : text, empty ? QVariant() : value, 0,
+                              std::vector<qint64>(counts.size(), 0)});
+        }
+        Group& group = groups[at.value()];
+        qint64 rows = 0;
+        for (size_t i = 0; i < counts.size(); ++i) {
+            group.values[i] += counts[i];
+            rows += counts[i];
+        }
+        if (!empty && rows > group.labelRows) {
+            group.label = text;
+            group.value = value;
+            group.labelRows = rows;
+        }
+    }
+
+    void sort() {
+        auto sum = [](const Group& g) {
+            qint64 s = 0;
+            for (qint64 v : g.values)
+                s += v;
+            return s;
+        };
+        std::stable_sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
+            const qint64 sa = sum(a), sb = sum(b);
+            return sa != sb ? sa > sb : a.label < b.label;
+        });
+    }
+};
+
+std::vector<qint64> counts(const QueryStore& rows, uint32_t row, int first, int n) {
+    std::vector<qint64> out;
+    for (int i = first; i < first + n; ++i)
+        out.push_back(rows.type(row, i) == CellType::Null ? 0 : rows.integer(row, i));
+    return out;
+}
+
+} // namespace
+
+QString emptyLabel() {
+    return QStringLiteral("（空）");
+}
+
+QString otherLabel() {
+    return QStringLiteral("其他");
+}
+
+qint64 StatTable::total(int value) const {
+    qint64 sum = 0;
+    for (const StatRow& row : rows)
+        sum += row.values.at(size_t(value));
+    return sum;
+}
+
+StatQuery newCustomers(const Period& period, Step step, const CustomerFilter& filter) {
+    const QDate anchor = stepStart(step, period.first);
+    // Weeks are counted as whole days from their Monday; days and months by their boundaries.
+    const QString key = step == Step::Week    ? "datediff('d', ?, AddDate) / 7"
+                        : step == Step::Month ? "datediff('m', ?, AddDate)"
+                                              : "datediff('d', ?, AddDate)";
+    QVariantList params{QDateTime(anchor, QTime(0, 0)), period.start(), period.end()};
+    params += filter.params;
+    SqlCommand command{"select " + key + ", count(*) from Custom where AddDate>=? and AddDate<?" +
+                           andFilter(filter) + " group by 1",
+                       params};
+    auto table = [period, step, anchor, filter](const QueryStore& rows) {
+        QHash<qint64, qint64> byStep;
+        for (uint32_t r = 0; r < rows.storedRows(); ++r)
+            byStep[rows.integer(r, 0)] += rows.integer(r, 1);
+        StatTable out{QStringLiteral("日期"), {QStringLiteral("新增客户")}, {}};
+        qint64 index = 0;
+        for (QDate start = anchor; start <= period.last; start = nextStep(step, start), ++index) {
+            const QDateTime from(std::max(start, period.first), QTime(0, 0));
+            const QDateTime to(std::min(nextStep(step, start), period.last.addDays(1)),
+                               QTime(0, 0));
+            out.rows.push_back({stepLabel(step, start),
+                                {byStep.value(index)},
+                                {customersWhere("AddDate>=? and AddDate<?", {from, to}, filter)}});
+        }
+        return out;
+    };
+    return {command, table};
+}
+
+StatQuery customersBy(Connection& connection, const QString& column, const QString& title,
+                      const CustomerFilter& filter) {
+    const QString name = connection.quoteIdentifier(Sql::customerColumn(connection, column));
+    const FieldKind kind =
+        connection.query({"select " + name + " from Custom where 1=0", {}})->column(0).kind;
+    const bool text = kind == FieldKind::Text || kind == FieldKind::Memo;
+    SqlCommand command{"select " + name + ", count(*) from Custom where 1=1" + andFilter(filter) +
+                           " group by 1",
+                       filter.params};
+    auto table = [name, title, text, filter](const QueryStore& rows) {
+        FoldedGroups groups;
+        for (uint32_t r = 0; r < rows.storedRows(); ++r)
+            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0), counts(rows, r, 1, 1));
+        groups.sort();
+        StatTable out{title, {QStringLiteral("客户数")}, {}};
+        // Each shown group's condition; the rest, past the most a chart can show, are one more.
+        QStringList shown;
+        QVariantList shownValues;
+        qint64 rest = 0;
+        const bool capped = groups.groups.size() > size_t(kMostGroups);
+        for (const auto& g : groups.groups) {
+            if (capped && out.rows.size() + 1 >= size_t(kMostGroups)) {
+                rest += g.values[0];
+                continue;
+            }
+            const QString condition =
+                g.value.isNull()
+                    ? (text ? "(" + name + " is null or " + name + "='')" : name + " is null")
+                    : (text ? "StrComp(" + name + ",?,1)=0" : name + "=?");
+            const QVariantList values = g.value.isNull() ? QVariantList() : QVariantList{g.value};
+            shown << condition;
+            shownValues += values;
+            out.rows.push_back({g.label, g.values, {customersWhere(condition, values, filter)}});
+        }
+        if (capped)
+            out.rows.push_back(
+                {otherLabel(),
+                 {rest},
+                 {customersWhere("not (" + shown.join(" or ") + ")", shownValues, filter)}});
+        return out;
+    };
+    return {command, table};
+}
+
+StatQuery activitiesPerOperator(const Period& period, const QDate& today,
+                                const CustomerFilter& filter) {
+    const QDateTime dayStart(today, QTime(0, 0));
+    const QString overdue = kOpen + " and awoke=True and AwokeDate<?";
+    QVariantList params{dayStart, period.start(), period.end()};
+    params += filter.params;
+    SqlCommand command{"select F_User, sum(case when Done=True then 1 else 0 end), "
+                       "sum(case when " +
+                           overdue +
+                           " then 1 else 0 end), count(*) from T_Schedule "
+                           "where AwokeDate>=? and AwokeDate<?" +
+                           andActivityFilter(filter) + " group by 1",
+                       params};
+    auto table = [period, dayStart, overdue, filter](const QueryStore& rows) {
+        FoldedGroups groups;
+        for (uint32_t r = 0; r < rows.storedRows(); ++r) {
+            std::vector<qint64> n = counts(rows, r, 1, 3); // done, overdue, all
+            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
+                       {n[0], n[2] - n[0] - n[1], n[1]});
+        }
+        groups.sort();
+        // The condition of each column, besides the operator and the period.
+        const QString kinds[] = {"Done=True", kOpen + " and not (awoke=True and AwokeDate<?)",
+                                 overdue};
+        StatTable out{
+            QStringLiteral("操作员"),
+            {QStringLiteral("已完成"), QStringLiteral("未完成"), QStringLiteral("已过期")},
+            {}};
+        for (const auto& g : groups.groups) {
+            StatRow row{g.label, g.values, {}};
+            for (int i = 0; i < 3; ++i) {
+                QString condition =
+                    g.value.isNull() ? "(F_User is null or F_User='')" : "StrComp(F_User,?,1)=0";
+                QVariantList values;
+                if (!g.value.isNull())
+                    values << g.value;
+                condition += " and AwokeDate>=? and AwokeDate<? and " + kinds[i];
+                values << period.start() << period.end();
+                if (i > 0)
+                    values << dayStart;
+                row.customers.push_back(customersWithActivities(condition, values, filter));
+            }
+            out.rows.push_back(std::move(row));
+        }
+        return out;
+    };
+    return {command, table};
+}
+
+StatQuery activitiesDue(const QDate& today, int days, const CustomerFilter& filter) {
+    const QDateTime from(today, QTime(0, 0));
+    QVariantList params{from, from, from.addDays(days)};
+    params += filter.params;
+    SqlCommand command{"select datediff('d', ?, AwokeDate), count(*) from T_Schedule where " +
+                           kOpen + " and AwokeDate>=? and AwokeDate<?" + andActivityFilter(filter) +
+                           " group by 1",
+                       params};
+    auto table = [today, days, filter](const QueryStore& rows) {
+        QHash<qint64, qint64> byDay;
+        for (uint32_t r = 0; r < rows.storedRows(); ++r)
+            byDay[rows.integer(r, 0)] += rows.integer(r, 1);
+        StatTable out{QStringLiteral("日期"), {QStringLiteral("到期活动")}, {}};
+        for (int d = 0; d < days; ++d) {
+            const QDate day = today.addDays(d);
+            out.rows.push_back(
+                {day.toString("yyyy-MM-dd"),
+                 {byDay.value(d)},
+                 {customersWithActivities(
+                     kOpen + " and AwokeDate>=? and AwokeDate<?",
+                     {QDateTime(day, QTime(0, 0)), QDateTime(day.addDays(1), QTime(0, 0))},
+                     filter)}});
+        }
+        return out;
+    };
+    return {command, table};
+}
+
+StatTable count(Connection& connection, const StatQuery& query, const std::atomic_bool* abandoned) {
+    return query.table(*QueryStore::read(connection, query.command, abandoned));
+}
+
+} // namespace Stats
