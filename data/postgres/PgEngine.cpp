@@ -231,6 +231,7 @@ void PgConnection::prepareSession() {
         const QByteArray sql = "SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
         PQclear(PQexec(conn_, sql.constData()));
     }
+    applyAuthor(); // a new backend knows nothing of the last one's settings
 }
 
 void PgConnection::executeNative(const QString& sql) {

@@ -69,6 +69,7 @@ class PgConnection : public Connection {
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server
     void resume() override;
+    void installChangeHistory() override; // in PgHistory.cpp
 
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);
@@ -76,6 +77,9 @@ class PgConnection : public Connection {
     // The statement as the server receives it, for measuring against plain libpq.
     QString serverSql(const QString& sql);
     PGconn* handle() const { return conn_; }
+
+  protected:
+    void applyAuthor() override; // in PgHistory.cpp
 
   private:
     PGresult* run(const SqlCommand& command, bool mayRetry);

@@ -542,6 +542,9 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
             if (t.name.compare("Custom", Qt::CaseInsensitive) == 0)
                 addSearchIndexes(target, t, report);
         }
+        // Triggers stay behind in the file; the server's own record from here on.
+        if (!target.columnsOf("T_History").isEmpty())
+            target.installChangeHistory();
         target.executeNative("COMMIT");
     } catch (...) {
         if (PQtransactionStatus(conn) != PQTRANS_IDLE)
