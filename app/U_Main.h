@@ -22,6 +22,7 @@ class MessageService;
 class TFrm_Data;
 
 class ActivityCommands;
+class HistoryCommands;
 class ColumnChooser;
 class PrintPreviewService;
 class ReminderCheck;
@@ -66,9 +67,11 @@ class TFrm_Main : public QMainWindow {
     QAction* ExportCustCSV;
     QAction* ShowField_Cust;
     QAction* ShowActivities;     // the current customer's activities
+    QAction* ShowHistory;        // the current customer's change history
+    QAction* ShowRecycleBin;     // the deleted customers
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
-    QAction* ImportCust; // 导入客户, also a toolbar button
+    QAction* ImportCust;         // 导入客户, also a toolbar button
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -128,6 +131,7 @@ class TFrm_Main : public QMainWindow {
     std::unique_ptr<ColumnChooser> chooser_;
     std::unique_ptr<ReminderCheck> reminderCheck_;
     ActivityCommands* activities_; // owned as a child
+    HistoryCommands* history_;     // owned as a child
 };
 
 template <class T, class... Args>
