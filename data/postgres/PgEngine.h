@@ -103,6 +103,7 @@ class PgConnection : public Connection {
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
+    QString lastInsertTable_; // as stored; where the last INSERT added its row
 };
 
 // Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).

@@ -26,6 +26,20 @@ CREATE TABLE IF NOT EXISTS "T_History" (
     "Changes" memo);
 CREATE INDEX IF NOT EXISTS t_history_custcode ON "T_History" ("CustCode", "ID");
 
+-- The key the session's last insert into the table drew, else lastval(); never an error, so a
+-- transaction survives asking.
+CREATE OR REPLACE FUNCTION custdesk_last_key(tbl text) RETURNS bigint LANGUAGE plpgsql AS $$
+DECLARE s text;
+BEGIN
+    SELECT pg_get_serial_sequence(tbl, a.attname) INTO s FROM pg_attribute a
+    WHERE a.attrelid = to_regclass(tbl) AND a.attnum > 0 AND NOT a.attisdropped
+      AND pg_get_serial_sequence(tbl, a.attname) IS NOT NULL LIMIT 1;
+    IF s IS NOT NULL THEN
+        BEGIN RETURN currval(s); EXCEPTION WHEN others THEN NULL; END;
+    END IF;
+    BEGIN RETURN lastval(); EXCEPTION WHEN others THEN RETURN 0; END;
+END $$;
+
 -- A field as recorded: text, times with a blank as the program writes them, Null as Null.
 CREATE OR REPLACE FUNCTION custdesk_history_value(v jsonb, timed boolean) RETURNS text
 LANGUAGE sql IMMUTABLE AS $$
