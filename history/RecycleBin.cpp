@@ -1,5 +1,6 @@
 #include "history/RecycleBin.h"
 
+#include "data/AppError.h"
 #include "data/ChangeHistory.h"
 #include "data/DisplayFormat.h"
 #include "data/SettingsFile.h"
@@ -118,6 +119,8 @@ RestoreOutcome restore(Connection& c, qint64 custCode, bool takenNameAllowed) {
 }
 
 bool purge(Connection& c, qint64 custCode) {
+    if (!mayPurge(c.author())) // checked where it is written, not only by the button
+        throw AppError(QStringLiteral("您没有彻底删除客户的权限"));
     Transaction transaction(c);
     if (hasActivities(c))
         c.execute({"DELETE FROM T_Schedule_Bin WHERE CustCode = ?", {custCode}});
@@ -127,7 +130,7 @@ bool purge(Connection& c, qint64 custCode) {
 }
 
 bool mayPurge(const ChangeAuthor&) {
-    return true; // every operator may delete today
+    return true; // every operator may delete, until operators have rights of their own
 }
 
 void purgeExpired(Connection& c, const Retention& retention, const QDateTime& now) {

@@ -15,6 +15,21 @@ namespace {
 
 class HistoryUnderKills : public EngineTest {
   protected:
+    // A killed client's server process may still finish its statement; the rows and the
+    // history are read once it has, each statement seeing the same database.
+    void awaitServerQuiet() {
+        if (db.engine != TestEngine::Postgres)
+            return;
+        for (int i = 0; i < 500; ++i) {
+            if (db.scalar("select count(*) from pg_stat_activity where datname = "
+                          "current_database() and pid <> pg_backend_pid()")
+                    .toLongLong() == 0)
+                return;
+            QThread::msleep(10);
+        }
+        FAIL() << "the killed saver's server process did not end";
+    }
+
     // Each customer's fields as its records, oldest first, leave them; every record must start
     // from what the one before it left.
     void expectHistoryMatchesRows() {
@@ -60,14 +75,15 @@ TEST_P(HistoryUnderKills, ReplayedHistoryEqualsTheRowsAfterEveryKill) {
     for (int run = 0; run < 20; ++run) {
         SaverProcess saver(
             {"stream", db.connString, QString("h%1").arg(run), QString::number(run)});
-        QThread::msleep(random.bounded(20, 200));
+        QThread::msleep(random.bounded(50, 250));
         saver.kill();
+        awaitServerQuiet();
         confirmed += int(saver.lines().filter(QRegularExpression("^OK")).size());
         expectHistoryMatchesRows();
         if (HasFailure())
             FAIL() << "after kill " << run << ": " << saver.lines().join(" | ").toStdString();
     }
-    EXPECT_GT(confirmed, 20) << "the savers should have got some work done";
+    EXPECT_GT(confirmed, 10) << "the savers should have got some work done";
 }
 
 RUN_ON_EVERY_ENGINE(HistoryUnderKills);

@@ -149,6 +149,12 @@ TEST_P(HistoryTest, EveryWayOfChangingLeavesExactlyOneRecordOrNone) {
             EXPECT_EQ(after[1].fields[0].before.toString(), oldName);
         }
     }
+    // A column added later is recorded as well.
+    db.connection->addColumn("Custom", "Region", "VARCHAR(20)", {}, false);
+    db.connection->execute({"update Custom set Region = ? where CustCode = ?", {"华东", code}});
+    ASSERT_EQ(history().front().fields.size(), 1u);
+    EXPECT_EQ(history().front().fields[0].field, "Region");
+    EXPECT_EQ(history().front().fields[0].after.toString(), "华东");
     // Passwords are never recorded, the operator's name is.
     db.connection->execute({"update admin set password = ?", {"secret"}});
     db.connection->execute({"update admin set username = ?", {"Boss"}});
