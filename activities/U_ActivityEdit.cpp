@@ -41,6 +41,12 @@ TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A done activity is no longer due: its reminder goes with it.
+    connect(Check_Done, &QCheckBox::toggled, this, [this](bool done) {
+        if (done)
+            Check_Awoke->setChecked(false);
+        Check_Awoke->setEnabled(!done);
+    });
 }
 
 void TFrm_ActivityEdit::buildControls() {
@@ -102,14 +108,16 @@ void TFrm_ActivityEdit::load() {
     Edit_Subject->setCursorPosition(0);
     Memo_Content->setPlainText(original_.content);
     Check_Done->setChecked(original_.done);
+    Check_Awoke->setEnabled(!original_.done);
     Edit_Subject->setFocus();
 }
 
 Activity TFrm_ActivityEdit::activity() const {
     Activity a = original_;
     a.owner = Edit_User->text().trimmed();
-    a.awokeDate = QDateTime(Date_Awoke->date(), Time_Awoke->time());
-    a.awoke = Check_Awoke->isChecked();
+    a.awokeDate =
+        Activities::keptAwokeDate(original_.awokeDate, Date_Awoke->date(), Time_Awoke->time());
+    a.awoke = Check_Awoke->isChecked() && !Check_Done->isChecked();
     a.subject = Edit_Subject->text().trimmed();
     a.content = Memo_Content->toPlainText();
     if (Check_Done->isChecked() && !original_.done)

@@ -206,7 +206,8 @@ void TFrm_AddCust::LoadCustomer() {
     setBoxText(Edit_Mobile, query.asString("Mobile"));
     setBoxText(Edit_OtherInfo, query.asString("OtherInfo"));
     loadedAddDate_ = query.asVariant("AddDate");
-    DateEdit1->setDate(query.asDateTime("AddDate").date());
+    DateEdit1->setDate(addDateShown(loadedAddDate_)); // text that is no date opens empty
+    DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     Memo1->setPlainText(memoForBox(query.asString("memo2")));
 }
 
@@ -271,7 +272,7 @@ void TFrm_AddCust::save() {
         Query& query = data_.Qry_Cust;
         const int rows = query.recordCount();
         try {
-            query.edit(values);
+            saveEditedCustomer(query, values);
         } catch (...) {
             // Deleted elsewhere, the row has left the query: show the row that took its place,
             // so the next save cannot overwrite that customer with this one's input.
@@ -279,6 +280,7 @@ void TFrm_AddCust::save() {
                 LoadCustomer();
             throw;
         }
-        loadedAddDate_ = values.value("AddDate");
+        loadedAddDate_ = query.asVariant("AddDate");
+        DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     }
 }

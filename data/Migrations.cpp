@@ -16,6 +16,7 @@ const std::vector<MigrationStep>& programMigrations() {
                             "(AwokeDate)",
                             {}});
          }},
+        {4, "联系活动与客户的关联", [](Connection& c) { Activities::settleOlderRows(c); }},
         {10, "回收站",
          [](Connection& c) {
              if (!c.columnsOf("Custom").isEmpty())
