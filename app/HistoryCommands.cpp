@@ -9,7 +9,7 @@
 #include <QSysInfo>
 
 HistoryCommands::HistoryCommands(TFrm_Data& data, MessageService& messages, QWidget* mainWindow)
-    : QObject(mainWindow), data_(data), messages_(messages) {}
+    : QObject(mainWindow), data_(data), messages_(messages), mainWindow_(mainWindow) {}
 
 void HistoryCommands::showOfCurrentCustomer(QWidget* over) {
     Query& customers = data_.Qry_Cust;
@@ -18,10 +18,13 @@ void HistoryCommands::showOfCurrentCustomer(QWidget* over) {
     TFrm_History window(*data_.ADOConnection1, messages_,
                         customers.asInteger(QStringLiteral("CustCode")),
                         customers.asString(QStringLiteral("Company")), over);
-    connect(&window, &TFrm_History::changed, this, [this] {
-        if (refreshList)
-            refreshList();
-    });
+    // Over the editor the query stays where the editor has it; its next save meets the change
+    // as another user's.
+    if (over == mainWindow_)
+        connect(&window, &TFrm_History::changed, this, [this] {
+            if (refreshList)
+                refreshList();
+        });
     window.exec();
 }
 

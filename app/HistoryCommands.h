@@ -21,6 +21,7 @@ class HistoryCommands : public QObject {
   private:
     TFrm_Data& data_;
     MessageService& messages_;
+    QWidget* mainWindow_;
 };
 
 // The logged-in operator and this workstation, handed to the data module's connection so the

@@ -35,8 +35,9 @@ bool removeCustomer(TFrm_Data& data, MessageService& messages, QWidget* owner) {
             return false;
         withActivities = answer == mbYes;
     }
-    Transaction transaction(connection); // the customer and its activities go together
-    if (code)                            // into the recycle bin, which gives them back
+    // The customer and its activities go together, into the recycle bin that gives them back.
+    Transaction transaction(connection);
+    if (code)
         RecycleBin::keep(connection, code, withActivities);
     data.Qry_Cust.remove();
     transaction.commit();
