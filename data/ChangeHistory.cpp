@@ -66,17 +66,17 @@ void mirrorColumns(Connection& connection, const QString& source, const QString&
 
 void createBins(Connection& connection) {
     const auto q = [&](const QString& name) { return connection.quoteIdentifier(name); };
-    connection.execute({"CREATE TABLE " + q(customerBin) + " (" + q("CustCode") +
+    connection.execute({"CREATE TABLE IF NOT EXISTS " + q(customerBin) + " (" + q("CustCode") +
                             " INTEGER PRIMARY KEY, " + q("BinnedAt") + " DATETIME NOT NULL, " +
                             q("BinnedBy") + " VARCHAR(50), " + q("BinnedHost") + " VARCHAR(100))",
                         {}});
-    connection.execute({"CREATE TABLE " + q(activityBin) + " (" + q("ID") +
+    connection.execute({"CREATE TABLE IF NOT EXISTS " + q(activityBin) + " (" + q("ID") +
                             " INTEGER PRIMARY KEY, " + q("BinnedAt") + " DATETIME NOT NULL)",
                         {}});
     mirrorColumns(connection, "Custom", customerBin);
     if (!connection.columnsOf("T_Schedule").isEmpty()) {
         mirrorColumns(connection, "T_Schedule", activityBin);
-        connection.execute({"CREATE INDEX " + q(activityBin + "_CustCode") + " ON " +
+        connection.execute({"CREATE INDEX IF NOT EXISTS " + q(activityBin + "_CustCode") + " ON " +
                                 q(activityBin) + " (" + q("CustCode") + ")",
                             {}});
     }

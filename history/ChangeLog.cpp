@@ -10,12 +10,12 @@
 
 namespace ChangeLog {
 
-namespace {
-
-QString textAt(const ResultSet& rows, int i) {
-    const std::string_view t = rows.text(i);
+QString cellText(const ResultSet& rows, int column) {
+    const std::string_view t = rows.text(column);
     return QString::fromUtf8(t.data(), qsizetype(t.size()));
 }
+
+namespace {
 
 QVariant valueOf(const QJsonValue& v) {
     if (v.isString())
@@ -58,12 +58,12 @@ std::vector<ChangeRecord> ofCustomer(Connection& connection, qint64 custCode) {
         ChangeRecord r;
         r.id = rows->toInt64(0);
         r.at = parseStoredDateTime(rows->text(1)).value_or(QDateTime());
-        r.who = textAt(*rows, 2);
-        r.host = textAt(*rows, 3);
-        r.table = textAt(*rows, 4);
+        r.who = cellText(*rows, 2);
+        r.host = cellText(*rows, 3);
+        r.table = cellText(*rows, 4);
         r.rowKey = rows->toInt64(5);
         r.action = rows->text(6).empty() ? 'U' : rows->text(6)[0];
-        r.fields = fieldsOf(textAt(*rows, 7));
+        r.fields = fieldsOf(cellText(*rows, 7));
         out.push_back(std::move(r));
     }
     return out;
@@ -108,9 +108,9 @@ QHash<QString, QString> fieldTitles(Connection& connection) {
     QHash<QString, QString> titles;
     auto rows = connection.query({"select TableName, Field, Name from T_FieldShow", {}});
     while (rows->next()) {
-        const QString list = textAt(*rows, 0).toLower();
+        const QString list = cellText(*rows, 0).toLower();
         const QString table = list == "schedule" ? QString("t_schedule") : list;
-        titles.insert(table + "." + textAt(*rows, 1).toLower(), textAt(*rows, 2));
+        titles.insert(table + "." + cellText(*rows, 1).toLower(), cellText(*rows, 2));
     }
     return titles;
 }

@@ -42,4 +42,6 @@ QString lineOf(const ChangeRecord& record, const QHash<QString, QString>& fieldN
 QHash<QString, QString> fieldTitles(Connection& connection);
 QString authorText(const ChangeRecord& record); // "（外部程序）" when none is known
 
+QString cellText(const ResultSet& rows, int column); // the current row's cell as text
+
 } // namespace ChangeLog

@@ -5,6 +5,7 @@
 #include "data/DisplayFormat.h"
 #include "data/SettingsFile.h"
 #include "data/Statements.h"
+#include "history/ChangeLog.h"
 
 Retention readRetention(const SettingsFile& settings) {
     Retention r;
@@ -19,11 +20,6 @@ namespace {
 
 using ChangeHistory::activityBin;
 using ChangeHistory::customerBin;
-
-QString textAt(const ResultSet& rows, int i) {
-    const std::string_view t = rows.text(i);
-    return QString::fromUtf8(t.data(), qsizetype(t.size()));
-}
 
 // The quoted columns of the source table, every one of which the bin has.
 QString columnList(Connection& c, const QString& source, const QString& bin) {
@@ -87,9 +83,10 @@ std::vector<BinnedCustomer> list(Connection& c) {
                              count + " FROM Custom_Bin b ORDER BY b.BinnedAt DESC, b.CustCode DESC",
                          {}});
     while (rows->next())
-        out.push_back({rows->toInt64(0), textAt(*rows, 1),
-                       parseStoredDateTime(rows->text(2)).value_or(QDateTime()), textAt(*rows, 3),
-                       textAt(*rows, 4), int(rows->toInt64(5))});
+        out.push_back({rows->toInt64(0), ChangeLog::cellText(*rows, 1),
+                       parseStoredDateTime(rows->text(2)).value_or(QDateTime()),
+                       ChangeLog::cellText(*rows, 3), ChangeLog::cellText(*rows, 4),
+                       int(rows->toInt64(5))});
     return out;
 }
 
@@ -98,7 +95,7 @@ RestoreOutcome restore(Connection& c, qint64 custCode, bool takenNameAllowed) {
     auto binned = c.query({"SELECT Company FROM Custom_Bin WHERE CustCode = ?", {custCode}});
     if (!binned->next())
         return RestoreOutcome::Missing;
-    const QString company = textAt(*binned, 0);
+    const QString company = ChangeLog::cellText(*binned, 0);
     binned.reset();
     if (!takenNameAllowed && c.query(Sql::customerByCompany(company))->next())
         return RestoreOutcome::NameTaken;
