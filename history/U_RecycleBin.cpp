@@ -53,6 +53,8 @@ void TFrm_RecycleBin::reload() {
         for (int c = 0; c < cells.size(); ++c)
             Grid_Bin->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
+    for (int c = 1; c < Grid_Bin->columnCount(); ++c)
+        Grid_Bin->resizeColumnToContents(c);
     if (!rows_.empty())
         Grid_Bin->selectRow(0);
     Btn_Restore->setEnabled(!rows_.empty());
