@@ -4,6 +4,7 @@
 // connections set; psql and other programs leave them empty.
 
 #include "PgEngine.h"
+#include "PgSchema.h"
 #include "data/AppError.h"
 #include "data/ChangeHistory.h"
 
@@ -25,20 +26,6 @@ CREATE TABLE IF NOT EXISTS "T_History" (
     "Action" varchar(1) NOT NULL,
     "Changes" memo);
 CREATE INDEX IF NOT EXISTS t_history_custcode ON "T_History" ("CustCode", "ID");
-
--- The key the session's last insert into the table drew, else lastval(); never an error, so a
--- transaction survives asking.
-CREATE OR REPLACE FUNCTION custdesk_last_key(tbl text) RETURNS bigint LANGUAGE plpgsql AS $$
-DECLARE s text;
-BEGIN
-    SELECT pg_get_serial_sequence(tbl, a.attname) INTO s FROM pg_attribute a
-    WHERE a.attrelid = to_regclass(tbl) AND a.attnum > 0 AND NOT a.attisdropped
-      AND pg_get_serial_sequence(tbl, a.attname) IS NOT NULL LIMIT 1;
-    IF s IS NOT NULL THEN
-        BEGIN RETURN currval(s); EXCEPTION WHEN others THEN NULL; END;
-    END IF;
-    BEGIN RETURN lastval(); EXCEPTION WHEN others THEN RETURN 0; END;
-END $$;
 
 -- A field as recorded: text, times with a blank as the program writes them, Null as Null.
 CREATE OR REPLACE FUNCTION custdesk_history_value(v jsonb, timed boolean) RETURNS text
@@ -110,7 +97,24 @@ QString literal(const QString& text) {
 
 } // namespace
 
+const char* const lastKeySql = R"sql(
+-- The key the session's last insert into the table drew, else lastval(); never an error, so a
+-- transaction survives asking.
+CREATE OR REPLACE FUNCTION custdesk_last_key(tbl text) RETURNS bigint LANGUAGE plpgsql AS $$
+DECLARE s text;
+BEGIN
+    SELECT pg_get_serial_sequence(tbl, a.attname) INTO s FROM pg_attribute a
+    WHERE a.attrelid = to_regclass(tbl) AND a.attnum > 0 AND NOT a.attisdropped
+      AND pg_get_serial_sequence(tbl, a.attname) IS NOT NULL LIMIT 1;
+    IF s IS NOT NULL THEN
+        BEGIN RETURN currval(s); EXCEPTION WHEN others THEN NULL; END;
+    END IF;
+    BEGIN RETURN lastval(); EXCEPTION WHEN others THEN RETURN 0; END;
+END $$;
+)sql";
+
 void PgConnection::installChangeHistory() {
+    executeNative(lastKeySql);
     executeNative(historySql);
     refreshNames();
     for (const ChangeHistory::TrackedTable& t : ChangeHistory::trackedTables()) {

@@ -68,20 +68,6 @@ BEGIN
     RETURN datediff(iv, custdesk_timestamp(d1), custdesk_timestamp(d2));
 END $$;
 
--- The key the session's last insert into the table drew, else lastval(); never an error, so a
--- transaction survives asking.
-CREATE OR REPLACE FUNCTION custdesk_last_key(tbl text) RETURNS bigint LANGUAGE plpgsql AS $$
-DECLARE s text;
-BEGIN
-    SELECT pg_get_serial_sequence(tbl, a.attname) INTO s FROM pg_attribute a
-    WHERE a.attrelid = to_regclass(tbl) AND a.attnum > 0 AND NOT a.attisdropped
-      AND pg_get_serial_sequence(tbl, a.attname) IS NOT NULL LIMIT 1;
-    IF s IS NOT NULL THEN
-        BEGIN RETURN currval(s); EXCEPTION WHEN others THEN NULL; END;
-    END IF;
-    BEGIN RETURN lastval(); EXCEPTION WHEN others THEN RETURN 0; END;
-END $$;
-
 -- A key written by hand moves the auto-number past it, so the next added row never collides.
 CREATE OR REPLACE FUNCTION custdesk_follow_key() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
@@ -528,6 +514,7 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
     target.executeNative("BEGIN");
     try {
         target.executeNative(helperSql);
+        target.executeNative(lastKeySql);
         target.executeNative(foldFunction());
         for (const SourceTable& t : tables)
             target.executeNative("DROP TABLE IF EXISTS " + quoteName(t.name) + " CASCADE");
