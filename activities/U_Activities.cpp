@@ -159,8 +159,8 @@ void TFrm_Activities::Btn_AddClick() {
     qint64 added = 0;
     TFrm_ActivityEdit editor(
         messages_, fresh,
-        [&](const Activity& a) {
-            Qry_Act.append(Activities::fieldsOf(a));
+        [&](const QVariantMap& fields) {
+            Qry_Act.append(fields);
             added = Qry_Act.asInteger(QStringLiteral("ID"));
         },
         this);
@@ -173,8 +173,8 @@ void TFrm_Activities::Btn_EditClick() {
         return;
     const Activity current = activityAt(Qry_Act, Qry_Act.recNo());
     TFrm_ActivityEdit editor(
-        messages_, current, [&](const Activity& a) { Qry_Act.edit(Activities::fieldsOf(a)); },
-        this);
+        messages_, current, [&](const QVariantMap& fields) { Qry_Act.edit(fields); }, this);
+    editor.setRereadFrom(data_.ADOConnection1.get());
     if (editor.exec() == QDialog::Accepted)
         reopenAt(current.id);
 }

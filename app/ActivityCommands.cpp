@@ -65,8 +65,8 @@ void ActivityCommands::openActivity(qint64 id, QWidget* over) {
         Query row(QStringLiteral("Qry_Act"), data_.ADOConnection1.get());
         data_.OpenQuery(row, Activities::byId(id));
         TFrm_ActivityEdit editor(
-            messages_, activity,
-            [&](const Activity& changed) { row.edit(Activities::fieldsOf(changed)); }, over);
+            messages_, activity, [&](const QVariantMap& fields) { row.edit(fields); }, over);
+        editor.setRereadFrom(data_.ADOConnection1.get());
         editor.exec();
         refreshDueCount();
         return;

@@ -2,11 +2,10 @@
 
 #include "data/Activities.h"
 #include "data/Query.h"
-#include "data/Statements.h"
-#include "data/U_Data.h"
 #include "grid/TextTrim.h"
 
 #include <QDateTime>
+#include <QHash>
 
 QDate addDateShown(const QVariant& stored) {
     // The query gives a date only for what it could read; anything else is text.
@@ -25,6 +24,15 @@ QVariant savedAddDate(const QDate& shown, const QVariant& stored) {
     if (before.isValid() && before == shown)
         return stored.toDateTime();
     return QDateTime(shown, QTime(0, 0));
+}
+
+QString customerFieldTitle(const QString& field) {
+    static const QHash<QString, QString> titles = {
+        {"Company", QStringLiteral("客户名称")}, {"tel", QStringLiteral("联系电话")},
+        {"Mobile", QStringLiteral("手机号码")},  {"OtherInfo", QStringLiteral("合同编号")},
+        {"AddDate", QStringLiteral("添加时间")}, {"memo2", QStringLiteral("详细说明")},
+    };
+    return titles.value(field, field);
 }
 
 QVariantMap customerFieldValues(const CustomerInput& input) {
@@ -55,11 +63,6 @@ void saveEditedCustomer(Query& customers, const QVariantMap& values) {
                                values.value("Company").toString());
     customers.edit(values);
     transaction.commit();
-}
-
-bool companyExists(TFrm_Data& data, const QString& name) {
-    data.OpenQuery(data.Qry_Temp, Sql::customerByCompany(name));
-    return !data.Qry_Temp.isEmpty();
 }
 
 QString memoForBox(const QString& stored) {

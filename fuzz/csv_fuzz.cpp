@@ -5,6 +5,7 @@
 #include "FuzzInput.h"
 
 #include "data/AppError.h"
+#include "output/CsvGuard.h"
 #include "output/CsvReader.h"
 
 #include <QFile>
@@ -70,7 +71,9 @@ Read readAll(const CsvOptions& options) {
     return out;
 }
 
-QByteArray quoted(const QString& field, QChar separator) {
+// As the export writes a cell: guarded against formulas, then quoted where it must be.
+QByteArray quoted(const QString& plain, QChar separator) {
+    const QString field = guardedCsvText(plain);
     if (!field.contains(separator) && !field.contains(u'"') && !field.contains(u'\r') &&
         !field.contains(u'\n'))
         return field.toUtf8();

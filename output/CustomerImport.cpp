@@ -1,6 +1,7 @@
 #include "output/CustomerImport.h"
 
 #include "data/AppError.h"
+#include "data/CustomerNames.h"
 #include "data/NameFold.h"
 #include "data/Statements.h"
 #include "data/TextTrim.h"
@@ -291,6 +292,7 @@ ImportReport importCustomers(Connection& connection, ImportSource& file, const Q
     SqlCommand insert = Sql::insertCustomer(connection, converter.insertNames(), {});
     ImportReport report;
     Transaction transaction(connection);
+    lockCustomerNames(connection); // the names read next stay the only ones until the commit
     QHash<QString, qint64> known = customerKeys(connection);
     ProgressTicker ticker(progress, rows.total());
     QVariantList cells;

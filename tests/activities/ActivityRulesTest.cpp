@@ -268,7 +268,7 @@ TEST(ActivityEditor, AnUnchangedTimeIsKeptExactly) {
     original.owner = "Admin";
     original.awokeDate = stored;
     original.subject = "电话";
-    TFrm_ActivityEdit editor(messages, original, [](const Activity&) {});
+    TFrm_ActivityEdit editor(messages, original, [](const QVariantMap&) {});
     editor.Edit_Subject->setText("上门");
     EXPECT_EQ(editor.activity().awokeDate, stored);
     editor.Check_Done->setChecked(true);

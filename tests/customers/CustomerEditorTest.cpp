@@ -241,8 +241,9 @@ TEST_F(CustomerEditor, ARefusedSaveKeepsTheInputAndShowsTheRowAsStored) {
     program.exec("UPDATE Custom SET tel='999' WHERE Company='Acme 公司'"); // another copy
     dialog->Edit_tel->setText("555");
     dialog->Btn_OK->click();
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.last().icon, MsgIcon::Error);
+    ASSERT_EQ(messages.shown.size(), 2) << "the refusal, then which telephone to keep";
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::Error);
+    EXPECT_EQ(messages.shown[1].buttons, mbYes | mbNo);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->Edit_tel->text(), "555");
     EXPECT_EQ(data->Qry_Cust.asString("tel"), "999");
@@ -251,12 +252,12 @@ TEST_F(CustomerEditor, ARefusedSaveKeepsTheInputAndShowsTheRowAsStored) {
     // customer that became current, or the next save would overwrite that customer.
     program.exec("DELETE FROM Custom WHERE Company='Acme 公司'");
     dialog->Btn_OK->click();
-    ASSERT_EQ(messages.shown.size(), 2);
+    ASSERT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(messages.last().icon, MsgIcon::Error);
     ASSERT_EQ(data->Qry_Cust.recordCount(), 2);
     EXPECT_EQ(dialog->Edit_CustName->text(), data->Qry_Cust.asString("Company"));
     dialog->Btn_OK->click();
-    EXPECT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(stored("北京 100%", "Mobile"), "138");
     EXPECT_EQ(customerRows("Company='Acme 公司'"), 0);
 }

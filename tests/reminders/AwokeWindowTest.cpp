@@ -4,9 +4,12 @@
 #include "grid/GridPrinter.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -216,5 +219,50 @@ TEST_F(AwokeFixture, ListComesByTimeUntilATitleSortsItAndDoneOnesLeave) {
     window->Edit_Day->setText("5"); // typed, not refreshed: the list keeps its day
     window->MarkCurrentDone();
     EXPECT_EQ(inOrder(), (Subjects{"a", "d", "b", "e"})) << "read again: no longer reminded";
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
+}
+
+// Right-clicking a row, as the mouse does it, makes that row current before the menu acts:
+// 查看联系活动 and 标记完成 reach the activity clicked, not the one highlighted before.
+TEST_F(AwokeFixture, RightClickMakesItsRowCurrentBeforeTheMenuActs) {
+    for (const char* subject : {"first", "second", "third"})
+        addActivity(subject, 0);
+    writeConfig("[OtherInfo]\nawoke=0\nDay=0\n");
+    auto window = openWindow();
+    QList<qint64> opened;
+    window->openActivity = [&](qint64 id) { opened << id; };
+    QTableView* view = window->DBGridEh1->view();
+    const auto subjectOf = [&](qint64 id) {
+        auto row = data->ADOConnection1->query({"select Subject from T_Schedule where ID=?", {id}});
+        return row->next() ? QString::fromUtf8(row->text(0).data(), qsizetype(row->text(0).size()))
+                           : QString();
+    };
+    const struct {
+        int current, clicked;
+        bool done; // 标记完成, else 查看联系活动
+    } cases[] = {{0, 2, false}, {2, 1, false}, {0, 2, true}};
+    for (const auto& c : cases) {
+        window->Qry_Awoke.setRecNo(c.current);
+        const QPoint at = view->visualRect(view->model()->index(c.clicked, 1)).center();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &menu);
+        ASSERT_TRUE(window->Menu_Awoke->isVisible());
+        window->Menu_Awoke->hide();
+        const QString clicked = window->Qry_Awoke.displayText(
+            c.clicked, window->Qry_Awoke.fieldByName(QStringLiteral("Subject")));
+        (c.done ? window->Act_Done : window->Act_Open)->trigger();
+        if (c.done) {
+            auto done =
+                data->ADOConnection1->query({"select Subject from T_Schedule where Done<>0", {}});
+            ASSERT_TRUE(done->next());
+            EXPECT_EQ(QString::fromUtf8(done->text(0).data(), qsizetype(done->text(0).size())),
+                      clicked);
+            EXPECT_FALSE(done->next()) << "only the row clicked is done";
+        } else {
+            ASSERT_FALSE(opened.isEmpty());
+            EXPECT_EQ(subjectOf(opened.takeLast()), clicked) << c.current << "→" << c.clicked;
+        }
+    }
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
 }
