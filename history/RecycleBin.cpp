@@ -2,9 +2,9 @@
 
 #include "data/AppError.h"
 #include "data/ChangeHistory.h"
+#include "data/CustomerNames.h"
 #include "data/DisplayFormat.h"
 #include "data/SettingsFile.h"
-#include "data/Statements.h"
 #include "history/ChangeLog.h"
 
 Retention readRetention(const SettingsFile& settings) {
@@ -91,13 +91,14 @@ std::vector<BinnedCustomer> list(Connection& c) {
 }
 
 RestoreOutcome restore(Connection& c, qint64 custCode, bool takenNameAllowed) {
-    Transaction transaction(c); // the name is tested under the write lock it is restored in
+    Transaction transaction(c);
+    lockCustomerNames(c); // the name is tested under the lock every adder takes
     auto binned = c.query({"SELECT Company FROM Custom_Bin WHERE CustCode = ?", {custCode}});
     if (!binned->next())
         return RestoreOutcome::Missing;
     const QString company = ChangeLog::cellText(*binned, 0);
     binned.reset();
-    if (!takenNameAllowed && c.query(Sql::customerByCompany(company))->next())
+    if (!takenNameAllowed && customerNameTaken(c, company))
         return RestoreOutcome::NameTaken;
     const QString columns = commonColumns(c, "Custom", customerBin);
     c.execute({"INSERT INTO Custom (" + columns + ") SELECT " + columns +
