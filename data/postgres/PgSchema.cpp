@@ -452,7 +452,12 @@ bool isVersionTable(const QString& name) {
 // The first table of the database that holds rows, with their count; empty when none does.
 // Operators, layouts and activities are as much the shop's data as its customers.
 QString firstTableWithRows(PgConnection& target) {
-    for (const QString& name : tablesOf(target)) {
+    // The change history is the shop's too, but a table it records is the one to name first.
+    QStringList tables = tablesOf(target);
+    std::stable_partition(tables.begin(), tables.end(), [](const QString& name) {
+        return name.compare("T_History", Qt::CaseInsensitive) != 0;
+    });
+    for (const QString& name : tables) {
         if (isVersionTable(name)) // the upgrades' own bookkeeping, no data of the shop
             continue;
         auto rows = target.query({"select count(*) from " + quoteName(name), {}});
