@@ -1,6 +1,7 @@
 #include "app/MainSequence.h"
 
 #include "app/BackupCommand.h"
+#include "app/HistoryCommands.h"
 #include "app/U_Main.h"
 #include "app/U_login.h"
 #include "app/U_splash.h"
@@ -29,11 +30,13 @@ int RunMainSequence(const QString& programDir, MessageService& messages, BusyWai
     login.exec();
     if (!login.LoginOK)
         return 0;
+    identifyOperator(data, main.CurrentOperator);
 
     QObject::connect(&main, &TFrm_Main::closed, qApp, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &main, [&] {
         main.showMaximized();
         runBackup(data, messages, &main, BackupReason::FirstStartOfTheDay);
+        purgeExpiredHistory(data, messages, &main);
     });
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include "app/BackupCommand.h"
 #include "app/ClockText.h"
 #include "app/StatisticsCommand.h"
+#include "app/HistoryCommands.h"
 #include "app/U_ChangePass.h"
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
@@ -77,6 +78,17 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
     ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
     ShowStatistics = newAction(QStringLiteral("统计"), {}, &TFrm_Main::ShowStatisticsExecute);
+    history_ = new HistoryCommands(data_, messages_, this);
+    history_->refreshList = [this] {
+        if (Frm_Custom)
+            Frm_Custom->N6Click();
+    };
+    ShowHistory = new QAction(QStringLiteral("历史记录"), this);
+    connect(ShowHistory, &QAction::triggered, this,
+            [this] { guarded(messages_, [this] { history_->showOfCurrentCustomer(this); }); });
+    ShowRecycleBin = new QAction(QStringLiteral("回收站"), this);
+    connect(ShowRecycleBin, &QAction::triggered, this,
+            [this] { guarded(messages_, [this] { history_->showBin(this); }); });
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -174,6 +186,7 @@ void TFrm_Main::createToolBar() {
     BackupDB = MaintenanceMenu->addAction(QStringLiteral("备份数据库"), this, [this] {
         runBackup(data_, messages_, this, BackupReason::Asked);
     });
+    MaintenanceMenu->addAction(ShowRecycleBin);
     TB_Maintenance = toolButton(ToolBar1, QStringLiteral("数据维护"), QString());
     TB_Maintenance->setIcon(style()->standardIcon(QStyle::SP_DriveHDIcon));
     TB_Maintenance->setMenu(MaintenanceMenu);
@@ -233,7 +246,7 @@ void TFrm_Main::OpenCustomerList() {
     hooks.EditCust = EditCust;
     hooks.DelCust = DelCust;
     hooks.ExportCustCSV = ExportCustCSV;
-    hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke};
+    hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke, ShowHistory};
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
     ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);
@@ -283,8 +296,10 @@ void TFrm_Main::AddCustExecute() {
 }
 
 void TFrm_Main::EditCustExecute() {
-    ::EditCustExecute(data_, messages_, this,
-                      [this](QWidget* editor) { activities_->showOfCurrentCustomer(editor); });
+    ::EditCustExecute(
+        data_, messages_, this,
+        [this](QWidget* editor) { activities_->showOfCurrentCustomer(editor); },
+        [this](QWidget* editor) { history_->showOfCurrentCustomer(editor); });
 }
 
 void TFrm_Main::DelCustExecute() {

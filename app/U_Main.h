@@ -22,6 +22,7 @@ class MessageService;
 class TFrm_Data;
 
 class ActivityCommands;
+class HistoryCommands;
 class ColumnChooser;
 class PrintPreviewService;
 class ReminderCheck;
@@ -67,6 +68,8 @@ class TFrm_Main : public QMainWindow {
     QAction* ExportCustCSV;
     QAction* ShowField_Cust;
     QAction* ShowActivities;     // the current customer's activities
+    QAction* ShowHistory;        // the current customer's change history
+    QAction* ShowRecycleBin;     // the deleted customers
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
     QAction* ImportCust;         // 导入客户, also a toolbar button
@@ -131,6 +134,7 @@ class TFrm_Main : public QMainWindow {
     std::unique_ptr<ColumnChooser> chooser_;
     std::unique_ptr<ReminderCheck> reminderCheck_;
     ActivityCommands* activities_; // owned as a child
+    HistoryCommands* history_;     // owned as a child
 };
 
 template <class T, class... Args>

@@ -5,14 +5,17 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "history/RecycleBin.h"
 
 namespace {
 
 void runEditor(TFrm_Data& data, MessageService& messages, QWidget* owner, TFrm_AddCust::Mode mode,
-               std::function<void(QWidget*)> showActivities = {}) {
+               std::function<void(QWidget*)> showActivities = {},
+               std::function<void(QWidget*)> showHistory = {}) {
     TFrm_AddCust editor(data, messages, owner);
     editor.setMode(mode);
     editor.setShowActivities(std::move(showActivities));
+    editor.setShowHistory(std::move(showHistory));
     editor.exec();
 }
 
@@ -32,9 +35,10 @@ bool removeCustomer(TFrm_Data& data, MessageService& messages, QWidget* owner) {
             return false;
         withActivities = answer == mbYes;
     }
-    Transaction transaction(connection); // the customer and its activities go together
-    if (withActivities)
-        Activities::removeOfCustomer(connection, code);
+    // The customer and its activities go together, into the recycle bin that gives them back.
+    Transaction transaction(connection);
+    if (code)
+        RecycleBin::keep(connection, code, withActivities);
     data.Qry_Cust.remove();
     transaction.commit();
     return true;
@@ -51,10 +55,12 @@ void AddCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
 }
 
 void EditCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
-                     std::function<void(QWidget*)> showActivities) {
+                     std::function<void(QWidget*)> showActivities,
+                     std::function<void(QWidget*)> showHistory) {
     guarded(messages, [&] {
         if (hasRows(data.Qry_Cust))
-            runEditor(data, messages, owner, TFrm_AddCust::EditMode, std::move(showActivities));
+            runEditor(data, messages, owner, TFrm_AddCust::EditMode, std::move(showActivities),
+                      std::move(showHistory));
     });
 }
 

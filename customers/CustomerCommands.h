@@ -15,7 +15,8 @@ void AddCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);
 // The editor on the current row; nothing when Qry_Cust has no rows. showActivities, when
 // given, opens the activities of the editor's customer over the editor.
 void EditCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
-                     std::function<void(QWidget*)> showActivities = {});
+                     std::function<void(QWidget*)> showActivities = {},
+                     std::function<void(QWidget*)> showHistory = {});
 // Deletes the current row after "确定要删除客户记录吗！", and its activities when the operator
 // says so; nothing when Qry_Cust has no rows.
 void DelCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);

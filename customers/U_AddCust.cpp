@@ -136,6 +136,16 @@ void TFrm_AddCust::setShowActivities(std::function<void(QWidget*)> show) {
             [this, show] { guarded(messages_, [&] { show(this); }); });
 }
 
+void TFrm_AddCust::setShowHistory(std::function<void(QWidget*)> show) {
+    if (!show || Btn_History)
+        return;
+    Btn_History = plainButton("历史记录(&H)", this);
+    if (auto* bottom = findChild<QHBoxLayout*>(QStringLiteral("bottomStrip")))
+        bottom->insertWidget(2, Btn_History);
+    connect(Btn_History, &QPushButton::clicked, this,
+            [this, show] { guarded(messages_, [&] { show(this); }); });
+}
+
 void TFrm_AddCust::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (shown_)

@@ -30,6 +30,8 @@ class TFrm_AddCust : public QDialog {
     void setMode(Mode mode) { mode_ = mode; }
     // Shows a button that opens the activities of the customer being edited.
     void setShowActivities(std::function<void(QWidget*)> show);
+    // Shows a button that opens the change history of the customer being edited.
+    void setShowHistory(std::function<void(QWidget*)> show);
     Mode mode() const { return mode_; }
 
     QTabWidget* PageControl1;
@@ -46,6 +48,7 @@ class TFrm_AddCust : public QDialog {
     QPushButton* Btn_OK;
     QPushButton* Btn_Cancel;
     QPushButton* Btn_Activities = nullptr;
+    QPushButton* Btn_History = nullptr;
 
     void FormShow();
     void Btn_OKClick();

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "ChangeHistory.h"
 #include "Migrations.h"
 #include "SqliteEngine.h"
 #include "postgres/PgEngine.h"
@@ -58,6 +59,9 @@ void Connection::addColumn(const QString& table, const QString& column, const QS
     if (!defaultValue.isEmpty())
         sql += " DEFAULT " + defaultValue;
     execute({sql, {}});
+    // Triggers that name their columns learn of the new one, so its changes are recorded too.
+    if (!columnsOf(ChangeHistory::historyTable).isEmpty())
+        installChangeHistory();
 }
 
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {

@@ -81,6 +81,13 @@ class OnlineBackup {
     virtual QString problemsIn(const QString& copy) const = 0;
 };
 
+// Who makes a connection's changes, for the change history its database keeps. One value per
+// field, so the operator's name can later become an operator's key.
+struct ChangeAuthor {
+    QString who;  // the logged-in operator
+    QString host; // the workstation
+};
+
 class Connection {
   public:
     virtual ~Connection() = default;
@@ -135,6 +142,23 @@ class Connection {
     // statement finish and its caller drop it.
     virtual void interrupt() {}
     virtual void resume() {}
+
+    // Makes (again) the change history's table and the triggers that fill it, inside the
+    // transaction of every change, whichever program makes it. Idempotent.
+    virtual void installChangeHistory() {}
+    // The history records this connection's later changes with the author; changes of a
+    // connection without one are recorded without an operator.
+    void setAuthor(const ChangeAuthor& author) {
+        author_ = author;
+        applyAuthor();
+    }
+    const ChangeAuthor& author() const { return author_; }
+
+  protected:
+    virtual void applyAuthor() {}
+
+  private:
+    ChangeAuthor author_;
 };
 
 // Commits on commit(), rolls back when left without it.

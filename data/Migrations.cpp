@@ -2,6 +2,7 @@
 
 #include "Activities.h"
 #include "AppError.h"
+#include "ChangeHistory.h"
 
 const std::vector<MigrationStep>& programMigrations() {
     // Add a step at the end; a released step is never changed, only followed by another.
@@ -16,6 +17,12 @@ const std::vector<MigrationStep>& programMigrations() {
                             {}});
          }},
         {4, "联系活动与客户的关联", [](Connection& c) { Activities::settleOlderRows(c); }},
+        {10, "回收站",
+         [](Connection& c) {
+             if (!c.columnsOf("Custom").isEmpty())
+                 ChangeHistory::createBins(c);
+         }},
+        {11, "变更历史", [](Connection& c) { c.installChangeHistory(); }},
     };
     return steps;
 }

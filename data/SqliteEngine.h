@@ -70,7 +70,12 @@ class SqliteConnection : public Connection {
     void interrupt() override;
     void resume() override;
 
+    void installChangeHistory() override; // in SqliteHistory.cpp
+
     sqlite3* handle() const { return db_; }
+
+  protected:
+    void applyAuthor() override; // in SqliteHistory.cpp
 
   private:
     sqlite3_stmt* prepare(const SqlCommand& command);

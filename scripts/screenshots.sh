@@ -59,10 +59,10 @@ xdotool mousemove 400 300 click 1 sleep 0.3 # a customer with activities
 xdotool key ctrl+r
 shot activities
 xdotool key alt+q
-menu_item 9 mark # 设置列显示
+menu_item 10 mark # 设置列显示
 shot chooser
 xdotool key Escape
-menu_item 7 # 打印
+menu_item 8 # 打印
 shot preview 4 full
 xdotool key Escape
 # A pinyin search: the 拼音 box beside the keyword box on, then the initials of 北京华 typed.

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <chrono>
 #include <cstdlib>
@@ -240,6 +241,7 @@ void PgConnection::prepareSession() {
         const QByteArray sql = "SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
         PQclear(PQexec(conn_, sql.constData()));
     }
+    applyAuthor(); // a new backend knows nothing of the last one's settings
 }
 
 void PgConnection::executeNative(const QString& sql) {
@@ -423,11 +425,30 @@ std::unique_ptr<ResultSet> PgConnection::query(const SqlCommand& command) {
 }
 
 qint64 PgConnection::execute(const SqlCommand& command) {
+    // lastval() would give the key a trigger's own insert drew (the change history's), so the
+    // key is read from the sequence of the table this statement added to.
+    static const QRegularExpression into(R"(^\s*insert\s+into\s+("[^"]+"|\[[^\]]+\]|\w+))",
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = into.match(command.sql);
+    if (m.hasMatch()) {
+        QString table = m.captured(1);
+        if (table.startsWith(u'"') || table.startsWith(u'['))
+            table = table.mid(1, table.size() - 2);
+        lastInsertTable_ = names_.value(table.toLower(), table);
+    }
     Result r(run(command, false));
     return std::strtoll(PQcmdTuples(r.get()), nullptr, 10);
 }
 
 qint64 PgConnection::lastInsertId() {
+    if (!lastInsertTable_.isEmpty()) {
+        const QByteArray table = quoteName(lastInsertTable_).toUtf8();
+        const char* values[] = {table.constData()};
+        Result r(PQexecParams(conn_, "SELECT custdesk_last_key($1)", 1, nullptr, values, nullptr,
+                              nullptr, 0));
+        if (PQresultStatus(r.get()) == PGRES_TUPLES_OK && PQntuples(r.get()) == 1)
+            return std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
+    }
     Result r(PQexec(conn_, "SELECT lastval()"));
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) == 0)
         return 0;

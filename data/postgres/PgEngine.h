@@ -71,6 +71,7 @@ class PgConnection : public Connection {
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server
     void resume() override;
+    void installChangeHistory() override; // in PgHistory.cpp
 
     // A statement in the server's own dialect, untranslated, without values.
     void executeNative(const QString& sql);
@@ -78,6 +79,9 @@ class PgConnection : public Connection {
     // The statement as the server receives it, for measuring against plain libpq.
     QString serverSql(const QString& sql);
     PGconn* handle() const { return conn_; }
+
+  protected:
+    void applyAuthor() override; // in PgHistory.cpp
 
   private:
     PGresult* run(const SqlCommand& command, bool mayRetry);
@@ -101,6 +105,7 @@ class PgConnection : public Connection {
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
+    QString lastInsertTable_; // as stored; where the last INSERT added its row
 };
 
 // Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).

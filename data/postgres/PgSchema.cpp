@@ -568,7 +568,12 @@ bool isVersionTable(const QString& name) {
 // The first table of the database that holds rows, with their count; empty when none does.
 // Operators, layouts and activities are as much the shop's data as its customers.
 QString firstTableWithRows(PgConnection& target) {
-    for (const QString& name : tablesOf(target)) {
+    // The change history is the shop's too, but a table it records is the one to name first.
+    QStringList tables = tablesOf(target);
+    std::stable_partition(tables.begin(), tables.end(), [](const QString& name) {
+        return name.compare("T_History", Qt::CaseInsensitive) != 0;
+    });
+    for (const QString& name : tables) {
         if (isVersionTable(name)) // the upgrades' own bookkeeping, no data of the shop
             continue;
         auto rows = target.query({"select count(*) from " + quoteName(name), {}});
@@ -662,6 +667,7 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
     target.executeNative("BEGIN");
     try {
         target.executeNative(helperSql);
+        target.executeNative(lastKeySql);
         target.executeNative(foldFunction());
         for (const SourceTable& t : tables)
             target.executeNative("DROP TABLE IF EXISTS " + quoteName(t.name) + " CASCADE");
@@ -697,6 +703,9 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
             if (t.name.compare("Custom", Qt::CaseInsensitive) == 0)
                 addSearchIndexes(target, t, report);
         }
+        // Triggers stay behind in the file; the server's own record from here on.
+        if (!target.columnsOf("T_History").isEmpty())
+            target.installChangeHistory();
         target.executeNative("COMMIT");
     } catch (...) {
         if (PQtransactionStatus(conn) != PQTRANS_IDLE)

@@ -10,6 +10,9 @@ namespace Pg {
 
 class PgConnection;
 
+// The function a connection reads a new row's key with (in PgHistory.cpp).
+extern const char* const lastKeySql;
+
 struct CopyOptions {
     bool force = false; // write into a database that already holds customers
     bool fix = false;   // cut texts longer than their column, empty dates that can't be read
