@@ -2,7 +2,9 @@
 
 #include "customers/CustomerRecord.h"
 #include "customers/DateBox.h"
+#include "customers/ExtraFieldsPanel.h"
 #include "customers/RecordNavigator.h"
+#include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
@@ -54,6 +56,7 @@ TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* o
     setFixedSize(655, 322);
     frameFixedDialog(*this);
     buildControls();
+    addExtraFields();
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this,
@@ -120,6 +123,25 @@ void TFrm_AddCust::buildControls() {
                         Memo1,         DateEdit1,   Btn_OK,   Btn_Cancel};
     for (int i = 0; i + 1 < int(std::size(order)); ++i)
         setTabOrder(order[i], order[i + 1]);
+}
+
+// The shop's own fields below the delivered boxes; without any the editor stays as it was.
+void TFrm_AddCust::addExtraFields() {
+    QList<FieldDefinition> fields;
+    if (data_.ADOConnection1)
+        fields = CustomerFields::all(*data_.ADOConnection1);
+    if (fields.isEmpty())
+        return;
+    ExtraFields = new ExtraFieldsPanel(fields, TabSheet1);
+    TabSheet1->layout()->addWidget(ExtraFields);
+    ExtraFields->setFixedHeight(ExtraFields->preferredHeight());
+    setFixedSize(width(), height() + ExtraFields->preferredHeight());
+    QWidget* previous = DateEdit1;
+    for (int i = 0; i < fields.size(); ++i) {
+        setTabOrder(previous, ExtraFields->input(i));
+        previous = ExtraFields->input(i);
+    }
+    setTabOrder(previous, Btn_OK);
 }
 
 void TFrm_AddCust::setShowActivities(std::function<void(QWidget*)> show) {
@@ -198,6 +220,8 @@ void TFrm_AddCust::LoadCustomer() {
     loadedAddDate_ = query.asVariant("AddDate");
     DateEdit1->setDate(query.asDateTime("AddDate").date());
     Memo1->setPlainText(memoForBox(query.asString("memo2")));
+    if (ExtraFields)
+        ExtraFields->load(query);
 }
 
 void TFrm_AddCust::ClearControls() {
@@ -206,6 +230,8 @@ void TFrm_AddCust::ClearControls() {
     Edit_OtherInfo->clear();
     Edit_tel->clear();
     Memo1->clear();
+    if (ExtraFields)
+        ExtraFields->clear();
 }
 
 void TFrm_AddCust::DBNavigator1Click() {
@@ -245,6 +271,13 @@ void TFrm_AddCust::Btn_OKClick() {
         refuse(QStringLiteral("添加时间不是有效的日期!"), DateEdit1);
         return;
     }
+    QWidget* badInput = nullptr;
+    try {
+        extraValues_ = ExtraFields ? ExtraFields->values(&badInput) : QVariantMap();
+    } catch (const AppError& e) {
+        refuse(e.text(), badInput);
+        return;
+    }
     if (mode_ == AddMode && companyExists(data_, name)) {
         refuse(QStringLiteral("客户名称有重复!"), Edit_CustName);
         return;
@@ -253,7 +286,8 @@ void TFrm_AddCust::Btn_OKClick() {
 }
 
 void TFrm_AddCust::save() {
-    const QVariantMap values = customerFieldValues(input());
+    QVariantMap values = customerFieldValues(input());
+    values.insert(extraValues_);
     if (mode_ == AddMode) {
         data_.Qry_Cust.append(values);
         ClearControls();

@@ -5,6 +5,7 @@
 #include <functional>
 
 class DateBox;
+class ExtraFieldsPanel;
 class MessageService;
 class QGroupBox;
 class QLabel;
@@ -45,6 +46,7 @@ class TFrm_AddCust : public QDialog {
     QPushButton* Btn_OK;
     QPushButton* Btn_Cancel;
     QPushButton* Btn_Activities = nullptr;
+    ExtraFieldsPanel* ExtraFields = nullptr; // only when the shop has fields of its own
 
     void FormShow();
     void Btn_OKClick();
@@ -60,6 +62,7 @@ class TFrm_AddCust : public QDialog {
   private:
     void buildControls();
     void limitToFieldSizes();
+    void addExtraFields();
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();
@@ -68,5 +71,6 @@ class TFrm_AddCust : public QDialog {
     MessageService& messages_;
     Mode mode_ = AddMode;
     bool shown_ = false;
-    QVariant loadedAddDate_; // the row's AddDate as loaded, kept whole when left unchanged
+    QVariantMap extraValues_; // the shop's own fields, as the last OK checked them
+    QVariant loadedAddDate_;  // the row's AddDate as loaded, kept whole when left unchanged
 };
