@@ -68,7 +68,7 @@ class TFrm_Main : public QMainWindow {
     QAction* ShowActivities;     // the current customer's activities
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
-    QAction* ImportCust; // 导入客户, also a toolbar button
+    QAction* ImportCust;         // 导入客户, also a toolbar button
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -94,6 +94,7 @@ class TFrm_Main : public QMainWindow {
     virtual void DelCustExecute();
     virtual void ExportCustCSVExecute();
     virtual void ShowField_CustExecute();
+    void FieldSetupExecute(); // 字段设置, for operators who may change the shared layout
     void ShowActivitiesExecute();
     void OpenAwokeExecute();
     void UpcomingActivitiesExecute();

@@ -5,6 +5,7 @@
 #include "customers/U_AddCust.h"
 #include "data/Statements.h"
 #include "fields/CustomerFields.h"
+#include "grid/DataGrid.h"
 #include "tests/data/DataTestSupport.h"
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 
 namespace {
 
@@ -123,6 +125,40 @@ TEST_P(ExtraFieldsEditor, EachTypeIsCheckedNamedSavedAndLoadedAgain) {
     type(edit->ExtraFields->input(5), "经销商");
     edit->Btn_OK->click();
     EXPECT_EQ(customerRows("Fld6='经销商'"), 1);
+}
+
+// The list shows the fields as columns; each 筛选 box narrows the keyword's rows, and the count
+// follows.
+TEST_P(ExtraFieldsEditor, ChoiceFiltersNarrowTheSearchAndTheCount) {
+    Connection& c = *data->ADOConnection1;
+    const QString kind = CustomerFields::all(c).last().column;
+    c.execute({"update Custom set " + kind + "=? where Company like ?", {"终端", "%1%"}});
+    c.execute({"update Custom set " + kind + "=? where Company like ?", {"经销商", "%trade%"}});
+    openList();
+    ASSERT_EQ(list->filterBoxes().size(), 1);
+    QComboBox* filter = list->filterBoxes()[0];
+    EXPECT_EQ(filter->currentText(), "全部");
+    const QAbstractItemModel* model = list->Grid_Cust->view()->model();
+    QStringList titles;
+    for (int i = 0; i < model->columnCount(); ++i)
+        titles << model->headerData(i, Qt::Horizontal).toString();
+    EXPECT_TRUE(titles.contains("客户类型")) << titles.join(',').toStdString();
+
+    const struct {
+        const char* choice;
+        const char* keyword;
+        int rows;
+    } cases[] = {{"全部", "", 3},       {"终端", "", 1},     {"经销商", "", 1},
+                 {"经销商", "Acme", 0}, {"终端", "北京", 1}, {"全部", "a", 2}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.choice + std::string(" ") + k.keyword);
+        list->Edit_Key->setText(QString::fromUtf8(k.keyword));
+        filter->setCurrentIndex(filter->findText(QString::fromUtf8(k.choice)));
+        list->Btn_S_Cust->click();
+        waitForSearch(*list);
+        EXPECT_EQ(data->Qry_Cust.recordCount(), k.rows);
+        EXPECT_EQ(counts.last(), TFrm_Custom::countText(k.rows));
+    }
 }
 
 RUN_ON_EVERY_ENGINE(ExtraFieldsEditor);
