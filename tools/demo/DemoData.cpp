@@ -55,40 +55,48 @@ FieldDefinition demoField(const char* title, FieldType type, int length, QString
     return field;
 }
 
+// The values as small keyed tables, so that one statement fills a million customers.
+QString valueTable(const QString& name, const QStringList& values) {
+    QString sql = "CREATE TEMP TABLE " + name + " (i INTEGER PRIMARY KEY, v TEXT);";
+    for (int i = 0; i < values.size(); ++i)
+        sql += QString("INSERT INTO %1 VALUES (%2, '%3');").arg(name).arg(i).arg(values[i]);
+    return sql;
+}
+
 // A value of each list for every customer, picked by its key so that every run gives the same.
-QString pick(const QStringList& values, qint64 key, int stride) {
-    return values.at(int((key * stride + key / values.size()) % values.size()));
+QString pick(const QString& table, qsizetype size, int stride) {
+    const QString n = QString::number(size);
+    return "(SELECT v FROM " + table + " WHERE i = (CustCode * " + QString::number(stride) +
+           " + CustCode / " + n + ") % " + n + ")";
 }
 
 void addDemoFields(const QString& path) {
-    const std::unique_ptr<Connection> c = migrated(openDatabase(path));
     const QStringList types = {"经销商", "终端", "潜在客户"};
     const QStringList sources = {"展会", "网络", "转介绍", "电话营销"};
-    const FieldDefinition fields[] = {
-        CustomerFields::add(*c, demoField("联系人", FieldType::Text, 20, {})),
-        CustomerFields::add(*c, demoField("地址", FieldType::Text, 100, {})),
-        CustomerFields::add(*c, demoField("客户类型", FieldType::Choice, 0, types)),
-        CustomerFields::add(*c, demoField("客户来源", FieldType::Choice, 0, sources)),
-    };
+    QStringList columns;
+    {
+        const std::unique_ptr<Connection> c = migrated(openDatabase(path));
+        for (const FieldDefinition& field : {demoField("联系人", FieldType::Text, 20, {}),
+                                             demoField("地址", FieldType::Text, 100, {}),
+                                             demoField("客户类型", FieldType::Choice, 0, types),
+                                             demoField("客户来源", FieldType::Choice, 0, sources)})
+            columns << CustomerFields::add(*c, field).column;
+    }
     const QStringList surnames = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴"};
     const QStringList titles = {"先生", "女士", "经理", "总"};
     const QStringList cities = {"北京市海淀区", "上海市浦东新区", "广州市天河区",
                                 "杭州市西湖区", "成都市武侯区",   "武汉市洪山区"};
     const QStringList roads = {"中山路", "人民大道", "建设路", "解放路", "科技园路"};
-    QList<qint64> keys;
-    for (auto rows = c->query({"select CustCode from Custom", {}}); rows->next();)
-        keys << rows->toInt64(0);
-    Transaction transaction(*c);
-    for (qint64 key : keys) {
-        const QString address =
-            pick(cities, key, 1) + pick(roads, key, 3) + QString::number(1 + key % 188) + "号";
-        c->execute(
-            {QString("update Custom set %1=?, %2=?, %3=?, %4=? where CustCode=?")
-                 .arg(fields[0].column, fields[1].column, fields[2].column, fields[3].column),
-             {pick(surnames, key, 7) + pick(titles, key, 3), address, pick(types, key, 5),
-              pick(sources, key, 3), key}});
-    }
-    transaction.commit();
+    QString sql = "BEGIN;" + valueTable("d_surname", surnames) + valueTable("d_title", titles) +
+                  valueTable("d_city", cities) + valueTable("d_road", roads) +
+                  valueTable("d_type", types) + valueTable("d_source", sources);
+    sql += "UPDATE Custom SET " + columns[0] + " = " + pick("d_surname", surnames.size(), 7) +
+           " || " + pick("d_title", titles.size(), 3) + ", " + columns[1] + " = " +
+           pick("d_city", cities.size(), 1) + " || " + pick("d_road", roads.size(), 3) +
+           " || (1 + CustCode % 188) || '号', " + columns[2] + " = " +
+           pick("d_type", types.size(), 5) + ", " + columns[3] + " = " +
+           pick("d_source", sources.size(), 3) + ";COMMIT;";
+    exec(path, sql.toUtf8().constData());
 }
 
 } // namespace
