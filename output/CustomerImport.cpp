@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
+#include <algorithm>
 
 namespace {
 
@@ -142,6 +143,15 @@ class RowConverter {
         }
         default:
             value = trimBlanks(cellText(cell));
+            if (!f.choices.isEmpty() && !value.toString().isEmpty()) {
+                const auto offer =
+                    std::find_if(f.choices.begin(), f.choices.end(), [&](const QString& c) {
+                        return c.compare(value.toString(), Qt::CaseInsensitive) == 0;
+                    });
+                if (offer == f.choices.end())
+                    return QStringLiteral("没有“%1”这个选项").arg(value.toString());
+                value = *offer; // stored as offered, as the editor stores it
+            }
             break;
         }
         if (f.size > 0 && characterCount(value.toString()) > f.size)

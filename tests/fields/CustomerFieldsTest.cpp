@@ -2,7 +2,13 @@
 #include "data/Migrations.h"
 #include "data/Query.h"
 #include "data/Statements.h"
+#include "output/CustomerImport.h"
+#include "output/ImportFile.h"
+#include "output/ImportMapping.h"
 #include "tests/data/DataTestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -182,6 +188,40 @@ TEST_P(CustomerFieldsTest, AChoiceInUseStaysAndBadDefinitionsChangeNothing) {
     EXPECT_EQ(CustomerFields::all(c).size(), 1);
 }
 
-RUN_ON_EVERY_ENGINE(CustomerFieldsTest);
+} // namespace
+
+namespace {
+
+// An import fills the shop's fields by their titles: a choice is taken whatever its letter
+// case and stored as offered, an unknown one makes the row bad with the field named.
+TEST_P(CustomerFieldsTest, AnImportFillsTheFieldsAndRefusesAnUnknownChoice) {
+    Connection& c = *db.connection;
+    migrate(c);
+    const FieldDefinition kind =
+        CustomerFields::add(c, def("客户类型", FieldType::Choice, 0, 0, {"Dealer", "终端"}));
+    const FieldDefinition amount = CustomerFields::add(c, def("年采购额", FieldType::Number));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rows.csv");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("客户名称,客户类型,年采购额\r\n甲,终端,12\r\n乙,DEALER,3\r\n丙,代理,1\r\n丁,,\r\n");
+    file.close();
+    ImportFile source = openImportFile(path);
+    const QStringList mapping = matchTitles(source.titles, importFields(c));
+    EXPECT_EQ(mapping, QStringList({"Company", kind.column, amount.column}));
+    ImportSettings settings;
+    settings.onBadRows = OnBadRows::SkipThem;
+    const ImportReport report = importCustomers(c, *source.rows, mapping, settings);
+    EXPECT_EQ(report.added, 3);
+    ASSERT_EQ(report.bad.size(), 1);
+    EXPECT_EQ(report.bad[0].line, 4);
+    EXPECT_TRUE(report.bad[0].reason.contains("“客户类型”没有“代理”"))
+        << report.bad[0].reason.toStdString();
+    EXPECT_EQ(db.scalar("select " + kind.column + " from Custom where Company='乙'"), "Dealer");
+    EXPECT_EQ(db.scalar("select " + amount.column + " from Custom where Company='甲'").toInt(), 12);
+    EXPECT_EQ(CustomerFields::customersWithValue(c, kind), 2); // an empty cell is no choice
+}
 
 } // namespace
+
+RUN_ON_EVERY_ENGINE(CustomerFieldsTest);
