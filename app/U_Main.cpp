@@ -6,6 +6,7 @@
 #include "app/StatisticsCommand.h"
 #include "app/HistoryCommands.h"
 #include "app/U_ChangePass.h"
+#include "app/U_FieldSetup.h"
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
 #include "customers/U_Custom.h"
@@ -14,6 +15,7 @@
 #include "data/MessageService.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "fields/FieldRights.h"
 #include "grid/ColumnChooser.h"
 #include "grid/ExcelExport.h"
 #include "grid/PrintPreviewService.h"
@@ -73,9 +75,10 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ShowActivities = newAction(QStringLiteral("联系活动(&R)"), QKeySequence("Ctrl+R"),
                                &TFrm_Main::ShowActivitiesExecute);
     OpenAwoke = newAction(QStringLiteral("联系活动提醒"), {}, &TFrm_Main::OpenAwokeExecute);
-    UpcomingActivities = newAction(QStringLiteral("未来7天的联系活动"), {},
-                                   &TFrm_Main::UpcomingActivitiesExecute);
-    activities_ = new ActivityCommands(data_, messages_, [this] { return CurrentOperator; }, this);
+    UpcomingActivities =
+        newAction(QStringLiteral("未来7天的联系活动"), {}, &TFrm_Main::UpcomingActivitiesExecute);
+    activities_ = new ActivityCommands(
+        data_, messages_, [this] { return CurrentOperator; }, this);
     ImportCust = newAction(QStringLiteral("导入客户"), {}, &TFrm_Main::ImportCustExecute);
     ShowStatistics = newAction(QStringLiteral("统计"), {}, &TFrm_Main::ShowStatisticsExecute);
     history_ = new HistoryCommands(data_, messages_, this);
@@ -102,7 +105,9 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
         data_, messages_, *previews_, [this] { return CurrentOperator; }, this, &Timer1);
     onReminderCheck = [this] { reminderCheck_->Timer1Timer(); };
     reminderCheck_->prepare = [this](TFrm_Awoke& window) {
-        window.openActivity = [this, &window](qint64 id) { activities_->openActivity(id, &window); };
+        window.openActivity = [this, &window](qint64 id) {
+            activities_->openActivity(id, &window);
+        };
     };
     reminderCheck_->closed = [this] { activities_->refreshDueCount(); };
     connect(activities_, &ActivityCommands::dueCountChanged, this, [this](int count) {
@@ -248,6 +253,7 @@ void TFrm_Main::OpenCustomerList() {
     hooks.ExportCustCSV = ExportCustCSV;
     hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke, ShowHistory};
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
+    hooks.FieldSetupExecute = [this] { FieldSetupExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
     ShowChildForm(Frm_Custom, data_, messages_, *previews_, hooks, MdiArea);
 }
@@ -331,6 +337,18 @@ void TFrm_Main::ImportCustExecute() {
         if (Frm_Custom)
             Frm_Custom->showImported();
     });
+}
+
+void TFrm_Main::FieldSetupExecute() {
+    if (!mayChangeCustomerFields(*data_.ADOConnection1, CurrentOperator)) {
+        messages_.messageBox(this, QStringLiteral("您没有修改字段设置的权限。"),
+                             QStringLiteral("提示"), MsgIcon::Information, mbOK);
+        return;
+    }
+    TFrm_FieldSetup window(data_, messages_, this);
+    window.exec();
+    if (window.changed() && Frm_Custom)
+        Frm_Custom->reopenForNewFields();
 }
 
 void TFrm_Main::ShowField_CustExecute() {

@@ -99,6 +99,7 @@ class TFrm_Main : public QMainWindow {
     virtual void DelCustExecute();
     virtual void ExportCustCSVExecute();
     virtual void ShowField_CustExecute();
+    void FieldSetupExecute(); // 字段设置, for operators who may change the shared layout
     void ShowActivitiesExecute();
     void OpenAwokeExecute();
     void UpcomingActivitiesExecute();

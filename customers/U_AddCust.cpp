@@ -2,6 +2,7 @@
 
 #include "customers/CustomerRecord.h"
 #include "customers/DateBox.h"
+#include "customers/ExtraFieldsPanel.h"
 #include "customers/RecordNavigator.h"
 #include "data/AppError.h"
 #include "data/CustomerNames.h"
@@ -57,6 +58,7 @@ TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* o
     setFixedSize(655, 322);
     frameFixedDialog(*this);
     buildControls();
+    addExtraFields();
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this,
@@ -123,6 +125,25 @@ void TFrm_AddCust::buildControls() {
                         Memo1,         DateEdit1,   Btn_OK,   Btn_Cancel};
     for (int i = 0; i + 1 < int(std::size(order)); ++i)
         setTabOrder(order[i], order[i + 1]);
+}
+
+// The shop's own fields below the delivered boxes; without any the editor stays as it was.
+void TFrm_AddCust::addExtraFields() {
+    QList<FieldDefinition> fields;
+    if (data_.ADOConnection1)
+        fields = CustomerFields::all(*data_.ADOConnection1);
+    if (fields.isEmpty())
+        return;
+    ExtraFields = new ExtraFieldsPanel(fields, TabSheet1);
+    TabSheet1->layout()->addWidget(ExtraFields);
+    ExtraFields->setFixedHeight(ExtraFields->preferredHeight());
+    setFixedSize(width(), height() + ExtraFields->preferredHeight());
+    QWidget* previous = DateEdit1;
+    for (int i = 0; i < fields.size(); ++i) {
+        setTabOrder(previous, ExtraFields->input(i));
+        previous = ExtraFields->input(i);
+    }
+    setTabOrder(previous, Btn_OK);
 }
 
 void TFrm_AddCust::setShowActivities(std::function<void(QWidget*)> show) {
@@ -212,7 +233,22 @@ void TFrm_AddCust::LoadCustomer() {
     DateEdit1->setDate(addDateShown(loadedAddDate_)); // text that is no date opens empty
     DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     Memo1->setPlainText(memoForBox(query.asString("memo2")));
-    loadedValues_ = customerFieldValues(input());
+    if (ExtraFields)
+        ExtraFields->load(query);
+    loadedValues_ = shownValues();
+}
+
+// What a save would write from the boxes as they are, the shop's own fields included.
+QVariantMap TFrm_AddCust::shownValues() const {
+    QVariantMap values = customerFieldValues(input());
+    QWidget* badInput = nullptr;
+    try {
+        if (ExtraFields)
+            values.insert(ExtraFields->values(&badInput));
+    } catch (const AppError&) {
+        // a value no longer valid counts as changed at the next save
+    }
+    return values;
 }
 
 // The boxes from a save's field values.
@@ -243,6 +279,8 @@ void TFrm_AddCust::ClearControls() {
     Edit_OtherInfo->clear();
     Edit_tel->clear();
     Memo1->clear();
+    if (ExtraFields)
+        ExtraFields->clear();
 }
 
 void TFrm_AddCust::DBNavigator1Click() {
@@ -282,11 +320,19 @@ void TFrm_AddCust::Btn_OKClick() {
         refuse(QStringLiteral("添加时间不是有效的日期!"), DateEdit1);
         return;
     }
+    QWidget* badInput = nullptr;
+    try {
+        extraValues_ = ExtraFields ? ExtraFields->values(&badInput) : QVariantMap();
+    } catch (const AppError& e) {
+        refuse(e.text(), badInput);
+        return;
+    }
     save();
 }
 
 void TFrm_AddCust::save() {
-    const QVariantMap values = customerFieldValues(input());
+    QVariantMap values = customerFieldValues(input());
+    values.insert(extraValues_);
     if (mode_ == AddMode) {
         // The test and the insert are one step, so two workstations never both add the name.
         if (!appendCustomerUnlessTaken(data_.Qry_Cust, values)) {
@@ -317,6 +363,6 @@ void TFrm_AddCust::save() {
         }
         loadedAddDate_ = query.asVariant("AddDate");
         DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
-        loadedValues_ = customerFieldValues(input());
+        loadedValues_ = shownValues();
     }
 }

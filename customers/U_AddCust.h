@@ -6,6 +6,7 @@
 #include <functional>
 
 class DateBox;
+class ExtraFieldsPanel;
 class MessageService;
 class QGroupBox;
 class QLabel;
@@ -49,7 +50,9 @@ class TFrm_AddCust : public QDialog {
     QPushButton* Btn_Cancel;
     QPushButton* Btn_Activities = nullptr;
     QPushButton* Btn_History = nullptr;
+    ExtraFieldsPanel* ExtraFields = nullptr; // only when the shop has fields of its own
 
+    QVariantMap shownValues() const;
     void FormShow();
     void Btn_OKClick();
     void Btn_CancelClick();
@@ -64,6 +67,7 @@ class TFrm_AddCust : public QDialog {
   private:
     void buildControls();
     void limitToFieldSizes();
+    void addExtraFields();
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();
@@ -76,4 +80,6 @@ class TFrm_AddCust : public QDialog {
     bool shown_ = false;
     QVariant loadedAddDate_;   // the row's AddDate as loaded, kept whole when left unchanged
     QVariantMap loadedValues_; // what a save would write for the row as loaded
+    QVariantMap extraValues_; // the shop's own fields, as the last OK checked them
+    QVariant loadedAddDate_;  // the row's AddDate as loaded, kept whole when left unchanged
 };

@@ -9,6 +9,7 @@
 #include "data/QueryStore.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "fields/CustomerFields.h"
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
 #include "grid/GridPrinter.h"
@@ -129,9 +130,14 @@ void TFrm_Custom::buildPanel() {
             [this] { handle(&TFrm_Custom::Btn_S_CustClick); });
 
     auto* row = new QHBoxLayout(Panel1);
+    filterRow_ = new QHBoxLayout;
     for (QWidget* w :
-         std::initializer_list<QWidget*>{Label1, Combo_Type, Label3, Edit_Key, Chk_Pinyin,
-                                         Btn_S_Cust, BitBtn1, BitBtn2, BitBtn3})
+         std::initializer_list<QWidget*>{Label1, Combo_Type, Label3, Edit_Key, Chk_Pinyin}) {
+        row->addWidget(w);
+        if (w == Edit_Key)
+            row->addLayout(filterRow_);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{Btn_S_Cust, BitBtn1, BitBtn2, BitBtn3})
         row->addWidget(w);
     row->addStretch(1);
 }
@@ -178,6 +184,9 @@ void TFrm_Custom::buildMenu() {
     Menu_Cust->addSeparator();
     N441 = Menu_Cust->addAction(QStringLiteral("设置列显示"));
     N25 = Menu_Cust->addAction(QStringLiteral("保存列属性"));
+    if (hooks_.FieldSetupExecute)
+        connect(Menu_Cust->addAction(QStringLiteral("字段设置")), &QAction::triggered, this,
+                [this] { guarded(messages_, [&] { hooks_.FieldSetupExecute(); }); });
     Menu_Cust->addSeparator();
     N9 = Menu_Cust->addMenu(QStringLiteral("导出数据"));
     if (hooks_.ExportCustCSV)
@@ -266,6 +275,50 @@ void TFrm_Custom::FormShow() {
     Combo_Type->setCurrentIndex(0);
     setFooters();
     prepareKeys();
+    buildFilters();
+}
+
+void TFrm_Custom::buildFilters() {
+    qDeleteAll(filterBoxes_);
+    filterBoxes_.clear();
+    filterColumns_.clear();
+    while (QLayoutItem* item = filterRow_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    if (!data_.ADOConnection1)
+        return;
+    for (const FieldDefinition& field : CustomerFields::all(*data_.ADOConnection1)) {
+        if (field.type != FieldType::Choice)
+            continue;
+        auto* box = new QComboBox(Panel1);
+        box->setToolTip(QStringLiteral("筛选") + field.title);
+        box->addItem(QStringLiteral("全部"));
+        box->addItems(field.choices);
+        filterRow_->addWidget(new QLabel(field.title, Panel1));
+        filterRow_->addWidget(box);
+        filterBoxes_ << box;
+        filterColumns_ << field.column;
+        connect(box, &QComboBox::currentIndexChanged, this,
+                [this] { handle(&TFrm_Custom::Btn_S_CustClick); });
+    }
+}
+
+QList<std::pair<QString, QString>> TFrm_Custom::chosenFilters() const {
+    QList<std::pair<QString, QString>> chosen;
+    for (int i = 0; i < filterBoxes_.size(); ++i)
+        if (filterBoxes_[i]->currentIndex() > 0)
+            chosen.push_back({filterColumns_[i], filterBoxes_[i]->currentText()});
+    return chosen;
+}
+
+void TFrm_Custom::reopenForNewFields() {
+    abandonSearch();
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    showRows();
+    fillSearchFields();
+    Combo_Type->setCurrentIndex(0);
+    buildFilters();
 }
 
 void TFrm_Custom::FormClose() {
@@ -295,8 +348,11 @@ void TFrm_Custom::Btn_S_CustClick() {
     const QString pattern = Edit_Key->text(); // as typed: blanks and wildcards kept
     const QString field = searchFieldOf(Combo_Type->currentText());
     SqlCommand command;
+    const auto filters = chosenFilters();
     try {
-        command = Sql::customerSearch(*data_.ADOConnection1, field, pattern);
+        command = filters.isEmpty()
+                      ? Sql::customerSearch(*data_.ADOConnection1, field, pattern)
+                      : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters);
     } catch (...) {
         // A refused field leaves the list empty like any failing statement.
         abandonSearch();
@@ -305,7 +361,8 @@ void TFrm_Custom::Btn_S_CustClick() {
     }
     searchField_ = field;
     searchPattern_ = pattern;
-    startSearch(command, Chk_Pinyin->isChecked());
+    // The pinyin rows are added past the statement, so they would slip through a filter.
+    startSearch(command, Chk_Pinyin->isChecked() && filters.isEmpty());
 }
 
 QString TFrm_Custom::searchFieldOf(const QString& title) {

@@ -17,6 +17,7 @@ class QueryStore;
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -35,6 +36,7 @@ struct CustomerListHooks {
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
     QList<QAction*> activityActions;                  // the activity commands of the frame
+    std::function<void()> FieldSetupExecute;          // 字段设置, beside the column chooser
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the
@@ -95,6 +97,10 @@ class TFrm_Custom : public QWidget {
     void showImported();
     void N441Click();
     void N25Click();
+    // The shop's fields changed: columns, search fields and filters are read again.
+    void reopenForNewFields();
+    // 筛选: one drop-down per choice field, "全部" when it does not narrow.
+    QList<QComboBox*> filterBoxes() const { return filterBoxes_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -111,6 +117,8 @@ class TFrm_Custom : public QWidget {
     void showCount();  // the record count to status panel 1
     void setFooters(); // "总计" and the row count
     void fillSearchFields();
+    void buildFilters();
+    QList<std::pair<QString, QString>> chosenFilters() const; // column, choice
     void runIfEnabled(QAction* action);
     QString searchFieldOf(const QString& title); // the Custom column behind a search title
     void prepareKeys();
@@ -141,4 +149,7 @@ class TFrm_Custom : public QWidget {
     bool boxShown_ = false;
     std::function<void()> held_; // a finished search waiting for a dialog to close
     QElapsedTimer shownClock_;   // since the latest search result showed
+    QHBoxLayout* filterRow_ = nullptr;
+    QList<QComboBox*> filterBoxes_;
+    QStringList filterColumns_; // the column each filter box narrows
 };

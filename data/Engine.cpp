@@ -64,6 +64,11 @@ void Connection::addColumn(const QString& table, const QString& column, const QS
         installChangeHistory();
 }
 
+void Connection::dropColumn(const QString& table, const QString& column) {
+    execute(
+        {"ALTER TABLE " + quoteIdentifier(table) + " DROP COLUMN " + quoteIdentifier(column), {}});
+}
+
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
     // A server URI names a shared server; anything else is a database file, as always.
     if (Pg::isPostgresUri(connString))

@@ -125,6 +125,8 @@ class Connection {
     // ("INTEGER", "BOOLEAN", "DATETIME"); defaultValue empty for none.
     virtual void addColumn(const QString& table, const QString& column, const QString& declared,
                            const QString& defaultValue, bool notNull);
+    // Removes a column from a table; the column must be in no index.
+    virtual void dropColumn(const QString& table, const QString& column);
     // A condition true for at least every row of the table whose date/time column falls on the
     // day daysFromToday after the today that the statement's own Date() reads, so that an engine
     // may narrow a day's statement through an index; "1=1" where it cannot. The rows keep the

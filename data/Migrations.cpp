@@ -23,6 +23,16 @@ const std::vector<MigrationStep>& programMigrations() {
                  ChangeHistory::createBins(c);
          }},
         {11, "变更历史", [](Connection& c) { c.installChangeHistory(); }},
+        // The shop's own customer fields; their columns are added one by one later.
+        {15, "客户自定义字段的定义表",
+         [](Connection& c) {
+             c.execute({"CREATE TABLE IF NOT EXISTS T_CustomField (ID INTEGER NOT NULL PRIMARY "
+                        "KEY, Title VARCHAR(50) NOT NULL, Field VARCHAR(50) NOT NULL UNIQUE, "
+                        "FieldType VARCHAR(10) NOT NULL, TextSize INTEGER NOT NULL DEFAULT 0, "
+                        "Decimals INTEGER NOT NULL DEFAULT 0, Choices MEMO, ShowOrder INTEGER "
+                        "NOT NULL DEFAULT 0)",
+                        {}});
+         }},
     };
     return steps;
 }

@@ -57,6 +57,18 @@ SqlCommand customerSearch(Connection& connection, const QString& field, const QS
     return contains;
 }
 
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const QList<std::pair<QString, QString>>& sameAs) {
+    SqlCommand command =
+        connection.containsCondition("Custom", customerColumn(connection, field), keyword);
+    command.sql = "Select * from Custom where (" + command.sql + ")";
+    for (const auto& [column, value] : sameAs) {
+        command.sql += " and " + customerColumn(connection, column) + "=?";
+        command.params << value;
+    }
+    return command;
+}
+
 SqlCommand customerFieldTexts(Connection& connection, const QString& field) {
     return {"select CustCode, " + connection.quoteIdentifier(customerColumn(connection, field)) +
                 " from Custom",

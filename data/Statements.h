@@ -9,10 +9,10 @@
 
 namespace Sql {
 
-SqlCommand loginList();                                    // operators offered at login
-SqlCommand operatorByName(const QString& name);            // login test
-SqlCommand operatorForPassword(const QString& name);       // password dialog
-SqlCommand operatorByKey(qint64 userId);                   // the row the login chose
+SqlCommand loginList();                                         // operators offered at login
+SqlCommand operatorByName(const QString& name);                 // login test
+SqlCommand operatorForPassword(const QString& name);            // password dialog
+SqlCommand operatorByKey(qint64 userId);                        // the row the login chose
 SqlCommand storePassword(qint64 userId, const QString& stored); // a login's upgrade
 SqlCommand softInfo();                                     // program title
 SqlCommand allCustomers();                                 // customer list at opening
@@ -24,14 +24,17 @@ QString customerColumn(Connection& connection, const QString& field);
 // Customers whose field contains the keyword, with the LIKE wildcards of the keyword kept.
 // Throws AppError when the field is not a column of the customer table.
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword);
+// The same, narrowed to the customers whose columns hold exactly the values given beside them.
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const QList<std::pair<QString, QString>>& sameAs);
 // The key and one field of every customer. Throws AppError like customerSearch.
 SqlCommand customerFieldTexts(Connection& connection, const QString& field);
 // The customers with these keys, in key order.
 SqlCommand customersByCode(const QList<qint64>& codes);
-SqlCommand customerByCompany(const QString& name);         // duplicate-name test
-SqlCommand shownLayout(const QString& table);              // layout rows, in ShowID order
+SqlCommand customerByCompany(const QString& name); // duplicate-name test
+SqlCommand shownLayout(const QString& table);      // layout rows, in ShowID order
 SqlCommand saveLayoutColumn(const QString& table, const QString& field, int position, int width);
-SqlCommand chooserRows(const QString& table, bool shown);  // column chooser's two lists
+SqlCommand chooserRows(const QString& table, bool shown); // column chooser's two lists
 SqlCommand setColumnShown(const QString& table, const QString& name, bool shown);
 // Activities of the operator flagged for reminding and due dayOffset days after today.
 // A day text that is not a whole number lists nothing.

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QLocale>
 #include <cmath>
+#include <algorithm>
 
 namespace {
 
@@ -135,6 +136,15 @@ class RowConverter {
             break;
         default:
             value = trimBlanks(cellText(cell));
+            if (!f.choices.isEmpty() && !value.toString().isEmpty()) {
+                const auto offer =
+                    std::find_if(f.choices.begin(), f.choices.end(), [&](const QString& c) {
+                        return c.compare(value.toString(), Qt::CaseInsensitive) == 0;
+                    });
+                if (offer == f.choices.end())
+                    return QStringLiteral("没有“%1”这个选项").arg(value.toString());
+                value = *offer; // stored as offered, as the editor stores it
+            }
             break;
         }
         if (f.size > 0 && characterCount(value.toString()) > f.size)

@@ -46,6 +46,18 @@ const ImportField* ImportFields::find(const QString& field) const {
     return nullptr;
 }
 
+// The offers of the shop's choice fields, from their definitions where the database has any.
+static void addChoices(Connection& connection, ImportFields& result) {
+    if (connection.columnsOf("T_CustomField").isEmpty())
+        return;
+    const auto rows = connection.query(
+        {"select Field, Choices from T_CustomField where FieldType=?", {QString("choice")}});
+    while (rows->next())
+        for (ImportField& f : result.fields)
+            if (f.field.compare(textOf(*rows, 0), Qt::CaseInsensitive) == 0)
+                f.choices = textOf(*rows, 1).split(u'\n', Qt::SkipEmptyParts);
+}
+
 ImportFields importFields(Connection& connection) {
     ImportFields result;
     {
@@ -69,6 +81,7 @@ ImportFields importFields(Connection& connection) {
                 f.field.compare(textOf(*layout, field), Qt::CaseInsensitive) == 0)
                 f.title = title;
     }
+    addChoices(connection, result);
     return result;
 }
 

@@ -15,7 +15,8 @@ struct ImportField {
     QString field;
     QString title; // the layout's display title; the field name when the layout has none
     FieldKind kind = FieldKind::Text;
-    int size = 0; // the most characters a text may have; 0: no limit
+    int size = 0;        // the most characters a text may have; 0: no limit
+    QStringList choices; // a choice field's offers: a cell names one, letter case aside
 };
 
 struct ImportFields {
