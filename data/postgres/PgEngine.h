@@ -84,8 +84,10 @@ class PgConnection : public Connection {
     PGresult* awaitResult();
     void cancelOnServer();
     void ensureConnected();
-    void readTextColumns();
-    void prepareSession();
+    QByteArray sessionSettings() const;
+    void readCatalog(const QByteArray& settingsFirst);
+    void readCatalogRows(PGresult* rows);
+    PGresult* pipelined(const QList<QByteArray>& statements);
     std::vector<ColumnInfo> describe(PGresult* result);
     const std::vector<ColumnInfo>& tableColumns(unsigned oid);
     QString keyOrder(const QString& table);
@@ -96,7 +98,12 @@ class PgConnection : public Connection {
     NameMap names_;
     NameSet textColumns_;
     QHash<QString, Translated> translations_;
+    // What the catalogue said at the last read, so statements need not ask it again: the
+    // columns of every table by its number (dropped ones as gaps), and by its name the live
+    // column names in order and the quoted key columns.
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
+    QHash<QString, QStringList> tableColumnNames_;
+    QHash<QString, QStringList> tableKeys_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
 };
