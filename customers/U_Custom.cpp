@@ -253,9 +253,11 @@ void TFrm_Custom::fillSearchFields() {
     Query& rows = data_.Qry_Temp;
     data_.OpenQuery(rows, Sql::searchFields());
     Combo_Type->clear();
+    searchFields_.clear();
     rows.first();
     for (int i = 0; i < rows.recordCount(); ++i) {
         Combo_Type->addItem(rows.asString("Name"));
+        searchFields_.append({rows.asString("Name"), rows.asString("Field")});
         rows.next();
     }
 }
@@ -283,6 +285,10 @@ void TFrm_Custom::Btn_S_CustClick() {
 }
 
 QString TFrm_Custom::searchFieldOf(const QString& title) {
+    // The titles in the box come with their fields: a keystroke need not ask the server.
+    for (const auto& [name, field] : searchFields_)
+        if (name.compare(title, Qt::CaseInsensitive) == 0)
+            return field;
     Query& lookup = data_.Qry_Str;
     data_.OpenQuery(lookup, Sql::searchFieldLookup(title));
     return lookup.isEmpty() ? QString() : lookup.asString("Field");
@@ -345,7 +351,7 @@ void TFrm_Custom::searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> r
             shownClock_.start();
             data_.Qry_Cust.adopt(command, std::move(*shared));
             const auto done = std::move(busy_); // the button and cursor come back however it ends
-            layOut();
+            layOut(false);
             if (refreshing_)
                 return;
             showCount();
@@ -438,8 +444,8 @@ void TFrm_Custom::N25Click() {
     SaveColumnLayout(data_, messages_, *Grid_Cust, layoutKey, 1);
 }
 
-void TFrm_Custom::layOut() {
-    ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey);
+void TFrm_Custom::layOut(bool reread) {
+    ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey, reread);
 }
 
 void TFrm_Custom::showCount() {

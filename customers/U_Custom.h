@@ -100,9 +100,9 @@ class TFrm_Custom : public QWidget {
     void buildGrid();
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
-    void layOut();     // the layout rows of "Custom" onto the grid
-    void showCount();  // the record count to status panel 1
-    void setFooters(); // "总计" and the row count
+    void layOut(bool reread = true); // the layout rows of "Custom" onto the grid
+    void showCount();                // the record count to status panel 1
+    void setFooters();               // "总计" and the row count
     void fillSearchFields();
     void runIfEnabled(QAction* action);
     QString searchFieldOf(const QString& title); // the Custom column behind a search title
@@ -126,7 +126,8 @@ class TFrm_Custom : public QWidget {
     SqlCommand outstanding_; // the latest search started, on its way while busy_
     QString searchField_;    // the latest search's field and keyword, for its pinyin rows
     QString searchPattern_;
-    bool searchPinyin_ = false;  // it adds customers by their pinyin
+    QList<QPair<QString, QString>> searchFields_; // the box's titles and their fields, in order
+    bool searchPinyin_ = false;                   // it adds customers by their pinyin
     bool refreshing_ = false;    // it repeats the one shown: count and footers stay
     std::function<void()> held_; // a finished search waiting for a dialog to close
     QElapsedTimer shownClock_;   // since the latest search result showed

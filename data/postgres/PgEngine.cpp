@@ -425,6 +425,15 @@ PGresult* PgConnection::awaitResult() {
     return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
 }
 
+// Reads what the idle connection has waiting: a server that ended the session has sent its
+// farewell and the end of the stream, after which libpq knows the connection is gone.
+void PgConnection::noticeClosedConnection() {
+    pollfd socket{PQsocket(conn_), POLLIN, 0};
+    for (int i = 0; i < 4 && PQstatus(conn_) == CONNECTION_OK && poll(&socket, 1, 0) > 0; ++i)
+        if (!PQconsumeInput(conn_))
+            break;
+}
+
 void PgConnection::cancelOnServer() {
     if (!cancel_)
         cancel_ = PQgetCancel(conn_);
@@ -487,7 +496,14 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
 }
 
 std::unique_ptr<ResultSet> PgConnection::query(const SqlCommand& command) {
-    PGresult* r = run(command, true);
+    // A statement that also writes (a save with RETURNING) is never sent twice; but a
+    // connection the server has closed since is seen before it goes out, without a round trip,
+    // so the save goes to a new one as when it began with its own BEGIN.
+    const bool reads =
+        command.sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+    if (!reads && depth_ == 0)
+        noticeClosedConnection();
+    PGresult* r = run(command, reads);
     return std::make_unique<PgResultSet>(r, describe(r));
 }
 

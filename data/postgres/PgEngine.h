@@ -83,6 +83,7 @@ class PgConnection : public Connection {
     PGresult* send(const Translated& t, const QVariantList& params);
     PGresult* awaitResult();
     void cancelOnServer();
+    void noticeClosedConnection();
     void ensureConnected();
     QByteArray sessionSettings() const;
     void readCatalog(const QByteArray& settingsFirst);
