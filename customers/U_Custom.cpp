@@ -241,6 +241,7 @@ void TFrm_Custom::FormShow() {
     Combo_Type->setCurrentIndex(0);
     setFooters();
     prepareKeys();
+    loader_->warmUp(); // the first keystroke finds its connection made
 }
 
 void TFrm_Custom::FormClose() {

@@ -28,9 +28,23 @@ void QueryLoader::load(const SqlCommand& command, Finish finish) {
         next_ = Job{++ticket_, command, std::move(finish)};
         stopRunning();
     }
+    startThread();
+    wake_.notify_one();
+}
+
+void QueryLoader::warmUp() {
+    startThread();
+}
+
+void QueryLoader::startThread() {
     if (!thread_.joinable())
         thread_ = std::thread([this] { run(); });
-    wake_.notify_one();
+}
+
+void QueryLoader::connect() {
+    auto made = connect_();
+    std::lock_guard lock(mutex_);
+    connection_ = std::move(made);
 }
 
 void QueryLoader::abandon() {
@@ -50,6 +64,11 @@ void QueryLoader::stopRunning() {
 }
 
 void QueryLoader::run() {
+    try {
+        connect();
+    } catch (const std::exception&) {
+        // The first load tries again and reports what it meets.
+    }
     for (;;) {
         Job job;
         {
@@ -75,9 +94,7 @@ void QueryLoader::run() {
 void QueryLoader::work(const Job& job) {
     try {
         if (!connection_) {
-            auto made = connect_();
-            std::lock_guard lock(mutex_);
-            connection_ = std::move(made);
+            connect();
             if (abandoned_)
                 return; // overtaken while connecting, when there was nothing to interrupt
         }

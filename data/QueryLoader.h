@@ -32,6 +32,9 @@ class QueryLoader : public QObject {
     QueryLoader(Connect connect, Loaded loaded, Failed failed, QObject* parent = nullptr);
     ~QueryLoader() override;
 
+    // Opens the connection now, off the calling thread, so the first load finds it made; a
+    // failure is left for that load to meet and report.
+    void warmUp();
     // Abandons the load still waiting or running.
     void load(const SqlCommand& command, Finish finish = nullptr);
     void abandon();                     // nothing more is delivered until the next load
@@ -45,6 +48,8 @@ class QueryLoader : public QObject {
         Finish finish;
     };
     void run();
+    void startThread();
+    void connect(); // on the worker thread; throws what connect_ throws
     void work(const Job& job);
     void stopRunning(); // with mutex_ held
     void deliver(quint64 ticket, std::function<void()> report);
