@@ -273,6 +273,7 @@ ColumnInfo columnOfRow(PGresult* r, int row) {
 
 void PgConnection::executeNative(const QString& sql) {
     ensureConnected();
+    flushBegin();
     Result r(PQexec(conn_, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -280,6 +281,7 @@ void PgConnection::executeNative(const QString& sql) {
 }
 
 void PgConnection::refreshNames() {
+    flushBegin();
     readCatalog({});
 }
 
@@ -368,7 +370,8 @@ void PgConnection::readCatalogRows(PGresult* r) {
 void PgConnection::ensureConnected() {
     if (PQstatus(conn_) == CONNECTION_OK)
         return;
-    depth_ = 0; // a transaction does not survive its connection
+    if (!beginPending_)
+        depth_ = 0; // a transaction does not survive its connection; one not yet begun does
     PQfreeCancel(cancel_);
     cancel_ = nullptr; // the new backend has a key of its own
     PQreset(conn_);
@@ -393,10 +396,55 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
                 likeToRegex(params[p.index].toString(), p.escape).toStdString();
             values[size_t(p.index)] = texts[size_t(p.index)].c_str();
         }
-    if (!PQsendQueryParams(conn_, t.sql.toUtf8().constData(), int(values.size()), nullptr,
-                           values.data(), nullptr, nullptr, 0))
+    const QByteArray sql = t.sql.toUtf8();
+    if (beginPending_)
+        return sendAfterBegin(sql, values);
+    if (!PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(),
+                           nullptr, nullptr, 0))
         return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
     return awaitResult();
+}
+
+// A transaction's BEGIN travels with its first statement, so it costs no round trip of its own.
+PGresult* PgConnection::sendAfterBegin(const QByteArray& sql,
+                                       const std::vector<const char*>& values) {
+    PQenterPipelineMode(conn_);
+    PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0);
+    PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(), nullptr,
+                      nullptr, 0);
+    PQpipelineSync(conn_);
+    auto resultOfStep = [this] { // its first error, else its last result; then its null
+        PGresult* kept = nullptr;
+        while (PGresult* r = PQgetResult(conn_)) {
+            if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+                PQclear(r);
+                continue;
+            }
+            PQclear(kept);
+            kept = r;
+        }
+        return kept;
+    };
+    Result began(resultOfStep());
+    PGresult* kept = resultOfStep();
+    if (PQstatus(conn_) == CONNECTION_OK)
+        PQclear(PQgetResult(conn_)); // the sync
+    PQexitPipelineMode(conn_);
+    if (PQresultStatus(began.get()) == PGRES_COMMAND_OK)
+        beginPending_ = false;
+    return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+// For the few statements sent apart from run(): the transaction they belong to begins first.
+void PgConnection::flushBegin() {
+    if (!beginPending_)
+        return;
+    Result r(PQexec(conn_, "BEGIN"));
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK)
+        throw AppError(PQstatus(conn_) == CONNECTION_OK
+                           ? trimmedMessage(PQresultErrorMessage(r.get()))
+                           : lostText);
+    beginPending_ = false;
 }
 
 // Waits on the socket rather than in libpq, so an interruption is seen while the server works;
@@ -480,9 +528,11 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
     if (PQstatus(conn_) == CONNECTION_BAD) {
         // The server went away since the last statement; a read is simply asked again.
         PQclear(raw);
-        const bool inTransaction = depth_ > 0;
+        // A transaction whose BEGIN went out with this statement never committed anything, so
+        // the two are sent again together on the new connection.
+        const bool inTransaction = depth_ > 0 && !beginPending_;
         ensureConnected();
-        if (!mayRetry || inTransaction)
+        if ((!mayRetry && !beginPending_) || inTransaction)
             throw AppError(lostText);
         raw = send(t, command.params);
     }
@@ -513,18 +563,20 @@ qint64 PgConnection::execute(const SqlCommand& command) {
 }
 
 qint64 PgConnection::lastInsertId() {
+    flushBegin();
     Result r(PQexec(conn_, "SELECT lastval()"));
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQntuples(r.get()) == 0)
         return 0;
     return std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
 }
 
+// BEGIN waits to go out with the transaction's first statement.
 void PgConnection::begin() {
-    const QString sql = depth_ == 0 ? QString("BEGIN") : QString("SAVEPOINT sp%1").arg(depth_);
     if (depth_ == 0) {
-        PQclear(run({sql, {}}, true)); // nothing is lost by beginning again on a new connection
+        ensureConnected();
+        beginPending_ = true;
     } else {
-        executeNative(sql);
+        executeNative(QString("SAVEPOINT sp%1").arg(depth_));
     }
     ++depth_;
 }
@@ -534,6 +586,8 @@ void PgConnection::commit() {
         throw AppError("没有可提交的事务");
     const QString sql = depth_ == 1 ? QString("COMMIT") : QString("RELEASE sp%1").arg(depth_ - 1);
     --depth_;
+    if (depth_ == 0 && std::exchange(beginPending_, false))
+        return; // nothing was sent: there is nothing to commit
     if (PQstatus(conn_) != CONNECTION_OK)
         throw AppError(lostText);
     executeNative(sql);
@@ -546,6 +600,8 @@ void PgConnection::rollback() {
     const QString sql =
         depth_ == 1 ? QString("ROLLBACK") : "ROLLBACK TO " + name + "; RELEASE " + name;
     --depth_;
+    if (depth_ == 0 && std::exchange(beginPending_, false))
+        return;
     if (PQstatus(conn_) != CONNECTION_OK)
         return; // the server has dropped the transaction already
     executeNative(sql);
@@ -554,7 +610,7 @@ void PgConnection::rollback() {
 QStringList PgConnection::columnsOf(const QString& table) {
     // Known tables come from the catalogue read; inside a transaction the server is asked, as
     // what another workstation changed meanwhile decides there what this one does.
-    if (PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+    if (depth_ == 0 && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
         if (const auto exact = tableColumnNames_.constFind(table);
             exact != tableColumnNames_.constEnd())
             return *exact;
@@ -563,6 +619,7 @@ QStringList PgConnection::columnsOf(const QString& table) {
                 return *it;
     }
     ensureConnected();
+    flushBegin();
     const QByteArray name = table.toUtf8();
     const char* values[] = {name.constData()};
     Result r(
@@ -611,6 +668,7 @@ QString PgConnection::keyOrder(const QString& table) {
         keyOrders_.insert(table, order);
         return order;
     }
+    flushBegin();
     const QByteArray name = quoteName(stored).toUtf8();
     const char* values[] = {name.constData()};
     Result r(PQexecParams(conn_,

@@ -81,6 +81,8 @@ class PgConnection : public Connection {
     PGresult* run(const SqlCommand& command, bool mayRetry);
     const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
+    PGresult* sendAfterBegin(const QByteArray& sql, const std::vector<const char*>& values);
+    void flushBegin();
     PGresult* awaitResult();
     void cancelOnServer();
     void noticeClosedConnection();
@@ -107,6 +109,7 @@ class PgConnection : public Connection {
     QHash<QString, QStringList> tableKeys_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
+    bool beginPending_ = false; // begun, but BEGIN not yet sent
 };
 
 // Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).
