@@ -87,6 +87,8 @@ class TFrm_Custom : public QWidget {
     void Grid_CustSortMarkingChanged();
     void N6Click();
     void N10Click();
+    // Shows what an import wrote: the list refreshed, with its count.
+    void showImported();
     void N441Click();
     void N25Click();
 
@@ -101,6 +103,7 @@ class TFrm_Custom : public QWidget {
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
     void layOut(bool reread = true); // the layout rows of "Custom" onto the grid
+    void showRows();                 // laid out, counted and footed
     void showCount();                // the record count to status panel 1
     void setFooters();               // "总计" and the row count
     void fillSearchFields();
@@ -113,6 +116,8 @@ class TFrm_Custom : public QWidget {
     void searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows);
     void searchFailed(SqlCommand command, QString error);
     bool whenNoDialog(std::function<void()> show);
+    void keywordEvent(QEvent* event);
+    void searchByKey(const std::function<void()>& search);
 
     TFrm_Data& data_;
     MessageService& messages_;
@@ -128,7 +133,9 @@ class TFrm_Custom : public QWidget {
     QString searchPattern_;
     QList<QPair<QString, QString>> searchFields_; // the box's titles and their fields, in order
     bool searchPinyin_ = false;                   // it adds customers by their pinyin
-    bool refreshing_ = false;    // it repeats the one shown: count and footers stay
+    // A box the search showed may be closed by a key whose release then reaches the keyword
+    // box; that release must not search, and bring the box, again.
+    bool boxShown_ = false;
     std::function<void()> held_; // a finished search waiting for a dialog to close
     QElapsedTimer shownClock_;   // since the latest search result showed
 };

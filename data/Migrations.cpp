@@ -15,6 +15,7 @@ const std::vector<MigrationStep>& programMigrations() {
                             "(AwokeDate)",
                             {}});
          }},
+        {4, "联系活动与客户的关联", [](Connection& c) { Activities::settleOlderRows(c); }},
     };
     return steps;
 }

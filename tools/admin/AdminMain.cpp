@@ -15,7 +15,9 @@ namespace {
 
 // Add a line here for a new subcommand.
 const AdminCommand commands[] = {
-    {"import", "FILE [--on-duplicate skip|update|add] [--skip-bad] [--db DBCONN]",
+    {"import",
+     "FILE [--on-duplicate skip|update|add] [--skip-bad] [--sheet 名称|序号]\n"
+     "         [--encoding auto|utf-8|utf-16|gbk] [--map 文件列=字段 ...] [--db DBCONN]",
      "导入 CSV 或 xlsx 文件中的客户",
      [](const QStringList& a, QTextStream&, QTextStream&) { return importCommand(a); }},
     {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
