@@ -276,6 +276,7 @@ void TFrm_Custom::FormShow() {
     setFooters();
     prepareKeys();
     buildFilters();
+    loader_->warmUp(); // the first keystroke finds its connection made
 }
 
 void TFrm_Custom::buildFilters() {
@@ -331,9 +332,11 @@ void TFrm_Custom::fillSearchFields() {
     Query& rows = data_.Qry_Temp;
     data_.OpenQuery(rows, Sql::searchFields());
     Combo_Type->clear();
+    searchFields_.clear();
     rows.first();
     for (int i = 0; i < rows.recordCount(); ++i) {
         Combo_Type->addItem(rows.asString("Name"));
+        searchFields_.append({rows.asString("Name"), rows.asString("Field")});
         rows.next();
     }
 }
@@ -366,6 +369,10 @@ void TFrm_Custom::Btn_S_CustClick() {
 }
 
 QString TFrm_Custom::searchFieldOf(const QString& title) {
+    // The titles in the box come with their fields: a keystroke need not ask the server.
+    for (const auto& [name, field] : searchFields_)
+        if (name.compare(title, Qt::CaseInsensitive) == 0)
+            return field;
     Query& lookup = data_.Qry_Str;
     data_.OpenQuery(lookup, Sql::searchFieldLookup(title));
     return lookup.isEmpty() ? QString() : lookup.asString("Field");
@@ -491,6 +498,7 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 }
 
 void TFrm_Custom::N6Click() {
+    data_.Qry_FieldShow.close(); // the layout too is read anew
     const Query& customers = data_.Qry_Cust;
     const bool pinyinShown = searchPinyin_ && customers.command().sql == outstanding_.sql &&
                              customers.command().params == outstanding_.params;
@@ -529,13 +537,14 @@ void TFrm_Custom::N25Click() {
     SaveColumnLayout(data_, messages_, *Grid_Cust, layoutKey, 1);
 }
 
-void TFrm_Custom::layOut() {
-    ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey);
+void TFrm_Custom::layOut(bool reread) {
+    ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey, reread);
 }
 
-// A search and a refresh alike: the count goes to the status bar and under the list.
+// A search and a refresh alike: the count goes to the status bar and under the list. The
+// layout read when the list opened is used again; a refresh reads it anew.
 void TFrm_Custom::showRows() {
-    layOut();
+    layOut(false);
     showCount();
     setFooters();
 }

@@ -112,10 +112,10 @@ class TFrm_Custom : public QWidget {
     void buildGrid();
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
-    void layOut();     // the layout rows of "Custom" onto the grid
-    void showRows();   // laid out, counted and footed
-    void showCount();  // the record count to status panel 1
-    void setFooters(); // "总计" and the row count
+    void layOut(bool reread = true); // the layout rows of "Custom" onto the grid
+    void showRows();                 // laid out, counted and footed
+    void showCount();                // the record count to status panel 1
+    void setFooters();               // "总计" and the row count
     void fillSearchFields();
     void buildFilters();
     QList<std::pair<QString, QString>> chosenFilters() const; // column, choice
@@ -143,7 +143,8 @@ class TFrm_Custom : public QWidget {
     SqlCommand outstanding_; // the latest search started, on its way while busy_
     QString searchField_;    // the latest search's field and keyword, for its pinyin rows
     QString searchPattern_;
-    bool searchPinyin_ = false; // it adds customers by their pinyin
+    QList<QPair<QString, QString>> searchFields_; // the box's titles and their fields, in order
+    bool searchPinyin_ = false;                   // it adds customers by their pinyin
     // A box the search showed may be closed by a key whose release then reaches the keyword
     // box; that release must not search, and bring the box, again.
     bool boxShown_ = false;

@@ -56,8 +56,10 @@ void recordVersion(Connection& connection, int version) {
 } // namespace
 
 void migrate(Connection& connection, const std::vector<MigrationStep>& steps) {
+    // An up-to-date database, the usual case, is read once: each read is a server round trip.
+    const int found = schemaVersion(connection);
     for (const MigrationStep& step : steps) {
-        if (schemaVersion(connection) >= step.version)
+        if (found >= step.version)
             continue;
         Transaction transaction(connection);
         // Read again under the write lock: another copy may have applied it meanwhile.

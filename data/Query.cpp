@@ -400,7 +400,8 @@ class QueryWriter {
         return out;
     }
 
-    qint64 insert(const QVariantMap& values) {
+    // The new row as stored, auto-number and defaults filled in, from the statement itself.
+    std::unique_ptr<ResultSet> insert(const QVariantMap& values) {
         const auto set = assignments(values);
         QString sql = "INSERT INTO " + q(target_.table);
         SqlCommand command;
@@ -415,16 +416,13 @@ class QueryWriter {
             }
             sql += " (" + names.join(", ") + ") VALUES (" + marks.join(", ") + ")";
         }
-        command.sql = sql;
-        connection_.execute(command);
-        return connection_.lastInsertId();
+        command.sql = sql + returning();
+        auto rows = connection_.query(command);
+        return rows->next() ? std::move(rows) : nullptr;
     }
 
-    // True when the row was still as read and is now changed.
-    bool update(uint32_t row, const QVariantMap& values) {
-        const auto set = assignments(values);
-        if (set.isEmpty())
-            return true;
+    // The row as saved, in the same round trip; null when it was no longer as read.
+    std::unique_ptr<ResultSet> update(uint32_t row, const QList<QPair<int, QVariant>>& set) {
         QStringList parts;
         SqlCommand command;
         for (const auto& [f, v] : set) {
@@ -433,7 +431,9 @@ class QueryWriter {
         }
         command.sql = "UPDATE " + q(target_.table) + " SET " + parts.join(", ");
         addUnchangedCondition(command, row);
-        return connection_.execute(command) > 0;
+        command.sql += returning();
+        auto rows = connection_.query(command);
+        return rows->next() ? std::move(rows) : nullptr;
     }
 
     bool erase(uint32_t row) {
@@ -446,17 +446,23 @@ class QueryWriter {
 
     // The row as the database has it now; null when it is gone.
     std::unique_ptr<ResultSet> readRow(qint64 key) {
-        QStringList select;
-        for (size_t f = 0; f < store_.columns.size(); ++f)
-            select << baseName(int(f)) + " AS " +
-                          connection_.quoteIdentifier(store_.fields[f].name);
-        auto rows = connection_.query({"SELECT " + select.join(", ") + " FROM " + q(target_.table) +
+        auto rows = connection_.query({"SELECT " + selectList() + " FROM " + q(target_.table) +
                                            " WHERE " + baseName(target_.keyField) + " = ?",
                                        {key}});
         return rows->next() ? std::move(rows) : nullptr;
     }
 
   private:
+    // The query's columns under its own names, as a row is read back.
+    QString selectList() const {
+        QStringList select;
+        for (size_t f = 0; f < store_.columns.size(); ++f)
+            select << baseName(int(f)) + " AS " +
+                          connection_.quoteIdentifier(store_.fields[f].name);
+        return select.join(", ");
+    }
+    QString returning() const { return " RETURNING " + selectList(); }
+
     QString q(const QString& name) const { return connection_.quoteIdentifier(name); }
     QString baseName(int f) const { return q(store_.columns[size_t(f)].baseColumn); }
 
@@ -492,14 +498,9 @@ QueryStore& Query::writableStore(bool needsCurrentRow) const {
 void Query::append(const QVariantMap& values) {
     QueryStore& store = writableStore(false);
     QueryWriter writer(*this, store);
-    std::unique_ptr<ResultSet> fresh;
-    {
-        Transaction transaction(*connection_);
-        fresh = writer.readRow(writer.insert(values));
-        if (!fresh)
-            throw AppError(name_ + ": 新记录写入后无法读回");
-        transaction.commit();
-    }
+    const std::unique_ptr<ResultSet> fresh = writer.insert(values);
+    if (!fresh)
+        throw AppError(name_ + ": 新记录写入后无法读回");
     store.order.push_back(store.addRow(*fresh));
     store.orderChanged();
     store.current = recordCount() - 1;
@@ -508,23 +509,21 @@ void Query::append(const QVariantMap& values) {
     emit currentChanged(store.current);
 }
 
+// One statement changes the row and gives it back, so a save costs the server one round trip.
 void Query::edit(const QVariantMap& values) {
     QueryStore& store = writableStore(true);
     QueryWriter writer(*this, store);
     const uint32_t row = store.order[size_t(store.current)];
-    std::unique_ptr<ResultSet> fresh;
-    bool saved;
-    {
-        Transaction transaction(*connection_);
-        saved = writer.update(row, values);
-        if (saved)
-            fresh = writer.readRow(writer.key(row));
-        transaction.commit();
-    }
-    if (!saved)
-        refuseChange(writer, store.current);
-    if (fresh)
+    const auto set = writer.assignments(values);
+    if (set.isEmpty()) { // nothing to write: the row is only read again
+        if (const auto fresh = writer.readRow(writer.key(row)))
+            store.setRow(row, *fresh);
+    } else {
+        const std::unique_ptr<ResultSet> fresh = writer.update(row, set);
+        if (!fresh)
+            refuseChange(writer, store.current);
         store.setRow(row, *fresh);
+    }
     emit rowChanged(store.current);
 }
 

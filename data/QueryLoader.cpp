@@ -33,6 +33,24 @@ void QueryLoader::load(const SqlCommand& command, Finish finish) {
     });
 }
 
+void QueryLoader::warmUp() {
+    worker_.post([this](const std::atomic_bool&) {
+        try {
+            connectOnce();
+        } catch (const std::exception&) {
+            // The first load tries again and reports what it meets.
+        }
+    });
+}
+
+void QueryLoader::connectOnce() {
+    if (connection_)
+        return;
+    auto made = connect_();
+    std::lock_guard lock(connecting_);
+    connection_ = std::move(made);
+}
+
 void QueryLoader::abandon() {
     busy_ = false;
     ++ticket_;
@@ -43,11 +61,7 @@ void QueryLoader::work(quint64 ticket, const SqlCommand& command, const Finish& 
                        const std::atomic_bool& abandoned) {
     try {
         if (!connection_) {
-            auto made = connect_();
-            {
-                std::lock_guard lock(connecting_);
-                connection_ = std::move(made);
-            }
+            connectOnce();
             if (abandoned)
                 return; // overtaken while connecting, when there was nothing to interrupt
         }

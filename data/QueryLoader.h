@@ -30,6 +30,9 @@ class QueryLoader : public QObject {
     QueryLoader(Connect connect, Loaded loaded, Failed failed, QObject* parent = nullptr);
     ~QueryLoader() override;
 
+    // Opens the connection now, off the calling thread, so the first load finds it made; a
+    // failure is left for that load to meet and report.
+    void warmUp();
     // Abandons the load still waiting or running.
     void load(const SqlCommand& command, Finish finish = nullptr);
     void abandon();                     // nothing more is delivered until the next load
@@ -37,6 +40,7 @@ class QueryLoader : public QObject {
     const SqlCommand& loading() const { return latest_; }
 
   private:
+    void connectOnce(); // on the worker's thread; throws what connect_ throws
     void work(quint64 ticket, const SqlCommand& command, const Finish& finish,
               const std::atomic_bool& abandoned);
     void deliver(quint64 ticket, std::function<void()> report);

@@ -83,6 +83,14 @@ void TFrm_Data::FormCreate() {
     DBConnected = true;
 }
 
+std::unique_ptr<Connection> TFrm_Data::openReader() const {
+    // This run's own connection brought the server's schema up to date: a reader need not
+    // ask the server for its version again.
+    if (Pg::isPostgresUri(ConnString))
+        return Pg::openPostgresDatabase(ConnString);
+    return openDatabase(ConnString);
+}
+
 void TFrm_Data::OpenQuery(Query& query, const SqlCommand& command) {
     query.close();
     query.setCommand(command);

@@ -13,7 +13,7 @@ class MessageService;
 // The data module: one per run, created by the main sequence and handed to every window.
 class TFrm_Data : public QObject {
     Q_OBJECT
-public:
+  public:
     // programDir: the folder of the executable, where Config.ini and DataBase/ live.
     TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent = nullptr);
     // busy: waits, with the operator's cancel, while another program holds the database.
@@ -42,12 +42,12 @@ public:
     Query Qry_SoftInfo;
 
     // Another connection to the open database, for reading off the window's thread.
-    std::unique_ptr<Connection> openReader() const { return openDatabase(ConnString); }
+    std::unique_ptr<Connection> openReader() const;
 
     void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
 
-private:
+  private:
     QString programDir_;
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;

@@ -42,10 +42,14 @@ void applyLayoutRow(DataGrid& grid, Query& query, const LayoutRow& row) {
 
 } // namespace
 
-void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName) {
+void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName,
+                       bool reread) {
     grid.clearColumns();
-    data.OpenQuery(data.Qry_FieldShow, Sql::shownLayout(tableName));
     Query& rows = data.Qry_FieldShow;
+    const SqlCommand layout = Sql::shownLayout(tableName);
+    if (reread || !rows.isActive() || rows.command().sql != layout.sql ||
+        rows.command().params != layout.params)
+        data.OpenQuery(rows, layout);
     rows.first();
     const int n = qMin(rows.recordCount(), maxShownColumns);
     for (int i = 0; i < n; ++i) {
@@ -68,6 +72,7 @@ void SaveColumnLayout(TFrm_Data& data, MessageService& messages, DataGrid& grid,
         }
         transaction.commit();
     }
+    data.Qry_FieldShow.close(); // the rows read before are no longer the layout
     if (announce == 1)
         messages.confirm(QStringLiteral("列属性已成功保存!"), mbOK);
 }

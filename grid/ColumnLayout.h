@@ -12,7 +12,10 @@ class MessageService;
 
 // Replaces the grid's columns by the shown layout rows of the table. Throws AppError
 // "<query>: Field '<f>' not found" for a row naming a missing field; earlier columns stay.
-void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName);
+// Without reread the rows last read for the same table are used again while they are open;
+// whatever writes the layout closes them.
+void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName,
+                       bool reread = true);
 
 // Writes the grid's column order and widths back, all or nothing. announce == 1 shows
 // "列属性已成功保存!" afterwards.

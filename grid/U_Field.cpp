@@ -198,6 +198,7 @@ void TFrm_Field::Btn_okClick() {
     writeFlags(SrcList, false);
     writeFlags(DstList, true);
     transaction.commit();
+    data_.Qry_FieldShow.close(); // the lists read their layout anew
     messages_.notice(QStringLiteral("修改完成！"), this);
     accept();
 }

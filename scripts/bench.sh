@@ -21,6 +21,8 @@ export QT_QPA_PLATFORM=offscreen
 export OPEN_BENCH_MAX_ROWS=$max_rows SEARCH_BENCH_MAX_ROWS=$max_rows SORT_BENCH_MAX_ROWS=$max_rows
 export ACTIVITIES_BENCH_MAX_ROWS=$max_rows PINYIN_BENCH_MAX_ROWS=$max_rows
 export PG_BENCH_MAX_ROWS=$max_rows STATISTICS_BENCH_MAX_ROWS=$max_rows
+# The program over a delaying relay: 100k customers at most.
+export ROUNDTRIP_BENCH_ROWS=$((max_rows < 100000 ? max_rows : 100000))
 # The PostgreSQL figures come from a throw-away server of the run's own.
 pgdir=$(mktemp -d /tmp/custdesk-pg.XXXXXX)
 trap '"$root"/scripts/pg-server.sh stop "$pgdir"' EXIT

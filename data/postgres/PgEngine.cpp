@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QMap>
 #include <QTimeZone>
 #include <chrono>
 #include <cstdlib>
@@ -221,8 +222,7 @@ PgConnection::PgConnection(PGconn* conn) : conn_(conn) {
     // The server's notices (an index skipped, a table not there to drop) are not for operators.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    prepareSession();
-    refreshNames();
+    readCatalog(sessionSettings()); // one round trip for both
 }
 
 PgConnection::~PgConnection() {
@@ -230,22 +230,60 @@ PgConnection::~PgConnection() {
     PQfinish(conn_);
 }
 
-void PgConnection::prepareSession() {
-    // Today's date and the stored times are the workstation's, as with the embedded engine;
-    // a lock held by another workstation is waited for as long as there.
+// Today's date and the stored times are the workstation's, as with the embedded engine; a lock
+// held by another workstation is waited for as long as there.
+QByteArray PgConnection::sessionSettings() const {
+    QByteArray sql = "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres'; "
+                     "SET lock_timeout = '5s'; SET client_encoding = 'UTF8'";
     const QByteArray zone = QTimeZone::systemTimeZoneId();
-    const QString setup = "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres'; "
-                          "SET lock_timeout = '5s'; SET client_encoding = 'UTF8'";
-    PQclear(PQexec(conn_, setup.toUtf8().constData()));
-    if (!zone.isEmpty()) {
-        const QByteArray sql = "SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
-        PQclear(PQexec(conn_, sql.constData()));
-    }
-    applyAuthor(); // a new backend knows nothing of the last one's settings
+    if (!zone.isEmpty())
+        sql += "; SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
+    return sql;
 }
+
+namespace {
+
+// Every column of every table of the schema with what the program needs to know of it.
+const char* const catalogSql =
+    "SELECT c.oid, c.relname, a.attnum, a.attname, a.attisdropped, t.typname, bt.typname, "
+    "CASE WHEN t.typtype = 'd' THEN t.typtypmod ELSE a.atttypmod END, "
+    "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false), "
+    "coalesce(a.attnum = ANY (i.indkey::int2[]), false), "
+    "coalesce(nullif(t.typbasetype, 0), t.oid) IN (25, 1042, 1043), "
+    "array_position(i.indkey::int2[], a.attnum) "
+    "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
+    "LEFT JOIN pg_type t ON t.oid = a.atttypid "
+    "LEFT JOIN pg_type bt ON bt.oid = t.typbasetype "
+    "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+    "LEFT JOIN pg_index i ON i.indrelid = c.oid AND i.indisprimary "
+    "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p') "
+    "ORDER BY c.oid, a.attnum";
+
+// A column's details from a row of catalogSql.
+ColumnInfo columnOfRow(PGresult* r, int row) {
+    ColumnInfo c;
+    c.table = QString::fromUtf8(PQgetvalue(r, row, 1));
+    c.baseColumn = QString::fromUtf8(PQgetvalue(r, row, 3));
+    const QString type = QString::fromUtf8(PQgetvalue(r, row, 5));
+    const QString base = QString::fromUtf8(PQgetvalue(r, row, 6));
+    c.kind =
+        kindOfTypeName(kindOfTypeName(type) == FieldKind::Text && !base.isEmpty() ? base : type);
+    const int typmod = std::atoi(PQgetvalue(r, row, 7));
+    const QString sized = base.isEmpty() ? type : base;
+    if ((sized == "varchar" || sized == "bpchar") && typmod >= 4)
+        c.size = typmod - 4;
+    c.primaryKey = PQgetvalue(r, row, 9)[0] == 't';
+    if (PQgetvalue(r, row, 8)[0] == 't')
+        c.kind = FieldKind::AutoInc;
+    return c;
+}
+
+} // namespace
 
 void PgConnection::executeNative(const QString& sql) {
     ensureConnected();
+    flushBegin();
     Result r(PQexec(conn_, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -253,19 +291,52 @@ void PgConnection::executeNative(const QString& sql) {
 }
 
 void PgConnection::refreshNames() {
+    flushBegin();
+    readCatalog({});
+}
+
+// The settings, when given, and the catalogue travel together: each in a pipeline step of its
+// own, so a setting the server refuses (an unknown time zone) loses only itself.
+void PgConnection::readCatalog(const QByteArray& settingsFirst) {
     names_.clear();
     textColumns_.clear();
     translations_.clear();
     keyOrders_.clear();
     tables_.clear();
-    readTextColumns();
-    Result r(PQexec(conn_, "SELECT c.relname, a.attname FROM pg_class c "
-                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
-                           "LEFT JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum > 0 "
-                           "AND NOT a.attisdropped "
-                           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p')"));
-    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
-        return;
+    tableColumnNames_.clear();
+    tableKeys_.clear();
+    QList<QByteArray> steps =
+        settingsFirst.isEmpty() ? QList<QByteArray>{} : settingsFirst.split(';');
+    steps << catalogSql;
+    Result catalog(pipelined(steps));
+    if (PQresultStatus(catalog.get()) == PGRES_TUPLES_OK)
+        readCatalogRows(catalog.get());
+}
+
+// Sends the statements at once, each in a pipeline step of its own so that one the server
+// refuses loses only itself; gives back the last one's result (null when there is none).
+PGresult* PgConnection::pipelined(const QList<QByteArray>& statements) {
+    PQenterPipelineMode(conn_);
+    for (const QByteArray& statement : statements) {
+        PQsendQueryParams(conn_, statement.trimmed().constData(), 0, nullptr, nullptr, nullptr,
+                          nullptr, 0);
+        PQpipelineSync(conn_);
+    }
+    PGresult* last = nullptr;
+    for (qsizetype i = 0; i < statements.size() && PQstatus(conn_) == CONNECTION_OK; ++i) {
+        while (PGresult* r = PQgetResult(conn_)) { // the step's results, then a null
+            if (i == statements.size() - 1 && !last)
+                last = r;
+            else
+                PQclear(r);
+        }
+        PQclear(PQgetResult(conn_)); // the step's sync
+    }
+    PQexitPipelineMode(conn_);
+    return last;
+}
+
+void PgConnection::readCatalogRows(PGresult* r) {
     QSet<QString> ambiguous;
     auto add = [&](const QString& name) {
         const QString key = name.toLower();
@@ -274,40 +345,50 @@ void PgConnection::refreshNames() {
             ambiguous.insert(key);
         names_.insert(key, name);
     };
-    for (int row = 0; row < PQntuples(r.get()); ++row) {
-        add(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
-        if (!PQgetisnull(r.get(), row, 1))
-            add(QString::fromUtf8(PQgetvalue(r.get(), row, 1)));
+    QHash<QString, bool> allText; // lower-case column name -> a text column in every table
+    QHash<QString, QMap<int, QString>> keys;
+    for (int row = 0; row < PQntuples(r); ++row) {
+        const unsigned oid = unsigned(std::strtoul(PQgetvalue(r, row, 0), nullptr, 10));
+        const QString table = QString::fromUtf8(PQgetvalue(r, row, 1));
+        add(table);
+        std::vector<ColumnInfo>& columns = tables_[oid];
+        QStringList& names = tableColumnNames_[table];
+        if (PQgetisnull(r, row, 2) || PQgetvalue(r, row, 4)[0] == 't')
+            continue; // a table without columns, or a dropped column's gap
+        const ColumnInfo c = columnOfRow(r, row);
+        add(c.baseColumn);
+        names << c.baseColumn;
+        const int attnum = std::atoi(PQgetvalue(r, row, 2));
+        if (int(columns.size()) < attnum)
+            columns.resize(size_t(attnum));
+        columns[size_t(attnum - 1)] = c;
+        const QString lower = c.baseColumn.toLower();
+        allText[lower] = allText.value(lower, true) && PQgetvalue(r, row, 10)[0] == 't';
+        if (c.primaryKey)
+            keys[table].insert(std::atoi(PQgetvalue(r, row, 11)), quoteName(c.baseColumn));
     }
     // A name stored in two spellings is left to the server's own rules.
     for (const QString& key : ambiguous)
         names_.remove(key);
-}
-
-// Names that are a text column wherever they occur.
-void PgConnection::readTextColumns() {
-    Result r(PQexec(conn_, "SELECT lower(a.attname) FROM pg_attribute a "
-                           "JOIN pg_class c ON c.oid = a.attrelid "
-                           "JOIN pg_namespace n ON n.oid = c.relnamespace "
-                           "JOIN pg_type t ON t.oid = a.atttypid "
-                           "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'p') "
-                           "AND a.attnum > 0 AND NOT a.attisdropped GROUP BY 1 HAVING bool_and("
-                           "coalesce(nullif(t.typbasetype, 0), t.oid) IN (25, 1042, 1043))"));
-    if (PQresultStatus(r.get()) == PGRES_TUPLES_OK)
-        for (int row = 0; row < PQntuples(r.get()); ++row)
-            textColumns_.insert(QString::fromUtf8(PQgetvalue(r.get(), row, 0)));
+    for (auto it = allText.constBegin(); it != allText.constEnd(); ++it)
+        if (it.value())
+            textColumns_.insert(it.key());
+    for (auto it = keys.constBegin(); it != keys.constEnd(); ++it)
+        tableKeys_.insert(it.key(), it.value().values());
 }
 
 void PgConnection::ensureConnected() {
     if (PQstatus(conn_) == CONNECTION_OK)
         return;
-    depth_ = 0; // a transaction does not survive its connection
+    if (!beginPending_)
+        depth_ = 0; // a transaction does not survive its connection; one not yet begun does
     PQfreeCancel(cancel_);
     cancel_ = nullptr; // the new backend has a key of its own
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK)
         throw AppError("无法连接数据库服务器: " + trimmedMessage(PQerrorMessage(conn_)));
-    prepareSession();
+    PQclear(pipelined(sessionSettings().split(';')));
+    applyAuthor(); // a new backend knows nothing of the last one's settings
 }
 
 PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
@@ -326,10 +407,55 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
                 likeToRegex(params[p.index].toString(), p.escape).toStdString();
             values[size_t(p.index)] = texts[size_t(p.index)].c_str();
         }
-    if (!PQsendQueryParams(conn_, t.sql.toUtf8().constData(), int(values.size()), nullptr,
-                           values.data(), nullptr, nullptr, 0))
+    const QByteArray sql = t.sql.toUtf8();
+    if (beginPending_)
+        return sendAfterBegin(sql, values);
+    if (!PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(),
+                           nullptr, nullptr, 0))
         return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
     return awaitResult();
+}
+
+// A transaction's BEGIN travels with its first statement, so it costs no round trip of its own.
+PGresult* PgConnection::sendAfterBegin(const QByteArray& sql,
+                                       const std::vector<const char*>& values) {
+    PQenterPipelineMode(conn_);
+    PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0);
+    PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(), nullptr,
+                      nullptr, 0);
+    PQpipelineSync(conn_);
+    auto resultOfStep = [this] { // its first error, else its last result; then its null
+        PGresult* kept = nullptr;
+        while (PGresult* r = PQgetResult(conn_)) {
+            if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+                PQclear(r);
+                continue;
+            }
+            PQclear(kept);
+            kept = r;
+        }
+        return kept;
+    };
+    Result began(resultOfStep());
+    PGresult* kept = resultOfStep();
+    if (PQstatus(conn_) == CONNECTION_OK)
+        PQclear(PQgetResult(conn_)); // the sync
+    PQexitPipelineMode(conn_);
+    if (PQresultStatus(began.get()) == PGRES_COMMAND_OK)
+        beginPending_ = false;
+    return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+// For the few statements sent apart from run(): the transaction they belong to begins first.
+void PgConnection::flushBegin() {
+    if (!beginPending_)
+        return;
+    Result r(PQexec(conn_, "BEGIN"));
+    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK)
+        throw AppError(PQstatus(conn_) == CONNECTION_OK
+                           ? trimmedMessage(PQresultErrorMessage(r.get()))
+                           : lostText);
+    beginPending_ = false;
 }
 
 // Waits on the socket rather than in libpq, so an interruption is seen while the server works;
@@ -356,6 +482,15 @@ PGresult* PgConnection::awaitResult() {
         kept = r;
     }
     return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+// Reads what the idle connection has waiting: a server that ended the session has sent its
+// farewell and the end of the stream, after which libpq knows the connection is gone.
+void PgConnection::noticeClosedConnection() {
+    pollfd socket{PQsocket(conn_), POLLIN, 0};
+    for (int i = 0; i < 4 && PQstatus(conn_) == CONNECTION_OK && poll(&socket, 1, 0) > 0; ++i)
+        if (!PQconsumeInput(conn_))
+            break;
 }
 
 void PgConnection::cancelOnServer() {
@@ -404,9 +539,11 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
     if (PQstatus(conn_) == CONNECTION_BAD) {
         // The server went away since the last statement; a read is simply asked again.
         PQclear(raw);
-        const bool inTransaction = depth_ > 0;
+        // A transaction whose BEGIN went out with this statement never committed anything, so
+        // the two are sent again together on the new connection.
+        const bool inTransaction = depth_ > 0 && !beginPending_;
         ensureConnected();
-        if (!mayRetry || inTransaction)
+        if ((!mayRetry && !beginPending_) || inTransaction)
             throw AppError(lostText);
         raw = send(t, command.params);
     }
@@ -420,7 +557,14 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
 }
 
 std::unique_ptr<ResultSet> PgConnection::query(const SqlCommand& command) {
-    PGresult* r = run(command, true);
+    // A statement that also writes (a save with RETURNING) is never sent twice; but a
+    // connection the server has closed since is seen before it goes out, without a round trip,
+    // so the save goes to a new one as when it began with its own BEGIN.
+    const bool reads =
+        command.sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+    if (!reads && depth_ == 0)
+        noticeClosedConnection();
+    PGresult* r = run(command, reads);
     return std::make_unique<PgResultSet>(r, describe(r));
 }
 
@@ -441,6 +585,7 @@ qint64 PgConnection::execute(const SqlCommand& command) {
 }
 
 qint64 PgConnection::lastInsertId() {
+    flushBegin();
     if (!lastInsertTable_.isEmpty()) {
         const QByteArray table = quoteName(lastInsertTable_).toUtf8();
         const char* values[] = {table.constData()};
@@ -455,12 +600,13 @@ qint64 PgConnection::lastInsertId() {
     return std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
 }
 
+// BEGIN waits to go out with the transaction's first statement.
 void PgConnection::begin() {
-    const QString sql = depth_ == 0 ? QString("BEGIN") : QString("SAVEPOINT sp%1").arg(depth_);
     if (depth_ == 0) {
-        PQclear(run({sql, {}}, true)); // nothing is lost by beginning again on a new connection
+        ensureConnected();
+        beginPending_ = true;
     } else {
-        executeNative(sql);
+        executeNative(QString("SAVEPOINT sp%1").arg(depth_));
     }
     ++depth_;
 }
@@ -470,6 +616,8 @@ void PgConnection::commit() {
         throw AppError("没有可提交的事务");
     const QString sql = depth_ == 1 ? QString("COMMIT") : QString("RELEASE sp%1").arg(depth_ - 1);
     --depth_;
+    if (depth_ == 0 && std::exchange(beginPending_, false))
+        return; // nothing was sent: there is nothing to commit
     if (PQstatus(conn_) != CONNECTION_OK)
         throw AppError(lostText);
     executeNative(sql);
@@ -482,6 +630,8 @@ void PgConnection::rollback() {
     const QString sql =
         depth_ == 1 ? QString("ROLLBACK") : "ROLLBACK TO " + name + "; RELEASE " + name;
     --depth_;
+    if (depth_ == 0 && std::exchange(beginPending_, false))
+        return;
     if (PQstatus(conn_) != CONNECTION_OK)
         return; // the server has dropped the transaction already
     executeNative(sql);
@@ -499,7 +649,18 @@ void PgConnection::lockUntilCommit(const QString& name) {
 }
 
 QStringList PgConnection::columnsOf(const QString& table) {
+    // Known tables come from the catalogue read; inside a transaction the server is asked, as
+    // what another workstation changed meanwhile decides there what this one does.
+    if (depth_ == 0 && PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+        if (const auto exact = tableColumnNames_.constFind(table);
+            exact != tableColumnNames_.constEnd())
+            return *exact;
+        for (auto it = tableColumnNames_.constBegin(); it != tableColumnNames_.constEnd(); ++it)
+            if (it.key().compare(table, Qt::CaseInsensitive) == 0)
+                return *it;
+    }
     ensureConnected();
+    flushBegin();
     const QByteArray name = table.toUtf8();
     const char* values[] = {name.constData()};
     Result r(
@@ -556,6 +717,13 @@ QString PgConnection::keyOrder(const QString& table) {
     if (known != keyOrders_.constEnd())
         return *known;
     const QString stored = names_.value(table.toLower(), table);
+    if (tableColumnNames_.contains(stored)) {
+        const QStringList keys = tableKeys_.value(stored);
+        const QString order = keys.isEmpty() ? QString() : " ORDER BY " + keys.join(", ");
+        keyOrders_.insert(table, order);
+        return order;
+    }
+    flushBegin();
     const QByteArray name = quoteName(stored).toUtf8();
     const char* values[] = {name.constData()};
     Result r(PQexecParams(conn_,

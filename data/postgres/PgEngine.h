@@ -87,11 +87,16 @@ class PgConnection : public Connection {
     PGresult* run(const SqlCommand& command, bool mayRetry);
     const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
+    PGresult* sendAfterBegin(const QByteArray& sql, const std::vector<const char*>& values);
+    void flushBegin();
     PGresult* awaitResult();
     void cancelOnServer();
+    void noticeClosedConnection();
     void ensureConnected();
-    void readTextColumns();
-    void prepareSession();
+    QByteArray sessionSettings() const;
+    void readCatalog(const QByteArray& settingsFirst);
+    void readCatalogRows(PGresult* rows);
+    PGresult* pipelined(const QList<QByteArray>& statements);
     std::vector<ColumnInfo> describe(PGresult* result);
     const std::vector<ColumnInfo>& tableColumns(unsigned oid);
     QString keyOrder(const QString& table);
@@ -102,10 +107,16 @@ class PgConnection : public Connection {
     NameMap names_;
     NameSet textColumns_;
     QHash<QString, Translated> translations_;
+    // What the catalogue said at the last read, so statements need not ask it again: the
+    // columns of every table by its number (dropped ones as gaps), and by its name the live
+    // column names in order and the quoted key columns.
     QHash<unsigned, std::vector<ColumnInfo>> tables_;
+    QHash<QString, QStringList> tableColumnNames_;
+    QHash<QString, QStringList> tableKeys_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
     QString lastInsertTable_; // as stored; where the last INSERT added its row
+    bool beginPending_ = false; // begun, but BEGIN not yet sent
 };
 
 // Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).

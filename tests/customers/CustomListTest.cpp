@@ -184,6 +184,9 @@ TEST_F(CustomList, FewerThanTwoColumnsGetWhatFootersFit) {
     EXPECT_EQ(list->Grid_Cust->footerValueText(0), "3");
     program.exec("UPDATE T_FieldShow SET show=0 WHERE TableName='Custom'");
     search("客户名称", "");
+    EXPECT_EQ(list->Grid_Cust->columnCount(), 1) << "a keystroke keeps the layout it read";
+    list->N6Click(); // a refresh reads it anew
+    search("客户名称", "");
     EXPECT_FALSE(list->Grid_Cust->hasOwnColumns());
     EXPECT_TRUE(messages.shown.isEmpty());
 }
