@@ -87,9 +87,10 @@ void TFrm_Activities::buildControls() {
 }
 
 void TFrm_Activities::Refresh() {
-    data_.OpenQuery(Qry_Act, upcomingView()
-                                 ? Activities::upcoming(operator_, QDateTime::currentDateTime())
-                                 : Activities::ofCustomer(customer_.code));
+    data_.OpenQuery(
+        Qry_Act, upcomingView()
+                     ? Activities::upcoming(operator_, QDateTime::currentDateTime(), data_.rights)
+                     : Activities::ofCustomer(customer_.code, data_.rights));
     applyColumns();
 }
 

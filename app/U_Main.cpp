@@ -272,6 +272,7 @@ void TFrm_Main::DelCustExecute() {
 
 void TFrm_Main::ExportCustCSVExecute() {
     // Only the list's menu reaches this action, so its grid is there to export.
+    data_.rights.require(Permission::ExportCustomers);
     if (Frm_Custom)
         ExportGridToExcel(messages_, data_.Qry_Cust, *Frm_Custom->Grid_Cust,
                           desktopExportDialogs(*SaveDialog1));

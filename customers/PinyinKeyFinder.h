@@ -7,6 +7,7 @@
 
 #include "customers/PinyinKeyReader.h"
 #include "data/QueryStore.h"
+#include "data/Rights.h"
 
 #include <QString>
 #include <atomic>
@@ -44,7 +45,9 @@ class PinyinKeyFinder {
 
     using Connect = std::function<std::unique_ptr<Connection>()>;
     // connect opens the finder's connection on its thread, at the first customers to read.
-    explicit PinyinKeyFinder(Connect connect) : connect_(std::move(connect)) {}
+    // rights narrow the customers read to those the operator may see.
+    explicit PinyinKeyFinder(Connect connect, Rights rights = {})
+        : connect_(std::move(connect)), rights_(std::move(rights)) {}
     ~PinyinKeyFinder();
     PinyinKeyFinder(const PinyinKeyFinder&) = delete;
     PinyinKeyFinder& operator=(const PinyinKeyFinder&) = delete;
@@ -57,6 +60,7 @@ class PinyinKeyFinder {
     void dropWaiting(); // with mutex_ held
 
     Connect connect_;
+    const Rights rights_;
     std::unique_ptr<Connection> connection_; // made, used and dropped on the finder's thread
     std::mutex mutex_;                       // guards the members below
     std::condition_variable wake_;

@@ -234,7 +234,7 @@ void TFrm_Custom::FormCreate() {
 }
 
 void TFrm_Custom::FormShow() {
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showCount();
     layOut();
     fillSearchFields();
@@ -270,7 +270,7 @@ void TFrm_Custom::Btn_S_CustClick() {
     const QString field = searchFieldOf(Combo_Type->currentText());
     SqlCommand command;
     try {
-        command = Sql::customerSearch(*data_.ADOConnection1, field, pattern);
+        command = Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights);
     } catch (...) {
         // A refused field leaves the list empty like any failing statement.
         abandonSearch();
@@ -426,6 +426,7 @@ void TFrm_Custom::N6Click() {
 }
 
 void TFrm_Custom::N10Click() {
+    data_.rights.require(Permission::PrintCustomers);
     PrintDBGridEh1->Preview();
 }
 

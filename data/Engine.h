@@ -102,6 +102,14 @@ class Connection {
     // Online file copies of this database; nullptr where the engine's own tools make backups.
     virtual std::unique_ptr<OnlineBackup> onlineBackup() { return nullptr; }
 
+    // Creates a table when there is none: an auto-numbered key column, then the columns,
+    // each declared as the delivered schema declares types ("VARCHAR(20)", "BOOLEAN").
+    struct NewColumn {
+        QString name, declared, defaultValue;
+        bool notNull = false;
+    };
+    virtual void createTable(const QString& table, const QString& keyColumn,
+                             const QList<NewColumn>& columns);
     // A condition, with the values it binds, that is true when the column of the table holds
     // a match of the LIKE pattern "%" + keyword + "%". An engine may find the candidates
     // through an index of its own; the rows are always those of the plain LIKE.
@@ -128,6 +136,9 @@ class Connection {
     // statement finish and its caller drop it.
     virtual void interrupt() {}
     virtual void resume() {}
+
+  protected:
+    QString columnDeclaration(const NewColumn& column) const;
 };
 
 // Commits on commit(), rolls back when left without it.

@@ -2,6 +2,7 @@
 
 #include "Activities.h"
 #include "AppError.h"
+#include "Roles.h"
 
 const std::vector<MigrationStep>& programMigrations() {
     // Add a step at the end; a released step is never changed, only followed by another.
@@ -15,6 +16,9 @@ const std::vector<MigrationStep>& programMigrations() {
                             "(AwokeDate)",
                             {}});
          }},
+        {5, "操作员的角色", Roles::addRoles},
+        {6, "客户的负责人", Roles::addOwners},
+        {7, "共用设置", Roles::addShopSettings},
     };
     return steps;
 }

@@ -163,7 +163,8 @@ void TFrm_Awoke::FormShow() {
 
 void TFrm_Awoke::RunReminderQuery() {
     const QString op = currentOperator_ ? currentOperator_() : QString();
-    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed()));
+    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed(),
+                                              data_.rights));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
 }
 

@@ -71,7 +71,7 @@ class OnServer : public ::testing::Test {
 
 TEST_F(OnServer, KindsSizesKeysAndCaselessUnicodeText) {
     auto rows = db->connection->query({"select * from Custom", {}});
-    ASSERT_EQ(rows->columnCount(), 8);
+    ASSERT_EQ(rows->columnCount(), 9); // the delivered eight and the owner
     EXPECT_EQ(rows->column(0).name, "CustCode");
     EXPECT_EQ(rows->column(0).kind, FieldKind::AutoInc);
     EXPECT_TRUE(rows->column(0).primaryKey);
