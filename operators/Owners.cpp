@@ -76,7 +76,7 @@ qint64 returnIdleCustomers(Connection& connection, const QDateTime& now) {
         {"select c.CustCode, c.Owner, c.Company from Custom c left join admin a on "
          "a.Userid=c.Owner where c.Owner is not null and (c.AddDate is null or c.AddDate<?) and "
          "not exists (select 1 from T_Schedule s where s.CustCode=c.CustCode and "
-         "StrComp(s.F_User,a.username,1)=0 and s.AwokeDate>=?)",
+         "StrComp(s.F_User,a.username,1)=0 and s.AwokeDate>=?) order by c.CustCode",
          {cutoff, cutoff}});
     struct Idle {
         qint64 code, owner;
