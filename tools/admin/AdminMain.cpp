@@ -24,6 +24,10 @@ const AdminCommand commands[] = {
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runInit(a, out); }},
     {"copy", "[--force] Custom.db postgresql://...", "把 SQLite 数据库的全部表和数据复制到服务器",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runCopy(a, out); }},
+    {"operators",
+     "list | add NAME [--role ROLE] [--must-change] | reset-password NAME [--must-change] | "
+     "disable NAME  [--db DBCONN]",
+     "列出、添加、停用操作员或重设密码；密码从终端或标准输入读取", runOperators},
 };
 
 int usage(QTextStream& err) {
