@@ -108,6 +108,10 @@ Rights rightsOf(Connection& connection, qint64 userId, const QString& name) {
     return Rights(userId, name, role, permissionsOf(connection, roleId).value_or(0));
 }
 
+void recordLogin(Connection& connection, qint64 userId, const QDateTime& when) {
+    connection.execute({"update admin set LastLogin=? where Userid=?", {when, userId}});
+}
+
 QString shopSetting(Connection& connection, const QString& name, const QString& fallback) {
     auto rows = connection.query(
         {"select Value from T_ShopSetting where StrComp(Name,?,1)=0 order by ID", {name}});

@@ -31,6 +31,8 @@ std::optional<PermissionSet> permissionsOf(Connection& connection, qint64 roleId
 // none but seeing their own customers and the pool.
 Rights rightsOf(Connection& connection, qint64 userId, const QString& name);
 
+void recordLogin(Connection& connection, qint64 userId, const QDateTime& when);
+
 // A shop setting's value, or fallback when it is not set.
 QString shopSetting(Connection& connection, const QString& name, const QString& fallback = {});
 void setShopSetting(Connection& connection, const QString& name, const QString& value);
