@@ -3,6 +3,7 @@
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "grid/TextTrim.h"
+#include "operators/Owners.h"
 
 #include <QDateTime>
 
@@ -29,6 +30,16 @@ QVariantMap customerFieldValues(const CustomerInput& input) {
 bool companyExists(TFrm_Data& data, const QString& name) {
     data.OpenQuery(data.Qry_Temp, Sql::customerByCompany(name));
     return !data.Qry_Temp.isEmpty();
+}
+
+QString duplicateNameText(TFrm_Data& data, const QString& name) {
+    const QString plain = QStringLiteral("客户名称有重复!");
+    if (!data.rights.ownOnly())
+        return plain;
+    const auto holder = Owners::nameHolder(*data.ADOConnection1, name);
+    if (!holder || data.rights.seesOwner(holder->owner ? QVariant(holder->owner) : QVariant()))
+        return plain;
+    return Owners::nameTakenText(*holder);
 }
 
 QString memoForBox(const QString& stored) {

@@ -32,6 +32,10 @@ QVariant savedAddDate(const QDate& shown, const QVariant& stored);
 // Runs the test on the shared scratch query Qry_Temp.
 bool companyExists(TFrm_Data& data, const QString& name);
 
+// What the editor says of a taken name: to an operator who may not see every customer, only
+// whose customer it is (or that it is in the pool), never anything of the customer itself.
+QString duplicateNameText(TFrm_Data& data, const QString& name);
+
 // Memo text between the database (CR LF) and a text box ("\n").
 QString memoForBox(const QString& stored);
 QString memoForDatabase(const QString& typed);

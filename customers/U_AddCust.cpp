@@ -246,7 +246,7 @@ void TFrm_AddCust::Btn_OKClick() {
         return;
     }
     if (mode_ == AddMode && companyExists(data_, name)) {
-        refuse(QStringLiteral("客户名称有重复!"), Edit_CustName);
+        refuse(duplicateNameText(data_, name), Edit_CustName);
         return;
     }
     save();

@@ -169,6 +169,7 @@ void TFrm_Custom::buildMenu() {
         if (action)
             Menu_Cust->addAction(action);
     Menu_Cust->addActions(hooks_.activityActions);
+    Menu_Cust->addActions(hooks_.ownerActions);
     N10 = Menu_Cust->addAction(QStringLiteral("打印"));
     Menu_Cust->addSeparator();
     N6 = Menu_Cust->addAction(QStringLiteral("刷新"));
@@ -234,6 +235,8 @@ void TFrm_Custom::FormCreate() {
 }
 
 void TFrm_Custom::FormShow() {
+    N10->setEnabled(data_.rights.may(Permission::PrintCustomers));
+    N10->setToolTip(data_.rights.whyNot(Permission::PrintCustomers));
     data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showCount();
     layOut();

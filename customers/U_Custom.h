@@ -35,6 +35,7 @@ struct CustomerListHooks {
     std::function<void()> ShowField_CustExecute;
     std::function<void(const QString&)> setCountText; // status panel 1
     QList<QAction*> activityActions;                  // the activity commands of the frame
+    QList<QAction*> ownerActions;                     // take, give back, hand over
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the

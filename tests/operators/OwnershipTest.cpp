@@ -1,3 +1,4 @@
+#include "customers/CustomerRecord.h"
 #include "data/Activities.h"
 #include "data/AppError.h"
 #include "data/Roles.h"
@@ -40,6 +41,7 @@ class Ownership : public EngineTest {
         wang = store.add("小王", field, "", false);
         li = store.add("小李", field, "", false);
         data.Qry_Cust.setConnection(db.connection.get());
+        data.ADOConnection1 = db.secondConnection();
     }
 
     void seed() {
@@ -220,6 +222,11 @@ TEST_P(Ownership, NewCustomersBelongToTheirAdderAndStayTheirs) {
               }),
               "您不能把客户交给其他操作员。");
     EXPECT_EQ(data.Qry_Cust.asInteger("Owner"), wang);
+    // A taken name tells whose customer it is, and nothing else of it.
+    EXPECT_EQ(duplicateNameText(data, theirs), "该客户名称已存在，负责人是小李。");
+    EXPECT_EQ(duplicateNameText(data, mine), "客户名称有重复!");
+    data.rights = Rights();
+    EXPECT_EQ(duplicateNameText(data, theirs), "客户名称有重复!");
 }
 
 RUN_ON_EVERY_ENGINE(Ownership);
