@@ -235,8 +235,13 @@ void TFrm_Custom::FormCreate() {
 }
 
 void TFrm_Custom::FormShow() {
-    N10->setEnabled(data_.rights.may(Permission::PrintCustomers));
-    N10->setToolTip(data_.rights.whyNot(Permission::PrintCustomers));
+    for (const auto& [action, permission] :
+         {std::pair{N10, Permission::PrintCustomers}, std::pair{N441, Permission::ChangeLayout},
+          std::pair{N25, Permission::ChangeLayout}}) {
+        action->setEnabled(data_.rights.may(permission));
+        action->setToolTip(data_.rights.whyNot(permission));
+    }
+    Menu_Cust->setToolTipsVisible(true);
     data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showCount();
     layOut();

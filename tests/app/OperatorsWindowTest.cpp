@@ -1,4 +1,5 @@
 #include "app/U_Operators.h"
+#include "customers/U_Custom.h"
 #include "data/Roles.h"
 #include "tests/app/AppTestSupport.h"
 
@@ -100,6 +101,9 @@ TEST_F(OperatorsWindowTest, CommandsTheRoleDoesNotAllowAreDisabledWithTheReason)
                                 window.ShowField_Cust, window.BackupDB})
             EXPECT_EQ(action->isEnabled(), manager) << action->text().toStdString();
         EXPECT_TRUE(window.AddCust->isEnabled());
+        ASSERT_NE(window.customerList(), nullptr);
+        EXPECT_TRUE(window.customerList()->N10->isEnabled()) << "both may print";
+        EXPECT_EQ(window.customerList()->N441->isEnabled(), manager);
         if (!manager)
             EXPECT_EQ(window.DelCust->toolTip(), "您的角色“业务员”不能删除客户");
         window.close();
