@@ -393,41 +393,32 @@ PermissionSet ticked(const QList<QCheckBox*>& checks) {
 
 } // namespace
 
-bool TFrm_Roles::save() {
+bool TFrm_Roles::attempt(const std::function<void(OperatorStore&)>& change) {
     try {
-        OperatorStore(*data_.ADOConnection1, data_.rights)
-            .setRolePermissions(currentRole(), ticked(Checks));
+        OperatorStore store(*data_.ADOConnection1, data_.rights);
+        change(store);
         Refresh();
         return true;
     } catch (const std::exception& e) {
         messages_.messageBox(this, QString::fromUtf8(e.what()), windowTitle(), MsgIcon::Warning,
                              mbOK);
-        Refresh();
+        Refresh(); // the ticks show the role as it is stored
         return false;
     }
+}
+
+bool TFrm_Roles::save() {
+    return attempt(
+        [&](OperatorStore& store) { store.setRolePermissions(currentRole(), ticked(Checks)); });
 }
 
 bool TFrm_Roles::addRole(const QString& name) {
-    try {
-        OperatorStore(*data_.ADOConnection1, data_.rights).addRole(name, ticked(Checks));
-        Refresh();
+    const bool added = attempt([&](OperatorStore& store) { store.addRole(name, ticked(Checks)); });
+    if (added)
         List_Roles->setCurrentRow(List_Roles->count() - 1);
-        return true;
-    } catch (const std::exception& e) {
-        messages_.messageBox(this, QString::fromUtf8(e.what()), windowTitle(), MsgIcon::Warning,
-                             mbOK);
-        return false;
-    }
+    return added;
 }
 
 bool TFrm_Roles::removeRole() {
-    try {
-        OperatorStore(*data_.ADOConnection1, data_.rights).removeRole(currentRole());
-        Refresh();
-        return true;
-    } catch (const std::exception& e) {
-        messages_.messageBox(this, QString::fromUtf8(e.what()), windowTitle(), MsgIcon::Warning,
-                             mbOK);
-        return false;
-    }
+    return attempt([&](OperatorStore& store) { store.removeRole(currentRole()); });
 }

@@ -80,6 +80,7 @@ class TFrm_Roles : public QDialog {
     bool removeRole();                 // the chosen role, when nobody has it
 
   private:
+    bool attempt(const std::function<void(OperatorStore&)>& change);
     void showRole();
     qint64 currentRole() const;
 
