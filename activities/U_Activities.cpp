@@ -22,10 +22,11 @@ struct ListColumn {
 };
 
 // Wide enough for a whole date and time, and for twelve Chinese characters.
+// The last column, over Done, shows the status words.
 const ListColumn kColumns[] = {
     {"AwokeDate", "提醒时间", 140}, {"CustName", "客户名称", 160}, {"Subject", "活动主题", 150},
-    {"Content", "活动内容", 200},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
-    {"Done", "已完成", 55},
+    {"Content", "活动内容", 170},   {"F_User", "负责人", 80},      {"Awoke", "提醒", 50},
+    {"Done", "状态", 90},
 };
 
 } // namespace
@@ -59,11 +60,14 @@ void TFrm_Activities::buildControls() {
     Btn_Edit = plainButton(QStringLiteral("修改(&E)"), this);
     Btn_Delete = plainButton(QStringLiteral("删除(&D)"), this);
     Btn_Done = plainButton(QStringLiteral("标记完成(&F)"), this);
+    Btn_Link = plainButton(QStringLiteral("关联到此客户(&L)"), this);
+    Btn_Link->setToolTip(QStringLiteral("未关联的联系活动只按客户名称列出，关联后随客户一起处理"));
     Btn_Exit = plainButton(QStringLiteral("关闭(&Q)"), this);
     Btn_Add->setVisible(!upcomingView()); // an activity is added to one customer
+    Btn_Link->setVisible(!upcomingView());
 
     auto* strip = new QHBoxLayout;
-    for (QPushButton* button : {Btn_Add, Btn_Edit, Btn_Delete, Btn_Done})
+    for (QPushButton* button : {Btn_Add, Btn_Edit, Btn_Delete, Btn_Done, Btn_Link})
         strip->addWidget(button);
     strip->addStretch(1);
     strip->addWidget(Btn_Exit);
@@ -79,6 +83,7 @@ void TFrm_Activities::buildControls() {
     on(Btn_Edit, &TFrm_Activities::Btn_EditClick);
     on(Btn_Delete, &TFrm_Activities::Btn_DeleteClick);
     on(Btn_Done, &TFrm_Activities::Btn_DoneClick);
+    on(Btn_Link, &TFrm_Activities::Btn_LinkClick);
     connect(Btn_Exit, &QPushButton::clicked, this, &QDialog::reject);
     connect(Grid_Act, &DataGrid::rowDoubleClicked, this,
             [this] { guarded(messages_, [&] { Btn_EditClick(); }); });
@@ -87,10 +92,10 @@ void TFrm_Activities::buildControls() {
 }
 
 void TFrm_Activities::Refresh() {
-    data_.OpenQuery(
-        Qry_Act, upcomingView()
-                     ? Activities::upcoming(operator_, QDateTime::currentDateTime(), data_.rights)
-                     : Activities::ofCustomer(customer_.code, data_.rights));
+    data_.OpenQuery(Qry_Act, upcomingView() ? Activities::upcoming(
+                                                  operator_, QDateTime::currentDateTime(), data_.rights)
+                                            : Activities::ofCustomer(customer_.code, customer_.name,
+                                                                     data_.rights));
     applyColumns();
 }
 
@@ -104,7 +109,11 @@ void TFrm_Activities::applyColumns() {
         GridColumn column;
         column.fieldName = Qry_Act.field(f).name;
         column.width = shown.width;
-        if (Qry_Act.field(f).kind == FieldKind::Boolean) {
+        if (column.fieldName.compare(QStringLiteral("Done"), Qt::CaseInsensitive) == 0)
+            column.textOf = [this](int row) {
+                return Activities::statusText(activityAt(Qry_Act, row), QDate::currentDate());
+            };
+        else if (Qry_Act.field(f).kind == FieldKind::Boolean) {
             column.trueText = QStringLiteral("是");
             column.falseText = QStringLiteral("否");
         }
@@ -117,6 +126,12 @@ void TFrm_Activities::updateButtons() {
     const bool row = Qry_Act.isActive() && Qry_Act.recNo() >= 0;
     for (QPushButton* button : {Btn_Edit, Btn_Delete, Btn_Done})
         button->setEnabled(row);
+    Btn_Link->setEnabled(row && currentUnlinked());
+}
+
+bool TFrm_Activities::currentUnlinked() const {
+    const int f = Qry_Act.findField(QStringLiteral("CustCode"));
+    return f >= 0 && Qry_Act.recNo() >= 0 && Qry_Act.isNull(Qry_Act.recNo(), f);
 }
 
 bool TFrm_Activities::showActivity(qint64 id) {
@@ -145,8 +160,8 @@ void TFrm_Activities::Btn_AddClick() {
     qint64 added = 0;
     TFrm_ActivityEdit editor(
         messages_, fresh,
-        [&](const Activity& a) {
-            Qry_Act.append(Activities::fieldsOf(a));
+        [&](const QVariantMap& fields) {
+            Qry_Act.append(fields);
             added = Qry_Act.asInteger(QStringLiteral("ID"));
         },
         this);
@@ -159,8 +174,8 @@ void TFrm_Activities::Btn_EditClick() {
         return;
     const Activity current = activityAt(Qry_Act, Qry_Act.recNo());
     TFrm_ActivityEdit editor(
-        messages_, current, [&](const Activity& a) { Qry_Act.edit(Activities::fieldsOf(a)); },
-        this);
+        messages_, current, [&](const QVariantMap& fields) { Qry_Act.edit(fields); }, this);
+    editor.setRereadFrom(data_.ADOConnection1.get());
     if (editor.exec() == QDialog::Accepted)
         reopenAt(current.id);
 }
@@ -177,10 +192,17 @@ void TFrm_Activities::Btn_DoneClick() {
     if (Qry_Act.recNo() < 0 || Qry_Act.asVariant(QStringLiteral("Done")).toBool())
         return;
     const qint64 id = Qry_Act.asInteger(QStringLiteral("ID"));
-    Qry_Act.edit({{QStringLiteral("Done"), true},
-                  {QStringLiteral("DoneTime"), QDateTime::currentDateTime()}});
+    Qry_Act.edit(Activities::doneFields(QDateTime::currentDateTime()));
     if (upcomingView()) // the seven days list only open activities
         Refresh();
     else
         showActivity(id);
+}
+
+void TFrm_Activities::Btn_LinkClick() {
+    if (upcomingView() || !currentUnlinked())
+        return;
+    Qry_Act.edit({{QStringLiteral("CustCode"), customer_.code},
+                  {QStringLiteral("CustName"), customer_.name}});
+    updateButtons();
 }

@@ -9,8 +9,8 @@ class MessageService;
 class QPushButton;
 class TFrm_Data;
 
-// The contact activities of one customer, newest first, or the operator's open activities of
-// the coming seven days across customers, soonest first.
+// The contact activities of one customer, newest first (with the unlinked ones that bear its
+// name), or the operator's overdue and coming seven days' open activities, soonest first.
 class TFrm_Activities : public QDialog {
     Q_OBJECT
   public:
@@ -29,6 +29,7 @@ class TFrm_Activities : public QDialog {
     QPushButton* Btn_Edit;
     QPushButton* Btn_Delete;
     QPushButton* Btn_Done;
+    QPushButton* Btn_Link; // links an activity known by the customer's name alone
     QPushButton* Btn_Exit;
 
     bool upcomingView() const { return customer_.code == 0; }
@@ -37,6 +38,7 @@ class TFrm_Activities : public QDialog {
     void Btn_EditClick();
     void Btn_DeleteClick();
     void Btn_DoneClick();
+    void Btn_LinkClick();
     // Moves to the activity with this id; false when the list does not hold it.
     bool showActivity(qint64 id);
 
@@ -45,6 +47,7 @@ class TFrm_Activities : public QDialog {
     void applyColumns();
     void reopenAt(qint64 id);
     void updateButtons();
+    bool currentUnlinked() const;
 
     TFrm_Data& data_;
     MessageService& messages_;

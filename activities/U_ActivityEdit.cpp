@@ -1,8 +1,10 @@
 #include "activities/U_ActivityEdit.h"
 
 #include "customers/DateBox.h"
+#include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/RowMerge.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/WindowFont.h"
 
@@ -10,6 +12,7 @@
 #include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -41,6 +44,12 @@ TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A done activity is no longer due: its reminder goes with it.
+    connect(Check_Done, &QCheckBox::toggled, this, [this](bool done) {
+        if (done)
+            Check_Awoke->setChecked(false);
+        Check_Awoke->setEnabled(!done);
+    });
 }
 
 void TFrm_ActivityEdit::buildControls() {
@@ -102,14 +111,63 @@ void TFrm_ActivityEdit::load() {
     Edit_Subject->setCursorPosition(0);
     Memo_Content->setPlainText(original_.content);
     Check_Done->setChecked(original_.done);
+    Check_Awoke->setEnabled(!original_.done);
     Edit_Subject->setFocus();
+    loadedFields_ = Activities::fieldsOf(activity());
+}
+
+// The boxes from a save's field values; the done time follows the done box.
+void TFrm_ActivityEdit::showFields(const QVariantMap& fields) {
+    Edit_User->setText(fields.value("F_User").toString());
+    const QDateTime when = fields.value("AwokeDate").toDateTime();
+    Date_Awoke->setDate(when.date());
+    Time_Awoke->setTime(QTime(when.time().hour(), when.time().minute()));
+    Check_Awoke->setChecked(fields.value("Awoke").toBool());
+    Edit_Subject->setText(fields.value("Subject").toString());
+    Edit_Subject->setCursorPosition(0);
+    Memo_Content->setPlainText(fields.value("Content").toString());
+    Check_Done->setChecked(fields.value("Done").toBool());
+}
+
+namespace {
+
+// The boxes whose values the operator decides on; the rest follow them.
+QString activityFieldTitle(const QString& field) {
+    static const QHash<QString, QString> titles = {
+        {"F_User", QStringLiteral("负责人")},    {"AwokeDate", QStringLiteral("提醒时间")},
+        {"Awoke", QStringLiteral("到期提醒")},   {"Subject", QStringLiteral("活动主题")},
+        {"Content", QStringLiteral("活动内容")}, {"Done", QStringLiteral("已完成")},
+    };
+    return titles.value(field);
+}
+
+} // namespace
+
+// After another workstation's save: the activity as it is now, with what this operator
+// changed over it; where both changed a field, the operator chooses, seeing the other value.
+bool TFrm_ActivityEdit::keepOwnChangesOverFreshRow(const QVariantMap& typed) {
+    const auto rows = readActivities(*reread_, Activities::byId(original_.id));
+    if (rows.empty())
+        return false;
+    const QVariantMap loaded = loadedFields_;
+    original_ = rows.front();
+    load();
+    RowMerge merge = mergeOwnChanges(loaded, typed, loadedFields_);
+    for (const FieldClash& clash : merge.clashes) {
+        const QString title = activityFieldTitle(clash.field);
+        if (!title.isEmpty() && !keepsOwnValue(messages_, this, title, clash))
+            merge.values.insert(clash.field, clash.theirs);
+    }
+    showFields(merge.values);
+    return true;
 }
 
 Activity TFrm_ActivityEdit::activity() const {
     Activity a = original_;
     a.owner = Edit_User->text().trimmed();
-    a.awokeDate = QDateTime(Date_Awoke->date(), Time_Awoke->time());
-    a.awoke = Check_Awoke->isChecked();
+    a.awokeDate =
+        Activities::keptAwokeDate(original_.awokeDate, Date_Awoke->date(), Time_Awoke->time());
+    a.awoke = Check_Awoke->isChecked() && !Check_Done->isChecked();
     a.subject = Edit_Subject->text().trimmed();
     a.content = Memo_Content->toPlainText();
     if (Check_Done->isChecked() && !original_.done)
@@ -140,6 +198,21 @@ void TFrm_ActivityEdit::Btn_OKClick() {
         refuse(QStringLiteral("负责人不能为空！"), Edit_User);
         return;
     }
-    save_(a); // throws on failure: the dialog stays open with what was typed
+    const QVariantMap fields = Activities::fieldsOf(a);
+    if (!original_.id) {
+        save_(fields); // throws on failure: the dialog stays open with what was typed
+        accept();
+        return;
+    }
+    try {
+        save_(changedFields(loadedFields_, fields)); // never a field left untouched
+    } catch (const RowConflict& conflict) {
+        if (!reread_)
+            throw;
+        messages_.showError(conflict.text());
+        if (!keepOwnChangesOverFreshRow(fields))
+            reject(); // deleted elsewhere: nothing is left to save onto
+        return;
+    }
     accept();
 }

@@ -18,9 +18,15 @@ class QTimeEdit;
 class TFrm_ActivityEdit : public QDialog {
     Q_OBJECT
   public:
-    using Saver = std::function<void(const Activity&)>;
+    // Gets every field of a new activity, and only the fields the operator changed of one
+    // that exists.
+    using Saver = std::function<void(const QVariantMap& fields)>;
     TFrm_ActivityEdit(MessageService& messages, Activity activity, Saver save,
                       QWidget* owner = nullptr);
+
+    // Where the activity is read again when another workstation saved it meanwhile; without
+    // it such a save is only refused.
+    void setRereadFrom(Connection* connection) { reread_ = connection; }
 
     Activity activity() const; // what the boxes hold now
 
@@ -41,8 +47,12 @@ class TFrm_ActivityEdit : public QDialog {
     void buildControls();
     void load();
     bool refuse(const QString& text, QWidget* focus); // always false
+    void showFields(const QVariantMap& fields);
+    bool keepOwnChangesOverFreshRow(const QVariantMap& typed); // false: the row is gone
 
     MessageService& messages_;
     Activity original_;
     Saver save_;
+    Connection* reread_ = nullptr;
+    QVariantMap loadedFields_; // what a save would write for the activity as loaded
 };

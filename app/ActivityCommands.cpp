@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QWidget>
+#include <utility>
 
 namespace {
 
@@ -43,11 +44,13 @@ void ActivityCommands::showOfCurrentCustomer(QWidget* over) {
                             customers.asString(QStringLiteral("Company"))},
                            over);
     window.exec();
+    refreshDueCount();
 }
 
 void ActivityCommands::showUpcoming(QWidget* over) {
     TFrm_Activities window(data_, messages_, operator_(), {}, over);
     window.exec();
+    refreshDueCount();
 }
 
 void ActivityCommands::openActivity(qint64 id, QWidget* over) {
@@ -62,9 +65,10 @@ void ActivityCommands::openActivity(qint64 id, QWidget* over) {
         Query row(QStringLiteral("Qry_Act"), data_.ADOConnection1.get());
         data_.OpenQuery(row, Activities::byId(id, data_.rights));
         TFrm_ActivityEdit editor(
-            messages_, activity,
-            [&](const Activity& changed) { row.edit(Activities::fieldsOf(changed)); }, over);
+            messages_, activity, [&](const QVariantMap& fields) { row.edit(fields); }, over);
+        editor.setRereadFrom(data_.ADOConnection1.get());
         editor.exec();
+        refreshDueCount();
         return;
     }
     const qint64 code = activity.custCode.toLongLong();
@@ -75,6 +79,7 @@ void ActivityCommands::openActivity(qint64 id, QWidget* over) {
         over);
     window.showActivity(id);
     window.exec();
+    refreshDueCount();
 }
 
 void ActivityCommands::startWatching() {
@@ -89,6 +94,26 @@ void ActivityCommands::startWatching(std::unique_ptr<DesktopNotifier> notifier) 
                                             [this] { return notificationsWanted(data_.IniFile); });
     watcher_->rights = data_.rights;
     watcher_->start();
+    connect(&countBeat_, &QTimer::timeout, this, [this] { refreshDueCount(); });
+    countBeat_.start(30000);
+    refreshDueCount();
+}
+
+void ActivityCommands::refreshDueCount() {
+    int count = 0;
+    try {
+        count = Activities::dueByTodayCount(*data_.ADOConnection1, operator_(),
+                                            QDateTime::currentDateTime());
+    } catch (const std::exception&) {
+        return; // the next beat tries again, as the watch does
+    }
+    if (count != std::exchange(dueCount_, count))
+        emit dueCountChanged(count);
+}
+
+QString ActivityCommands::awokeButtonText(int dueCount) {
+    return dueCount > 0 ? QStringLiteral("联系活动提醒(%1)").arg(dueCount)
+                        : QStringLiteral("联系活动提醒");
 }
 
 void ActivityCommands::onNotificationClicked(qint64 id) {

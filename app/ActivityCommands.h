@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -28,6 +29,16 @@ class ActivityCommands : public QObject {
     void startWatching(std::unique_ptr<DesktopNotifier> notifier);
     DueWatcher* watcher() const { return watcher_.get(); }
 
+    // The operator's reminded open activities due by today, overdue ones included; read again
+    // at every beat of the watch and after each activity window closes.
+    int dueCount() const { return dueCount_; }
+    void refreshDueCount();
+    // The reminder button's caption for that count.
+    static QString awokeButtonText(int dueCount);
+
+  signals:
+    void dueCountChanged(int dueCount);
+
   private:
     void onNotificationClicked(qint64 id);
 
@@ -37,4 +48,6 @@ class ActivityCommands : public QObject {
     QWidget* mainWindow_;
     std::unique_ptr<DesktopNotifier> notifier_;
     std::unique_ptr<DueWatcher> watcher_;
+    QTimer countBeat_;
+    int dueCount_ = -1; // not read yet
 };

@@ -102,6 +102,10 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     reminderCheck_->prepare = [this](TFrm_Awoke& window) {
         window.openActivity = [this, &window](qint64 id) { activities_->openActivity(id, &window); };
     };
+    reminderCheck_->closed = [this] { activities_->refreshDueCount(); };
+    connect(activities_, &ActivityCommands::dueCountChanged, this, [this](int count) {
+        OpenAwoke->setIconText(ActivityCommands::awokeButtonText(count));
+    });
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TFrm_Main::Timer1Timer);
@@ -401,10 +405,12 @@ void TFrm_Main::UpcomingActivitiesExecute() {
     activities_->showUpcoming(this);
 }
 
-// The list shows what the import added or changed.
+// The list shows what an import wrote as soon as it is written, with the new count.
 void TFrm_Main::ImportCustExecute() {
-    if (::ImportCustExecute(data_, messages_, this) && Frm_Custom)
-        Frm_Custom->N6Click();
+    ::ImportCustExecute(data_, messages_, this, [this] {
+        if (Frm_Custom)
+            Frm_Custom->showImported();
+    });
 }
 
 void TFrm_Main::ShowField_CustExecute() {

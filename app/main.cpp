@@ -6,8 +6,12 @@
 #include "grid/WidgetMessageService.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return std::puts("custdesk " CUSTDESK_VERSION) < 0;
     prepareProcess();
     QApplication app(argc, argv);
     const QString title = applicationTitleFromPath(QCoreApplication::applicationFilePath());

@@ -1,23 +1,43 @@
 #include "customers/CustomerRecord.h"
 
-#include "data/Statements.h"
-#include "data/U_Data.h"
+#include "data/Activities.h"
+#include "data/Query.h"
 #include "grid/TextTrim.h"
 #include "operators/Owners.h"
 
 #include <QDateTime>
+#include <QHash>
+
+QDate addDateShown(const QVariant& stored) {
+    // The query gives a date only for what it could read; anything else is text.
+    return stored.typeId() == QMetaType::QDateTime ? stored.toDateTime().date() : QDate();
+}
+
+QString unreadableAddDate(const QVariant& stored) {
+    return stored.isValid() && stored.typeId() != QMetaType::QDateTime ? stored.toString()
+                                                                       : QString();
+}
 
 QVariant savedAddDate(const QDate& shown, const QVariant& stored) {
     if (!shown.isValid())
         return {};
-    const QDateTime before = stored.toDateTime();
-    if (stored.isValid() && before.isValid() && before.date() == shown)
-        return before;
+    const QDate before = addDateShown(stored);
+    if (before.isValid() && before == shown)
+        return stored.toDateTime();
     return QDateTime(shown, QTime(0, 0));
 }
 
+QString customerFieldTitle(const QString& field) {
+    static const QHash<QString, QString> titles = {
+        {"Company", QStringLiteral("客户名称")}, {"tel", QStringLiteral("联系电话")},
+        {"Mobile", QStringLiteral("手机号码")},  {"OtherInfo", QStringLiteral("合同编号")},
+        {"AddDate", QStringLiteral("添加时间")}, {"memo2", QStringLiteral("详细说明")},
+    };
+    return titles.value(field, field);
+}
+
 QVariantMap customerFieldValues(const CustomerInput& input) {
-    return {
+    QVariantMap values{
         {"Company", trimBlanks(input.company)},
         {"tel", trimBlanks(input.tel)},
         {"Mobile", trimBlanks(input.mobile)},
@@ -25,11 +45,25 @@ QVariantMap customerFieldValues(const CustomerInput& input) {
         {"AddDate", savedAddDate(input.addDate, input.storedAddDate)},
         {"memo2", memoForDatabase(input.memo)},
     };
+    if (!input.addDate.isValid() && !unreadableAddDate(input.storedAddDate).isEmpty())
+        values.remove("AddDate");
+    return values;
 }
 
-bool companyExists(TFrm_Data& data, const QString& name) {
-    data.OpenQuery(data.Qry_Temp, Sql::customerByCompany(name));
-    return !data.Qry_Temp.isEmpty();
+void saveEditedCustomer(Query& customers, const QVariantMap& values) {
+    Connection* connection = customers.connection();
+    const int code = customers.findField(QStringLiteral("CustCode"));
+    const bool renamed = values.contains("Company") && customers.recNo() >= 0 &&
+                         values.value("Company").toString() != customers.asString("Company");
+    if (!connection || code < 0 || !renamed) {
+        customers.edit(values);
+        return;
+    }
+    Transaction transaction(*connection);
+    Activities::renameCustomer(*connection, customers.value(customers.recNo(), code).toLongLong(),
+                               values.value("Company").toString());
+    customers.edit(values);
+    transaction.commit();
 }
 
 QString duplicateNameText(TFrm_Data& data, const QString& name) {

@@ -1,14 +1,11 @@
 #pragma once
 
-// The editor's rules for one customer row, without widgets: what a save writes and when a
-// new name counts as taken.
+// The editor's rules for one customer row, without widgets: what a save writes.
 
 #include <QDate>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
-
-class TFrm_Data;
 
 // The editor's boxes as the operator left them.
 struct CustomerInput {
@@ -22,15 +19,25 @@ struct CustomerInput {
 };
 
 // The six fields of a save: the one-line texts trimmed, the details as typed with CR LF line
-// ends. An empty date box stores Null; a date the operator left as loaded keeps its time.
+// ends. An empty date box stores Null; a date the operator left as loaded keeps its time. A
+// stored AddDate that is no date stays as it is while the box is left empty (no AddDate then).
 QVariantMap customerFieldValues(const CustomerInput& input);
+
+// The editor's title of a field of the save ("客户名称" for Company).
+QString customerFieldTitle(const QString& field);
 
 // The AddDate a save writes for the date shown beside the value the row held.
 QVariant savedAddDate(const QDate& shown, const QVariant& stored);
 
-// True when a customer of that name exists anywhere in the table (letter case aside).
-// Runs the test on the shared scratch query Qry_Temp.
-bool companyExists(TFrm_Data& data, const QString& name);
+// The date the box shows for a stored AddDate: null for Null and for text that is no date.
+QDate addDateShown(const QVariant& stored);
+// A stored AddDate that another program wrote as text that is no date; else "".
+QString unreadableAddDate(const QVariant& stored);
+
+class Query;
+// Saves the values into the current customer of the query; a new name reaches the activities
+// linked to the customer in the same transaction. Throws AppError, then nothing is changed.
+void saveEditedCustomer(Query& customers, const QVariantMap& values);
 
 // What the editor says of a taken name: to an operator who may not see every customer, only
 // whose customer it is (or that it is in the pool), never anything of the customer itself.

@@ -5,6 +5,7 @@
 #include <QCalendarWidget>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -95,7 +96,8 @@ QString DateBoxFormat::inputMask() const {
 
 DateBox::DateBox(QWidget* parent)
     : QWidget(parent), edit_(new QLineEdit(this)), drop_(new QToolButton(this)),
-      popup_(new QFrame(this, Qt::Popup)), calendar_(new QCalendarWidget(popup_)) {
+      stored_(new QLabel(this)), popup_(new QFrame(this, Qt::Popup)),
+      calendar_(new QCalendarWidget(popup_)) {
     edit_->setInputMask(format_.inputMask());
     drop_->setArrowType(Qt::DownArrow);
     drop_->setFocusPolicy(Qt::NoFocus); // the box is one stop in the tab order
@@ -104,6 +106,9 @@ DateBox::DateBox(QWidget* parent)
     row->setSpacing(0);
     row->addWidget(edit_);
     row->addWidget(drop_);
+    row->addWidget(stored_);
+    stored_->hide();
+    stored_->setMaximumWidth(120);
     setFocusProxy(edit_);
 
     popup_->setFrameShape(QFrame::Box);
@@ -135,6 +140,15 @@ bool DateBox::isEmpty() const {
 
 bool DateBox::isReadable() const {
     return isEmpty() || date().isValid();
+}
+
+void DateBox::setStoredText(const QString& text) {
+    const QString note = QStringLiteral("原值：") + text;
+    stored_->setToolTip(note);
+    stored_->setText(
+        stored_->fontMetrics().elidedText(note, Qt::ElideRight, stored_->maximumWidth()));
+    stored_->setVisible(!text.isEmpty());
+    storedText_ = text;
 }
 
 bool DateBox::popupVisible() const {

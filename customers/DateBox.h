@@ -6,6 +6,7 @@
 
 class QCalendarWidget;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QToolButton;
 
@@ -43,6 +44,9 @@ class DateBox : public QWidget {
     QDate date() const;      // null when the box is empty or unreadable
     bool isEmpty() const;    // no digit typed
     bool isReadable() const; // empty, or a whole valid date
+    // Shows beside the box what the row holds where that is no date; "" hides it.
+    void setStoredText(const QString& text);
+    const QString& storedText() const { return storedText_; }
     const DateBoxFormat& format() const { return format_; }
 
     QLineEdit* lineEdit() const { return edit_; }
@@ -60,6 +64,8 @@ class DateBox : public QWidget {
     DateBoxFormat format_;
     QLineEdit* edit_;
     QToolButton* drop_;
+    QLabel* stored_;
+    QString storedText_;
     QFrame* popup_;
     QCalendarWidget* calendar_;
 };

@@ -3,8 +3,11 @@
 #include "customers/CustomerRecord.h"
 #include "customers/DateBox.h"
 #include "customers/RecordNavigator.h"
+#include "data/AppError.h"
+#include "data/CustomerNames.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/RowMerge.h"
 #include "data/U_Data.h"
 #include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
@@ -196,8 +199,32 @@ void TFrm_AddCust::LoadCustomer() {
     setBoxText(Edit_Mobile, query.asString("Mobile"));
     setBoxText(Edit_OtherInfo, query.asString("OtherInfo"));
     loadedAddDate_ = query.asVariant("AddDate");
-    DateEdit1->setDate(query.asDateTime("AddDate").date());
+    DateEdit1->setDate(addDateShown(loadedAddDate_)); // text that is no date opens empty
+    DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
     Memo1->setPlainText(memoForBox(query.asString("memo2")));
+    loadedValues_ = customerFieldValues(input());
+}
+
+// The boxes from a save's field values.
+void TFrm_AddCust::showValues(const QVariantMap& values) {
+    setBoxText(Edit_CustName, values.value("Company").toString());
+    setBoxText(Edit_tel, values.value("tel").toString());
+    setBoxText(Edit_Mobile, values.value("Mobile").toString());
+    setBoxText(Edit_OtherInfo, values.value("OtherInfo").toString());
+    DateEdit1->setDate(values.value("AddDate").toDateTime().date());
+    Memo1->setPlainText(memoForBox(values.value("memo2").toString()));
+}
+
+// After another workstation's save: the row as it is now, with what this operator changed
+// over it; where both changed a field, the operator chooses, seeing the other value.
+void TFrm_AddCust::keepOwnChangesOverFreshRow(const QVariantMap& typed) {
+    const QVariantMap loaded = loadedValues_;
+    LoadCustomer();
+    RowMerge merge = mergeOwnChanges(loaded, typed, loadedValues_);
+    for (const FieldClash& clash : merge.clashes)
+        if (!keepsOwnValue(messages_, this, customerFieldTitle(clash.field), clash))
+            merge.values.insert(clash.field, clash.theirs);
+    showValues(merge.values);
 }
 
 void TFrm_AddCust::ClearControls() {
@@ -245,23 +272,32 @@ void TFrm_AddCust::Btn_OKClick() {
         refuse(QStringLiteral("添加时间不是有效的日期!"), DateEdit1);
         return;
     }
-    if (mode_ == AddMode && companyExists(data_, name)) {
-        refuse(duplicateNameText(data_, name), Edit_CustName);
-        return;
-    }
     save();
 }
 
 void TFrm_AddCust::save() {
     const QVariantMap values = customerFieldValues(input());
     if (mode_ == AddMode) {
-        data_.Qry_Cust.append(values);
+        // The test and the insert are one step, so two workstations never both add the name.
+        if (!appendCustomerUnlessTaken(data_.Qry_Cust, values)) {
+            refuse(duplicateNameText(data_, values.value("Company").toString()), Edit_CustName);
+            return;
+        }
         ClearControls();
     } else {
         Query& query = data_.Qry_Cust;
         const int rows = query.recordCount();
         try {
-            query.edit(values);
+            // Never a field left untouched; a new name reaches the linked activities too.
+            saveEditedCustomer(query, changedFields(loadedValues_, values));
+        } catch (const RowConflict& conflict) {
+            if (query.recordCount() < rows) { // deleted: nothing of it is left to merge onto
+                LoadCustomer();
+                throw;
+            }
+            messages_.showError(conflict.text());
+            keepOwnChangesOverFreshRow(values);
+            return;
         } catch (...) {
             // Deleted elsewhere, the row has left the query: show the row that took its place,
             // so the next save cannot overwrite that customer with this one's input.
@@ -269,6 +305,8 @@ void TFrm_AddCust::save() {
                 LoadCustomer();
             throw;
         }
-        loadedAddDate_ = values.value("AddDate");
+        loadedAddDate_ = query.asVariant("AddDate");
+        DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
+        loadedValues_ = customerFieldValues(input());
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QVariant>
+#include <QVariantMap>
 #include <functional>
 
 class DateBox;
@@ -63,10 +64,13 @@ class TFrm_AddCust : public QDialog {
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();
+    void showValues(const QVariantMap& values);
+    void keepOwnChangesOverFreshRow(const QVariantMap& typed);
 
     TFrm_Data& data_;
     MessageService& messages_;
     Mode mode_ = AddMode;
     bool shown_ = false;
-    QVariant loadedAddDate_; // the row's AddDate as loaded, kept whole when left unchanged
+    QVariant loadedAddDate_;   // the row's AddDate as loaded, kept whole when left unchanged
+    QVariantMap loadedValues_; // what a save would write for the row as loaded
 };

@@ -216,14 +216,39 @@ void TFrm_Custom::closeEvent(QCloseEvent* event) {
 }
 
 bool TFrm_Custom::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit_Key) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress)
-            guarded(messages_, [&] { Edit_KeyKeyDown(key->key()); });
-        else if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
-            guarded(messages_, [&] { Edit_KeyKeyUp(key->key()); });
-    }
+    if (watched == Edit_Key)
+        keywordEvent(event);
     return QWidget::eventFilter(watched, event);
+}
+
+// A key pressed in the box, or the Tab that moved the focus into it, searches as it is
+// released; a key whose press closed a box the search showed does not.
+void TFrm_Custom::keywordEvent(QEvent* event) {
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        boxShown_ = false;
+        searchByKey([&] { Edit_KeyKeyDown(key->key()); });
+        break;
+    case QEvent::KeyRelease:
+        if (!key->isAutoRepeat() && !std::exchange(boxShown_, false))
+            searchByKey([&] { Edit_KeyKeyUp(key->key()); });
+        break;
+    case QEvent::FocusIn: {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::MouseFocusReason)
+            boxShown_ = false; // come in by the operator's move, not back from a box
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TFrm_Custom::searchByKey(const std::function<void()>& search) {
+    if (!guarded(messages_, search))
+        boxShown_ = true;
 }
 
 void TFrm_Custom::FormCreate() {
@@ -270,6 +295,7 @@ void TFrm_Custom::fillSearchFields() {
 
 void TFrm_Custom::Btn_S_CustClick() {
     if (trimBlanks(Combo_Type->currentText()).isEmpty()) {
+        boxShown_ = true;
         messages_.messageBox(this, QStringLiteral("请选择一种查询条件进行查询！"),
                              QStringLiteral("提示"), MsgIcon::Information, mbOK);
         return;
@@ -313,7 +339,6 @@ void TFrm_Custom::startSearch(const SqlCommand& command, bool pinyin) {
     held_ = nullptr;
     outstanding_ = command;
     searchPinyin_ = pinyin;
-    refreshing_ = false;
     if (!busy_)
         busy_ = std::make_unique<Busy>(Btn_S_Cust);
     loader_->load(command, pinyin_->finisher(pinyin, searchField_, searchPattern_));
@@ -349,16 +374,13 @@ bool TFrm_Custom::whenNoDialog(std::function<void()> show) {
 void TFrm_Custom::searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows) {
     auto shared = std::make_shared<std::unique_ptr<QueryStore>>(std::move(rows));
     auto show = [this, command, shared] {
-        guarded(messages_, [&] {
+        const bool shown = guarded(messages_, [&] {
             shownClock_.start();
             data_.Qry_Cust.adopt(command, std::move(*shared));
             const auto done = std::move(busy_); // the button and cursor come back however it ends
-            layOut();
-            if (refreshing_)
-                return;
-            showCount();
-            setFooters();
+            showRows();
         });
+        boxShown_ = boxShown_ || !shown;
     };
     if (whenNoDialog(show))
         show();
@@ -366,6 +388,7 @@ void TFrm_Custom::searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> r
 
 void TFrm_Custom::searchFailed(SqlCommand command, QString error) {
     auto show = [this, command, error] {
+        boxShown_ = true;
         guarded(messages_, [&] {
             shownClock_.start();
             busy_.reset();
@@ -423,14 +446,17 @@ void TFrm_Custom::N6Click() {
         if (pinyin) { // its pinyin customers come from keys read anew, off the window's thread
             pinyin_->reread();
             startSearch(latest, true);
-            refreshing_ = true;
             return;
         }
         data_.Qry_Cust.setCommand(latest);
     }
     data_.Qry_Cust.close();
     data_.Qry_Cust.open();
-    layOut();
+    showRows();
+}
+
+void TFrm_Custom::showImported() {
+    handle(&TFrm_Custom::N6Click);
 }
 
 void TFrm_Custom::N10Click() {
@@ -449,6 +475,13 @@ void TFrm_Custom::N25Click() {
 
 void TFrm_Custom::layOut() {
     ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey);
+}
+
+// A search and a refresh alike: the count goes to the status bar and under the list.
+void TFrm_Custom::showRows() {
+    layOut();
+    showCount();
+    setFooters();
 }
 
 void TFrm_Custom::showCount() {

@@ -88,6 +88,8 @@ class TFrm_Custom : public QWidget {
     void Grid_CustSortMarkingChanged();
     void N6Click();
     void N10Click();
+    // Shows what an import wrote: the list refreshed, with its count.
+    void showImported();
     void N441Click();
     void N25Click();
 
@@ -102,6 +104,7 @@ class TFrm_Custom : public QWidget {
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
     void layOut();     // the layout rows of "Custom" onto the grid
+    void showRows();   // laid out, counted and footed
     void showCount();  // the record count to status panel 1
     void setFooters(); // "总计" and the row count
     void fillSearchFields();
@@ -114,6 +117,8 @@ class TFrm_Custom : public QWidget {
     void searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows);
     void searchFailed(SqlCommand command, QString error);
     bool whenNoDialog(std::function<void()> show);
+    void keywordEvent(QEvent* event);
+    void searchByKey(const std::function<void()>& search);
 
     TFrm_Data& data_;
     MessageService& messages_;
@@ -127,8 +132,10 @@ class TFrm_Custom : public QWidget {
     SqlCommand outstanding_; // the latest search started, on its way while busy_
     QString searchField_;    // the latest search's field and keyword, for its pinyin rows
     QString searchPattern_;
-    bool searchPinyin_ = false;  // it adds customers by their pinyin
-    bool refreshing_ = false;    // it repeats the one shown: count and footers stay
+    bool searchPinyin_ = false; // it adds customers by their pinyin
+    // A box the search showed may be closed by a key whose release then reaches the keyword
+    // box; that release must not search, and bring the box, again.
+    bool boxShown_ = false;
     std::function<void()> held_; // a finished search waiting for a dialog to close
     QElapsedTimer shownClock_;   // since the latest search result showed
 };

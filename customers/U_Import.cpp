@@ -4,13 +4,14 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "grid/ChineseFileDialog.h"
 #include "grid/ProgressWindow.h"
 #include "output/SheetTable.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -19,9 +20,13 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
 
 namespace {
 
@@ -34,12 +39,48 @@ QComboBox* comboOf(QWidget* parent, const QStringList& items) {
     return box;
 }
 
-QString previewText(const QVariant& cell) {
-    if (cell.typeId() == QMetaType::QDateTime)
-        return sheetDateText(cell.toDateTime());
-    if (cell.typeId() == QMetaType::Double)
-        return QString::number(cell.toDouble(), 'g', QLocale::FloatingPointShortest);
-    return cell.toString();
+// Progress told by the reading thread, read by the window's timer; the window's cancel
+// reaches the reader at its next piece.
+class SharedProgress : public WorkProgress {
+  public:
+    bool advance(qint64 done, qint64 total) override {
+        done_ = done;
+        total_ = total;
+        return !stop;
+    }
+    int thousandths() const {
+        const qint64 total = total_;
+        return total > 0 ? int(std::min<qint64>(1000, done_ * 1000 / total)) : 0;
+    }
+    std::atomic_bool stop{false};
+
+  private:
+    std::atomic<qint64> done_{0}, total_{0};
+};
+
+struct Reading {
+    FilePreview preview;
+    QString error;
+    bool cancelled = false;
+};
+
+// On the reading thread: the title row and the first rows.
+void readPreview(const QString& path, const ImportFileOptions& options, Reading& out) {
+    try {
+        ImportFile file = openImportFile(path, options);
+        out.preview.titles = file.titles;
+        out.preview.sheetNames = file.sheetNames;
+        QVariantList cells;
+        while (out.preview.rows.size() < TFrm_Import::kPreviewRows && file.rows->next(cells)) {
+            out.preview.rows << cells;
+            out.preview.lines << file.rows->line();
+        }
+    } catch (const ImportCancelled&) {
+        out.cancelled = true;
+    } catch (const std::exception& e) {
+        const auto* known = dynamic_cast<const AppError*>(&e);
+        out.error = known ? known->text() : QString::fromLocal8Bit(e.what());
+    }
 }
 
 } // namespace
@@ -121,6 +162,8 @@ ImportFileOptions TFrm_Import::options() const {
 }
 
 void TFrm_Import::Btn_FileClick() {
+    if (reading_)
+        return;
     const QString path = dialogs_.askOpenFile ? dialogs_.askOpenFile() : QString();
     if (!path.isEmpty()) {
         loading_ = true;
@@ -131,19 +174,49 @@ void TFrm_Import::Btn_FileClick() {
 }
 
 bool TFrm_Import::loadFile(const QString& path) {
+    if (reading_)
+        return false;
     path_ = path;
     Edit_File->setText(QDir::toNativeSeparators(path));
     Btn_OK->setEnabled(false);
     Grid_Preview->clear();
     Grid_Preview->setRowCount(0);
     Grid_Preview->setColumnCount(0);
-    try {
-        ImportFile file = openImportFile(path, options());
-        showPreview(file);
-    } catch (const AppError& e) {
-        messages_.showError(e.text());
+
+    auto progress = std::make_shared<SharedProgress>();
+    auto reading = std::make_shared<Reading>();
+    ImportFileOptions o = options();
+    o.progress = progress.get();
+    std::unique_ptr<QThread> thread(
+        QThread::create([path, o, progress, reading] { readPreview(path, o, *reading); }));
+    QProgressDialog dialog(QStringLiteral("正在读取文件..."), QStringLiteral("取消"), 0, 1000,
+                           this);
+    dialog.setWindowTitle(kCaption);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(300); // shown only for a file that takes its time
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    connect(&dialog, &QProgressDialog::canceled, this, [progress] { progress->stop = true; });
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &dialog,
+            [&dialog, progress] { dialog.setValue(progress->thousandths()); });
+    ticker.start(100);
+    QEventLoop loop;
+    connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    reading_ = true;
+    loop.exec(); // the window goes on answering while the file is read
+    thread->wait();
+    reading_ = false;
+    dialog.hide();
+
+    if (reading->cancelled)
+        return false;
+    if (!reading->error.isEmpty()) {
+        messages_.showError(reading->error);
         return false;
     }
+    showPreview(reading->preview);
     Btn_OK->setEnabled(true);
     return true;
 }
@@ -152,7 +225,7 @@ void TFrm_Import::reload() {
     loadFile(path_);
 }
 
-void TFrm_Import::showPreview(ImportFile& file) {
+void TFrm_Import::showPreview(const FilePreview& file) {
     titles_ = file.titles;
     loading_ = true;
     const bool isBook = !file.sheetNames.isEmpty();
@@ -180,13 +253,13 @@ void TFrm_Import::showPreview(ImportFile& file) {
         box->setCurrentIndex(std::max(0, box->findData(chosen.value(c))));
         Grid_Preview->setCellWidget(0, c, box);
     }
-    QVariantList cells;
-    for (int r = 1; r <= kPreviewRows && file.rows->next(cells); ++r) {
+    for (int r = 1; r <= file.rows.size(); ++r) {
+        const QVariantList& cells = file.rows[r - 1];
         Grid_Preview->setRowCount(r + 1);
         Grid_Preview->setVerticalHeaderItem(
-            r, new QTableWidgetItem(QString::number(file.rows->line())));
+            r, new QTableWidgetItem(QString::number(file.lines[r - 1])));
         for (int c = 0; c < cells.size() && c < titles_.size(); ++c)
-            Grid_Preview->setItem(r, c, new QTableWidgetItem(previewText(cells[c])));
+            Grid_Preview->setItem(r, c, new QTableWidgetItem(importedText(cells[c])));
     }
 }
 
@@ -202,14 +275,23 @@ QStringList TFrm_Import::mapping() const {
 }
 
 ImportReport TFrm_Import::importOnce(OnBadRows onBad) {
-    ImportFile file = openImportFile(path_, options());
     ImportSettings settings;
     settings.onDuplicate = OnDuplicate(Combo_Duplicate->currentIndex());
     settings.onBadRows = onBad;
     settings.rights = data_.rights;
     const std::unique_ptr<WorkProgress> progress =
         dialogs_.showProgress ? dialogs_.showProgress() : nullptr;
-    return importCustomers(*data_.ADOConnection1, *file.rows, mapping(), settings, progress.get());
+    ImportFileOptions o = options();
+    o.progress = progress.get(); // a long run of empty rows can be stopped too
+    try {
+        ImportFile file = openImportFile(path_, o);
+        return importCustomers(*data_.ADOConnection1, *file.rows, mapping(), settings,
+                               progress.get());
+    } catch (const ImportCancelled&) {
+        ImportReport report;
+        report.cancelled = true;
+        return report;
+    }
 }
 
 bool TFrm_Import::runImport() {
@@ -228,10 +310,14 @@ bool TFrm_Import::runImport() {
     Memo_Report->setPlainText(reportText_);
     Btn_SaveReport->setEnabled(true);
     imported_ = imported_ || (report.written && report.added + report.updated > 0);
+    if (report.written)
+        emit customersWritten();
     return report.written;
 }
 
 void TFrm_Import::Btn_OKClick() {
+    if (reading_)
+        return;
     if (!mapping().contains(QStringLiteral("Company"), Qt::CaseInsensitive)) {
         messages_.messageBox(this, QStringLiteral("请为客户名称选择文件中的一列。"), kCaption,
                              MsgIcon::Information, mbOK);
@@ -250,24 +336,26 @@ void TFrm_Import::Btn_SaveReportClick() {
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
-bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
+bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                       const std::function<void()>& written) {
     bool imported = false;
     guarded(messages, [&] {
         ImportDialogs dialogs;
         dialogs.askOpenFile = [owner] {
-            return QFileDialog::getOpenFileName(
-                owner, kCaption, QString(),
-                QStringLiteral("客户文件(*.csv *.xlsx);;CSV文件(*.csv);;"
-                               "EXCEL 2007文件(*.xlsx)"));
+            return chineseOpenFileName(owner, kCaption,
+                                       QStringLiteral("客户文件(*.csv *.xlsx);;CSV文件(*.csv);;"
+                                                      "EXCEL 2007文件(*.xlsx)"));
         };
         dialogs.askReportFile = [owner] {
-            return QFileDialog::getSaveFileName(owner, QStringLiteral("保存报告"), QString(),
-                                                QStringLiteral("文本文件(*.txt)"));
+            return chineseSaveFileName(owner, QStringLiteral("保存报告"),
+                                       QStringLiteral("文本文件(*.txt)"));
         };
         dialogs.showProgress = [owner] {
             return progressWindow(QStringLiteral("正在导入..."), owner);
         };
         TFrm_Import dialog(data, messages, dialogs, owner);
+        if (written)
+            QObject::connect(&dialog, &TFrm_Import::customersWritten, &dialog, written);
         dialog.exec();
         imported = dialog.imported();
     });

@@ -23,6 +23,14 @@ struct ImportDialogs {
     std::function<std::unique_ptr<WorkProgress>()> showProgress; // none when unset
 };
 
+// A file's titles and first rows, as the window previews them.
+struct FilePreview {
+    QStringList titles;
+    QStringList sheetNames;
+    QList<QVariantList> rows;
+    QList<qint64> lines;
+};
+
 // "导入客户": a .csv or .xlsx file, its first rows with the field each column goes to, the
 // duplicate rule, then the import and its report.
 class TFrm_Import : public QDialog {
@@ -46,7 +54,9 @@ class TFrm_Import : public QDialog {
     QPlainTextEdit* Memo_Report;
     QPushButton* Btn_SaveReport;
 
-    // Reads the file's titles and first rows; false (with the message shown) when it cannot.
+    // Reads the file's titles and first rows off the window's thread, the window answering
+    // and "取消" stopping it; false (with the message shown) when it cannot be read, false
+    // without a message when cancelled.
     bool loadFile(const QString& path);
     QStringList mapping() const; // per file column: the field, or "" for "不导入"
     QComboBox* fieldBox(int column) const;
@@ -55,13 +65,16 @@ class TFrm_Import : public QDialog {
 
     bool imported() const { return imported_; }
 
+  signals:
+    void customersWritten(); // an import reached the database; the list shows it at once
+
   private:
     void Btn_FileClick();
     void Btn_OKClick();
     void Btn_SaveReportClick();
     void reload(); // the same file under the changed encoding, separator or sheet
     ImportFileOptions options() const;
-    void showPreview(ImportFile& file);
+    void showPreview(const FilePreview& file);
     ImportReport importOnce(OnBadRows onBad);
 
     TFrm_Data& data_;
@@ -73,8 +86,11 @@ class TFrm_Import : public QDialog {
     QString reportText_;
     bool imported_ = false;
     bool loading_ = false;
+    bool reading_ = false; // a file is being read; the window's buttons wait for it
 };
 
-// The window with the desktop's file dialogs and progress window, modal over owner. Returns
-// true when customers were added or changed, so the caller refreshes the list.
-bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner);
+// The window with the desktop's file dialogs and progress window, modal over owner; written
+// runs after each import that wrote something. Returns true when customers were added or
+// changed.
+bool ImportCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                       const std::function<void()>& written = {});

@@ -1,6 +1,9 @@
 #include "Activities.h"
 
+#include "NameFold.h"
 #include "Query.h"
+
+#include <QHash>
 
 namespace {
 
@@ -47,16 +50,21 @@ bool upgradeSchema(Connection& connection) {
     return changed;
 }
 
-SqlCommand ofCustomer(qint64 custCode) {
-    return {"select * from T_Schedule where CustCode=? order by AwokeDate desc, ID desc",
-            {custCode}};
+SqlCommand ofCustomer(qint64 custCode, const QString& custName) {
+    const QString order = QStringLiteral(" order by AwokeDate desc, ID desc");
+    if (custName.isEmpty())
+        return {"select * from T_Schedule where CustCode=?" + order, {custCode}};
+    return {"select * from T_Schedule where CustCode=? or (CustCode is null and "
+            "StrComp(CustName,?,1)=0)" +
+                order,
+            {custCode, custName}};
 }
 
-SqlCommand upcoming(const QString& owner, const QDateTime& from) {
-    const QDateTime start(from.date(), QTime(0, 0));
-    return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and (Done is null or Done=False) and "
-            "AwokeDate>=? and AwokeDate<? order by AwokeDate, ID",
-            {owner, start, start.addDays(8)}};
+SqlCommand upcoming(const QString& owner, const QDateTime& now) {
+    const QDateTime today(now.date(), QTime(0, 0));
+    return {"select * from T_Schedule where StrComp(F_User,?,1)=0 and (Done is null or Done=False) "
+            "and AwokeDate<? and (AwokeDate>=? or awoke=True) order by AwokeDate, ID",
+            {owner, today.addDays(7), today}};
 }
 
 SqlCommand byId(qint64 id) {
@@ -80,8 +88,8 @@ SqlCommand narrowedFor(SqlCommand command, const Rights& rights) {
 
 } // namespace
 
-SqlCommand ofCustomer(qint64 custCode, const Rights& rights) {
-    return narrowedFor(ofCustomer(custCode), rights);
+SqlCommand ofCustomer(qint64 custCode, const QString& custName, const Rights& rights) {
+    return narrowedFor(ofCustomer(custCode, custName), rights);
 }
 
 SqlCommand upcoming(const QString& owner, const QDateTime& from, const Rights& rights) {
@@ -103,12 +111,82 @@ QVariantMap fieldsOf(const Activity& a) {
         {"CustName", a.custName},
         {"F_User", a.owner},
         {"AwokeDate", a.awokeDate.isValid() ? QVariant(a.awokeDate) : QVariant()},
-        {"Awoke", a.awoke},
+        {"Awoke", a.awoke && !a.done},
         {"Subject", a.subject},
         {"Content", a.content},
         {"Done", a.done},
         {"DoneTime", a.done && a.doneTime.isValid() ? QVariant(a.doneTime) : QVariant()},
     };
+}
+
+QVariantMap doneFields(const QDateTime& when) {
+    return {{"Done", true}, {"DoneTime", when}, {"Awoke", false}};
+}
+
+QDateTime keptAwokeDate(const QDateTime& original, const QDate& date, const QTime& time) {
+    const QTime minute(time.hour(), time.minute());
+    if (original.isValid() && original.date() == date &&
+        QTime(original.time().hour(), original.time().minute()) == minute)
+        return original;
+    return QDateTime(date, minute);
+}
+
+QString statusText(const Activity& a, const QDate& today) {
+    QStringList words;
+    if (a.custCode.isNull())
+        words << QStringLiteral("未关联");
+    if (a.done)
+        words << QStringLiteral("已完成");
+    else if (a.awoke && a.awokeDate.isValid() && a.awokeDate.date() < today)
+        words << QStringLiteral("已过期");
+    return words.join(u'、');
+}
+
+int dueByTodayCount(Connection& connection, const QString& owner, const QDateTime& now) {
+    auto result = connection.query(
+        {"select count(*) from T_Schedule where StrComp(F_User,?,1)=0 and awoke=True and "
+         "(Done is null or Done=False) and AwokeDate<?",
+         {owner, QDateTime(now.date().addDays(1), QTime(0, 0))}});
+    return result->next() ? int(result->toInt64(0)) : 0;
+}
+
+void renameCustomer(Connection& connection, qint64 custCode, const QString& name) {
+    connection.execute({"update T_Schedule set CustName=? where CustCode=?", {name, custCode}});
+}
+
+int linkByName(Connection& connection) {
+    // The name of a column's cell as the comparison of names sees it.
+    const auto nameKey = [](const ResultSet& rows, int column) {
+        const std::string_view name = rows.text(column);
+        return nameFoldKey(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    };
+    QHash<QString, qint64> codeOf; // 0: the name is borne by several customers
+    {
+        auto customers = connection.query({"select CustCode, Company from Custom", {}});
+        while (customers->next()) {
+            const QString key = nameKey(*customers, 1);
+            if (!key.isEmpty())
+                codeOf[key] = codeOf.contains(key) ? 0 : customers->toInt64(0);
+        }
+    }
+    std::vector<std::pair<qint64, qint64>> links; // activity, customer
+    {
+        auto unlinked =
+            connection.query({"select ID, CustName from T_Schedule where CustCode is null", {}});
+        while (unlinked->next())
+            if (const qint64 code = codeOf.value(nameKey(*unlinked, 1)))
+                links.emplace_back(unlinked->toInt64(0), code);
+    }
+    for (const auto& [id, code] : links)
+        connection.execute({"update T_Schedule set CustCode=? where ID=?", {code, id}});
+    return int(links.size());
+}
+
+void settleOlderRows(Connection& connection) {
+    if (connection.columnsOf(kTable).isEmpty())
+        return;
+    linkByName(connection);
+    connection.execute({"update T_Schedule set Awoke=False where Done=True", {}});
 }
 
 int countOfCustomer(Connection& connection, qint64 custCode) {

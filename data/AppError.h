@@ -22,3 +22,9 @@ public:
         return QStringLiteral("数据库正被其他程序使用，本次操作没有完成，请稍后再试。");
     }
 };
+
+// Someone else changed or deleted the row since it was read: nothing was written.
+class RowConflict : public AppError {
+public:
+    RowConflict() : AppError(QStringLiteral("该记录已被其他用户修改或删除，未能保存。")) {}
+};

@@ -93,6 +93,10 @@ class Connection {
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Inside a transaction: waits until no other transaction holds the lock of this name, then
+    // holds it until this one ends, so that a test and the write it allows are one step. The
+    // embedded engine's transactions each hold its one write lock already.
+    virtual void lockUntilCommit(const QString& /*name*/) {}
 
     // The real column names of a table (empty when there is no such table).
     virtual QStringList columnsOf(const QString& table) = 0;

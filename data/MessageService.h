@@ -7,7 +7,7 @@ class QObject;
 enum class MsgIcon { None, Information, Warning, Error, Question };
 
 // Buttons of a message box; a box shows a combination, and answers with one of them.
-enum MsgButton { mbOK = 1, mbCancel = 2, mbYes = 4, mbNo = 8 };
+enum MsgButton { mbOK = 1, mbCancel = 2, mbYes = 4, mbNo = 8, mbRetry = 16 };
 
 struct MessageBoxRequest {
     QObject* owner = nullptr; // the window that shows the box; nullptr: the application

@@ -16,6 +16,7 @@ const std::vector<MigrationStep>& programMigrations() {
                             "(AwokeDate)",
                             {}});
          }},
+        {4, "联系活动与客户的关联", [](Connection& c) { Activities::settleOlderRows(c); }},
         {5, "操作员的角色", Roles::addRoles},
         {6, "客户的负责人", Roles::addOwners},
         {7, "共用设置", Roles::addShopSettings},

@@ -378,10 +378,6 @@ EditTarget editTarget(const QueryStore& store, const QString& queryName) {
     return target;
 }
 
-QString conflictText() {
-    return QStringLiteral("该记录已被其他用户修改或删除，未能保存。");
-}
-
 } // namespace
 
 // The statements a change needs, built from the query's own columns.
@@ -564,7 +560,7 @@ void Query::refuseChange(QueryWriter& writer, int position) {
     } else {
         dropPosition(position);
     }
-    throw AppError(conflictText());
+    throw RowConflict();
 }
 
 void Query::dropPosition(int position) {

@@ -7,10 +7,31 @@
 #include "data/postgres/PgEngine.h"
 
 #include <QDir>
+#include <QUrl>
+#include <QUrlQuery>
 
 namespace {
 const QString connectFailedText = QStringLiteral("连接数据库失败,您要连接本机数据库吗! ");
 const QString programCaption = QStringLiteral("客户管理系统");
+
+// The server and database a URI names, without its password.
+QString serverOf(const QString& uri) {
+    const QUrl url(uri);
+    QString host = url.host();
+    if (host.isEmpty())
+        host = QUrlQuery(url).queryItemValue(QStringLiteral("host"));
+    if (host.isEmpty())
+        host = QStringLiteral("localhost");
+    if (url.port() > 0)
+        host += ':' + QString::number(url.port());
+    return QStringLiteral("%1 上的数据库 %2").arg(host, Pg::databaseOfUri(uri));
+}
+
+QString serverFailedText(const QString& uri, const char* reason) {
+    return QStringLiteral("连接数据库服务器失败：%1\n\n%2\n\n请确认服务器已启动、网络畅通、"
+                          "用户名和密码正确，然后重试。")
+        .arg(serverOf(uri), QString::fromUtf8(reason).trimmed());
+}
 } // namespace
 
 TFrm_Data::TFrm_Data(const QString& programDir, MessageService& messages, QObject* parent)
@@ -59,21 +80,29 @@ QString TFrm_Data::builtInDatabasePath() const {
 void TFrm_Data::FormCreate() {
     const QString dbConn = IniFile.ReadString("Config", "DBConn", QString());
     ConnString = dbConn.isEmpty() ? builtInDatabasePath() : dbConn;
-    try {
-        ADOConnection1 = openDatabase(ConnString, busy_);
-    } catch (const DatabaseBusy& busy) {
-        // The file is there and sound, only in use: DBConn must keep pointing at it.
-        messages_.messageBox(nullptr, busy.text(), programCaption, MsgIcon::Information, mbOK);
-        return;
-    } catch (const std::exception& e) {
-        // A file's engine text would not help the operator; a server's tells what to mend.
-        if (Pg::isPostgresUri(ConnString))
-            messages_.showError(QString::fromUtf8(e.what()));
-        const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,
-                                                MsgIcon::Information, mbYes | mbNo);
-        if (answer == mbYes)
-            guarded(messages_, [&] { IniFile.WriteString("Config", "DBConn", QString()); });
-        return;
+    while (!ADOConnection1) {
+        try {
+            ADOConnection1 = openDatabase(ConnString, busy_);
+        } catch (const DatabaseBusy& busy) {
+            // The file is there and sound, only in use: DBConn must keep pointing at it.
+            messages_.messageBox(nullptr, busy.text(), programCaption, MsgIcon::Information, mbOK);
+            return;
+        } catch (const std::exception& e) {
+            if (Pg::isPostgresUri(ConnString)) {
+                // The others work on that server: going to a local file would split the data.
+                if (messages_.messageBox(nullptr, serverFailedText(ConnString, e.what()),
+                                         programCaption, MsgIcon::Warning,
+                                         mbRetry | mbCancel) == mbRetry)
+                    continue;
+                return;
+            }
+            // A file's engine text would not help the operator.
+            const int answer = messages_.messageBox(nullptr, connectFailedText, programCaption,
+                                                    MsgIcon::Information, mbYes | mbNo);
+            if (answer == mbYes)
+                guarded(messages_, [&] { IniFile.WriteString("Config", "DBConn", QString()); });
+            return;
+        }
     }
     for (Query* query : {&Qry_Cust, &Qry_Temp, &Qry_Str, &Qry_FieldShow, &Qry_SoftInfo})
         query->setConnection(ADOConnection1.get());

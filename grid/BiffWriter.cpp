@@ -12,10 +12,6 @@ bool isAscii(QStringView text) {
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
-bool isAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
 } // namespace
 
 GbkText::GbkText() : encoder_("GBK", QStringConverter::Flag::Stateless) {}
@@ -66,6 +62,10 @@ void BiffWriter::bof() {
     qToLittleEndian<quint16>(0x0010, p + 2); // worksheet
     qToLittleEndian<quint16>(0x0000, p + 4); // build
     qToLittleEndian<quint16>(0x0000, p + 6); // year
+}
+
+void BiffWriter::codePage() {
+    qToLittleEndian(biff::kGbkCodePage, header(biff::kCodePage, 2, 2));
 }
 
 void BiffWriter::eof() {

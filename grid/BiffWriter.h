@@ -1,8 +1,7 @@
 #pragma once
 
-// Worksheet files in the BIFF cell-record format: BOF, cell records, EOF and nothing else.
-// No code page record is written, so readers take LABEL texts in their locale's code page;
-// ours are GBK, as a Chinese desktop expects.
+// Worksheet files in the BIFF cell-record format: BOF, the code page, cell records, EOF. LABEL
+// texts are GBK, as a Chinese desktop expects; the code page record tells readers elsewhere so.
 
 #include "data/Utf8Decoder.h"
 
@@ -11,6 +10,7 @@
 #include <QString>
 #include <QStringEncoder>
 #include <QtGlobal>
+#include <algorithm>
 #include <string_view>
 
 namespace biff {
@@ -21,6 +21,8 @@ constexpr quint16 kNumber = 0x0203;
 constexpr quint16 kRk = 0x027E;
 constexpr quint16 kBlank = 0x0201;
 constexpr quint16 kEof = 0x000A;
+constexpr quint16 kCodePage = 0x0042;
+constexpr quint16 kGbkCodePage = 936;
 
 constexpr int kMaxLabelBytes = 0xFFFF - 8; // the record length field must hold 8 + n
 constexpr int kMaxRows = 0x10000;          // rows 0..65535
@@ -40,6 +42,10 @@ class GbkText {
     QStringEncoder encoder_;
 };
 
+inline bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
 // The byte length of the longest run of whole GBK characters from the start that fits in
 // limit bytes.
 int wholeGbkPrefix(QByteArrayView gbk, int limit);
@@ -54,6 +60,7 @@ class BiffWriter {
     explicit BiffWriter(int columnsPerRow);
 
     void bof();
+    void codePage(); // GBK, the code page of every LABEL
     void eof();
 
     void label(QStringView text);          // GBK, see biff::GbkText

@@ -33,6 +33,7 @@ void applyLayoutRow(DataGrid& grid, Query& query, const LayoutRow& row) {
     column.titleButton = true;
     const int i = grid.addColumn(column);
     query.setDisplayLabel(query.fieldByName(row.field), row.name);
+    column.title = row.name;
     if (row.sum)
         column.footerKind = fvtSum;
     column.alwaysShowEditButton = row.button;

@@ -6,12 +6,14 @@
 #include "grid/BiffWriter.h"
 #include "grid/DataGrid.h"
 #include "grid/DialogFrame.h"
+#include "grid/ExportLosses.h"
 #include "grid/GridSheet.h"
 #include "grid/ProgressWindow.h"
 #include "grid/TextTrim.h"
 #include "output/FooterTotal.h"
 #include "output/OutputFile.h"
 #include "output/SheetFiles.h"
+#include "output/SheetXml.h"
 #include "output/WorkProgress.h"
 
 #include <QDir>
@@ -106,6 +108,7 @@ void writeSheet(OutputFile& file, const Query& query, const DataGrid& grid) {
     std::vector<SheetColumn> columns = sheetColumns(query, grid);
     BiffWriter writer(static_cast<int>(columns.size()));
     writer.bof();
+    writer.codePage();
     if (grid.titlesShown())
         for (const SheetColumn& c : columns)
             writer.label(c.title);
@@ -124,6 +127,56 @@ void writeSheet(OutputFile& file, const Query& query, const DataGrid& grid) {
             writeFooterCell(writer, c);
     writer.eof();
     file.write(writer.takeBytes());
+}
+
+QLatin1String suffixOf(ExportFormat format) {
+    switch (format) {
+    case ExportFormat::Xlsx:
+        return QLatin1String(".xlsx");
+    case ExportFormat::Csv:
+        return QLatin1String(".csv");
+    case ExportFormat::Xls:
+        break;
+    }
+    return QLatin1String(".xls");
+}
+
+// The workbook an .xls name becomes when the operator takes the workbook instead.
+QString workbookName(const QString& xlsName) {
+    return xlsName.endsWith(QLatin1String(".xls")) ? xlsName + u'x'
+                                                   : exportFileName(ExportFormat::Xlsx, xlsName);
+}
+
+// Names the texts the file would not hold whole and lets the operator choose: an .xls may
+// become a workbook, which holds every character. False when the operator stops the export.
+bool acceptLosses(MessageService& messages, QObject* owner, const SheetTable& table,
+                  ExportTarget& target) {
+    const QString caption = QStringLiteral("提示");
+    if (target.format == ExportFormat::Xls) {
+        const std::vector<CellLoss> losses = xlsLosses(table);
+        if (!losses.empty()) {
+            const QString workbook = workbookName(target.path);
+            const int answer = messages.messageBox(
+                owner,
+                QStringLiteral("下列内容保存为.xls文件会丢失字符：\n") + lossLines(table, losses) +
+                    QStringLiteral("\n\n是否改为保存为.xlsx文件%1？选“否”仍保存为.xls文件。")
+                        .arg(workbook),
+                caption, MsgIcon::Question, mbYes | mbNo | mbCancel);
+            if (answer == mbCancel)
+                return false;
+            if (answer == mbYes)
+                target = {ExportFormat::Xlsx, workbook};
+        }
+    }
+    if (target.format != ExportFormat::Xlsx)
+        return true;
+    const std::vector<CellLoss> cuts = xlsxLosses(table);
+    return cuts.empty() ||
+           messages.messageBox(owner,
+                               QStringLiteral("下列内容超过一个单元格能保存的 %1 个字符：\n")
+                                       .arg(kSheetMaxCellChars) +
+                                   lossLines(table, cuts) + QStringLiteral("\n\n是否仍然保存？"),
+                               caption, MsgIcon::Warning, mbOK | mbCancel) == mbOK;
 }
 
 } // namespace
@@ -184,11 +237,19 @@ QString excelFileName(const QString& typed) {
 QString exportFileName(ExportFormat format, const QString& typed) {
     if (format == ExportFormat::Xls)
         return excelFileName(typed);
-    const QLatin1String suffix(format == ExportFormat::Xlsx ? ".xlsx" : ".csv");
+    const QLatin1String suffix = suffixOf(format);
     QString name = trimBlanks(typed);
     if (!name.contains(suffix, Qt::CaseSensitive))
         name += suffix;
     return name;
+}
+
+ExportTarget exportTarget(ExportFormat chosen, const QString& typed) {
+    const QString name = trimBlanks(typed);
+    for (const ExportFormat other : {ExportFormat::Xls, ExportFormat::Xlsx, ExportFormat::Csv})
+        if (other != chosen && name.endsWith(suffixOf(other), Qt::CaseSensitive))
+            return {other, name};
+    return {chosen, exportFileName(chosen, typed)};
 }
 
 int maxExportRecords(const DataGrid& grid) {
@@ -232,15 +293,18 @@ void ExportGridToExcel(MessageService& messages, Query& query, DataGrid& grid,
     const SaveChoice choice = dialogs.askFileName(kExportFileFilters);
     if (choice.path.isEmpty())
         return;
-    const ExportFormat format = exportFormatOfFilter(choice.filter);
-    if (format == ExportFormat::Xls && query.recordCount() > maxExportRecords(grid)) {
+    ExportTarget target = exportTarget(exportFormatOfFilter(choice.filter), choice.path);
+    if (target.format == ExportFormat::Xls && query.recordCount() > maxExportRecords(grid)) {
         messages.notice(tooManyRecordsText(grid), owner);
         return;
     }
-    const QString name = exportFileName(format, choice.path);
+    if (!acceptLosses(messages, owner, gridSheetTable(query, grid), target))
+        return;
+    const QString& name = target.path;
     std::unique_ptr<WorkProgress> progress =
-        format != ExportFormat::Xls && dialogs.showProgress ? dialogs.showProgress() : nullptr;
-    if (!writeGridFile(format, query, grid, name, progress.get()))
+        target.format != ExportFormat::Xls && dialogs.showProgress ? dialogs.showProgress()
+                                                                   : nullptr;
+    if (!writeGridFile(target.format, query, grid, name, progress.get()))
         return;       // cancelled: no file, no question
     progress.reset(); // the window goes before the question comes
     const QString question =

@@ -61,6 +61,15 @@ QString excelFileName(const QString& typed);
 // The same rule with the format's own suffix: ".xlsx" or ".csv" appended unless it occurs.
 QString exportFileName(ExportFormat format, const QString& typed);
 
+// What is written: the format and the file's name.
+struct ExportTarget {
+    ExportFormat format;
+    QString path;
+};
+// A typed name ending in the suffix of another offered format is written in that format under
+// the trimmed name; any other name in the chosen format by exportFileName.
+ExportTarget exportTarget(ExportFormat chosen, const QString& typed);
+
 // Tells where the written file is when the desktop could not open it.
 QString fileNotOpenedText(const QString& path);
 

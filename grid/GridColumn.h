@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 enum TSortMarkerEh { smNoneEh, smDownEh, smUpEh }; // down: ascending, up: descending
 
@@ -17,4 +18,6 @@ struct GridColumn {
     bool alwaysShowEditButton = false; // an inert ellipsis button in every cell
     bool visible = true;
     QString trueText, falseText; // a yes/no cell's words on screen, where set
+    QString title;                          // the layout's title, shown while the query is closed
+    std::function<QString(int row)> textOf; // where set, a cell's words on screen, by row
 };

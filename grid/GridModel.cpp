@@ -111,8 +111,8 @@ int GridModel::columnField(int i) const {
 
 QString GridModel::columnTitle(int i) const {
     const int f = columnField(i);
-    if (f < 0)
-        return columns_.at(i).fieldName;
+    if (f < 0) // a failed search closes the query: the titles stay those of the layout
+        return columns_.at(i).title.isEmpty() ? columns_.at(i).fieldName : columns_.at(i).title;
     const FieldDef& field = query_->field(f);
     return field.displayLabel.isEmpty() ? field.name : field.displayLabel;
 }
@@ -122,6 +122,8 @@ QString GridModel::cellText(int row, int column) const {
     if (f < 0 || row < 0 || row >= queryRowCount())
         return {};
     const GridColumn& c = columns_.at(column);
+    if (c.textOf)
+        return c.textOf(row);
     if (!c.trueText.isEmpty() && query_->field(f).kind == FieldKind::Boolean)
         return query_->isNull(row, f) ? QString()
                : query_->value(row, f).toBool() ? c.trueText

@@ -147,15 +147,27 @@ void GridView::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     const QPoint pos = event->position().toPoint();
     const QModelIndex index = indexAt(pos);
+    if (event->button() == Qt::RightButton && index.isValid()) {
+        // The context menu that follows acts on the current row: make it the row clicked.
+        if (multiSelect_ && !selectionModel()->isRowSelected(index.row(), {}))
+            markByClick(index.row(), {});
+        makeRowCurrent(index);
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !index.isValid() || onEditButton(index, pos)) {
         event->accept(); // the ellipsis button is inert; other buttons leave rows alone
         return;
     }
     markByClick(index.row(), event->modifiers());
+    makeRowCurrent(index);
+    event->accept();
+}
+
+void GridView::makeRowCurrent(const QModelIndex& index) {
     const int column = currentIndex().isValid() ? currentIndex().column() : index.column();
     selectionModel()->setCurrentIndex(model()->index(index.row(), column),
                                       QItemSelectionModel::NoUpdate);
-    event->accept();
 }
 
 void GridView::mouseMoveEvent(QMouseEvent* event) {

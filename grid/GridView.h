@@ -42,6 +42,7 @@ class GridView : public QTableView {
 
   private:
     void markByClick(int row, Qt::KeyboardModifiers modifiers);
+    void makeRowCurrent(const QModelIndex& index); // keeps the column the cursor is in
     bool onEditButton(const QModelIndex& index, const QPoint& pos) const;
 
     bool multiSelect_ = false;

@@ -35,6 +35,7 @@ constexpr ButtonKind buttonKinds[] = {
     {mbOK, QMessageBox::Ok, "OK"},
     {mbYes, QMessageBox::Yes, "Yes"},
     {mbNo, QMessageBox::No, "No"},
+    {mbRetry, QMessageBox::Retry, "Retry"},
     {mbCancel, QMessageBox::Cancel, "Cancel"},
 };
 

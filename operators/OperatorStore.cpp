@@ -56,10 +56,10 @@ void OperatorStore::requireManager() const {
     actor_.require(Permission::ManageOperators);
 }
 
-// Every operator row is locked for the transaction, so two workstations' changes to the
+// The operators' lock is held for the transaction, so two workstations' changes to the
 // operators follow one another and each sees what the other did.
 void OperatorStore::lockOperators() {
-    connection_.execute({"update admin set IsUser=IsUser", {}});
+    connection_.lockUntilCommit(QStringLiteral("admin"));
 }
 
 void OperatorStore::keepAManager() {

@@ -1,6 +1,7 @@
 #include "output/CsvReader.h"
 
 #include "data/AppError.h"
+#include "output/CsvGuard.h"
 
 #include <QFileInfo>
 #include <array>
@@ -21,15 +22,66 @@ QString encodingName(TextEncoding encoding) {
     }
 }
 
-QStringDecoder decoderFor(TextEncoding encoding) {
+QStringDecoder decoderFor(TextEncoding encoding, bool littleEndian, bool first) {
+    // Each chunk ends where a character ends, so none carries state into the next; only the
+    // file's first chunk may start with a byte-order mark that is not text.
+    const auto flags =
+        QStringConverter::Flag::Stateless |
+        (first ? QStringConverter::Flag::Default : QStringConverter::Flag::ConvertInitialBom);
     switch (encoding) {
     case TextEncoding::Utf16:
-        return QStringDecoder(QStringConverter::Utf16);
+        return QStringDecoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,
+                              flags);
     case TextEncoding::Gb18030:
-        return QStringDecoder("GB18030");
+        return QStringDecoder("GB18030", flags);
     default:
-        return QStringDecoder(QStringConverter::Utf8);
+        return QStringDecoder(QStringConverter::Utf8, flags);
     }
+}
+
+// Line breaks as the reader counts lines: CR LF, LF or CR. crBefore: the text before ended
+// in CR, so a leading LF belongs to that break; updated to how this text ends.
+qint64 lineBreaks(QStringView text, bool& crBefore) {
+    qint64 count = 0;
+    bool cr = crBefore;
+    for (const QChar c : text) {
+        if (c == u'\n')
+            count += !cr;
+        else if (c == u'\r')
+            ++count;
+        cr = c == u'\r';
+    }
+    crBefore = cr;
+    return count;
+}
+
+// Where a lone half of a surrogate pair lies, which no encoding may produce; -1 for none.
+qsizetype loneSurrogate(QStringView text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return -1;
+}
+
+// The end of the last whole character: after a byte that stands alone (in UTF-8 any below
+// 0x80, in GB18030 any below 0x30) or, in UTF-16, before any unit but a pair's second half.
+qsizetype lastCharacterEnd(const QByteArray& bytes, TextEncoding encoding, bool littleEndian) {
+    if (encoding == TextEncoding::Utf16) {
+        for (qsizetype end = bytes.size() & ~qsizetype(1); end >= 2; end -= 2) {
+            const uchar high = uchar(bytes[end - (littleEndian ? 1 : 2)]);
+            if ((high & 0xFC) != 0xD8) // the unit before is no pair's first half
+                return end;
+        }
+        return 0;
+    }
+    const uchar alone = encoding == TextEncoding::Gb18030 ? 0x30 : 0x80;
+    for (qsizetype end = bytes.size(); end > 0; --end)
+        if (uchar(bytes[end - 1]) < alone)
+            return end;
+    return 0;
 }
 
 // Valid UTF-8 throughout, allowing a sequence cut short by the sample's end.
@@ -52,6 +104,14 @@ bool isUtf8(QByteArrayView bytes, bool cutShort) {
         }
         i += extra + 1;
     }
+    return true;
+}
+
+// Texts that the export guarded against spreadsheets' formulas, as they were.
+bool unguardCells(QVariantList& cells) {
+    for (QVariant& cell : cells)
+        if (cell.toString().startsWith(u'\''))
+            cell = unguardedCsvText(cell.toString());
     return true;
 }
 
@@ -86,10 +146,11 @@ QChar detectSeparator(QStringView text) {
     return QChar(candidates[best]);
 }
 
-CsvReader::CsvReader(const QString& path, const CsvOptions& options)
-    : file_(path), options_(options) {
+CsvReader::CsvReader(const QString& path, const CsvOptions& options, WorkProgress* progress)
+    : file_(path), options_(options), progress_(progress) {
     if (!file_.open(QIODevice::ReadOnly))
         throw AppError(QStringLiteral("不能打开文件 %1: %2").arg(path, file_.errorString()));
+    progress_.restart(file_.size());
     const QByteArray sample = file_.peek(kSampleBytes);
     if (sample.isEmpty())
         throw AppError(QStringLiteral("文件是空的，没有可导入的客户。"));
@@ -98,28 +159,103 @@ CsvReader::CsvReader(const QString& path, const CsvOptions& options)
     if (encoding_ != TextEncoding::Utf16 && sample.contains('\0'))
         throw AppError(
             QStringLiteral("文件 %1 不是文本文件，不能导入。").arg(QFileInfo(path).fileName()));
-    decoder_ = decoderFor(encoding_);
-    if (!decoder_.isValid())
+    if (sample.startsWith("\xFE\xFF")) {
+        littleEndian_ = false;
+    } else if (!sample.startsWith("\xFF\xFE")) {
+        // Without a mark, the zero bytes of Latin text show the order.
+        qsizetype evenZeros = 0, oddZeros = 0;
+        for (qsizetype i = 0; i < sample.size(); ++i)
+            (i % 2 ? oddZeros : evenZeros) += sample[i] == '\0';
+        littleEndian_ = oddZeros >= evenZeros;
+    }
+    if (!decoderFor(encoding_, littleEndian_, true).isValid())
         throw AppError(QStringLiteral("本机不能读 %1 编码的文件。").arg(encodingName(encoding_)));
     fill();
     separator_ = options_.separator.isNull() ? detectSeparator(text_) : options_.separator;
 }
 
+QByteArray CsvReader::nextBytes() {
+    QByteArray bytes = std::exchange(undecoded_, {});
+    for (;;) {
+        const QByteArray more = file_.read(kChunkBytes);
+        bytes += more;
+        if (more.isEmpty() || file_.atEnd())
+            return bytes; // the end of the file is the end of its last character
+        const qsizetype end = lastCharacterEnd(bytes, encoding_, littleEndian_);
+        if (end > 0) {
+            undecoded_ = bytes.sliced(end);
+            bytes.truncate(end);
+            return bytes;
+        }
+        // No place to cut in all of it: one field runs on, and is refused once too long.
+        if (bytes.size() / 4 > options_.maxRecordChars)
+            fail(QStringLiteral("第 %1 行超过 %2 个字符，太长了，文件不能导入。")
+                     .arg(lineNo_)
+                     .arg(options_.maxRecordChars));
+    }
+}
+
+// The end of the piece from at: after its next CR or LF, where a character always ends.
+qsizetype CsvReader::pieceEnd(const QByteArray& bytes, qsizetype at) const {
+    const qsizetype unit = encoding_ == TextEncoding::Utf16 ? 2 : 1;
+    const qsizetype low = encoding_ == TextEncoding::Utf16 && !littleEndian_ ? 1 : 0;
+    for (; at + unit <= bytes.size(); at += unit) {
+        const char c = bytes[at + low];
+        if ((c == '\r' || c == '\n') && (unit == 1 || bytes[at + 1 - low] == '\0'))
+            return at + unit;
+    }
+    return bytes.size();
+}
+
+// The line of the first piece that does not decode; each piece decodes alone.
+qint64 CsvReader::firstBadLine(const QByteArray& bytes) const {
+    qint64 line = decodedBreaks_ + 1;
+    bool cr = decodedEndsInCr_;
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = pieceEnd(bytes, from);
+        QStringDecoder decoder = decoderFor(encoding_, littleEndian_, firstChunk_ && from == 0);
+        const QString piece = decoder.decode(QByteArrayView(bytes).sliced(from, end - from));
+        if (decoder.hasError() || loneSurrogate(piece) >= 0)
+            return line;
+        line += lineBreaks(piece, cr);
+        from = end;
+    }
+    return line;
+}
+
+void CsvReader::failEncoding(qint64 line) const {
+    fail(QStringLiteral("第 %1 行有不是 %2 编码的文字，文件可能混用了几种编码或已损坏；"
+                        "请在导入窗口中（命令行用 --encoding）选择文件的编码。")
+             .arg(line)
+             .arg(encodingName(encoding_)));
+}
+
+QString CsvReader::decode(const QByteArray& bytes) {
+    QStringDecoder decoder = decoderFor(encoding_, littleEndian_, firstChunk_);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError() || loneSurrogate(text) >= 0)
+        failEncoding(firstBadLine(bytes));
+    if (const qsizetype nul = text.indexOf(QChar(0)); nul >= 0) {
+        bool cr = decodedEndsInCr_;
+        fail(QStringLiteral("第 %1 行有空字符（NUL），文件不是文本文件或已损坏，不能导入。")
+                 .arg(decodedBreaks_ + 1 + lineBreaks(QStringView(text).left(nul), cr)));
+    }
+    decodedBreaks_ += lineBreaks(text, decodedEndsInCr_);
+    firstChunk_ = false;
+    return text;
+}
+
 bool CsvReader::fill() {
     if (atEnd_)
         return false;
-    const QByteArray bytes = file_.read(kChunkBytes);
+    const QByteArray bytes = nextBytes();
     if (bytes.isEmpty()) {
         atEnd_ = true;
         return false;
     }
-    text_ = text_.sliced(at_) + decoder_.decode(bytes);
+    text_ = text_.sliced(at_) + decode(bytes);
     at_ = 0;
-    if (decoder_.hasError())
-        fail(QStringLiteral("第 %1 行起的文字不是 %2 编码，文件可能混用了几种编码；"
-                            "请在导入窗口中选择文件的编码。")
-                 .arg(lineNo_)
-                 .arg(encodingName(encoding_)));
+    progress_.tick(file_.pos());
     return true;
 }
 
@@ -146,7 +282,7 @@ bool CsvReader::next(QVariantList& cells) {
     while (readRecord(cells))
         for (const QVariant& cell : cells)
             if (!cell.toString().isEmpty())
-                return true;
+                return unguardCells(cells);
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "output/SheetFiles.h"
 
 #include "data/Query.h"
+#include "output/CsvGuard.h"
 #include "output/OutputFile.h"
 #include "output/WorkProgress.h"
 
@@ -26,8 +27,8 @@ QString cellText(const SheetCell& cell) {
         return numberText(cell.number);
     case SheetCell::Date:
         return sheetDateText(cell.date);
-    case SheetCell::Text:
-        return cell.text;
+    case SheetCell::Text: // numbers and dates never start like a formula; texts may
+        return guardedCsvText(cell.text);
     }
     return {};
 }
@@ -59,7 +60,7 @@ bool writeCsv(const SheetTable& table, const QString& path, WorkProgress* progre
     QByteArray out("\xEF\xBB\xBF");
     if (table.titles && !table.columns.empty()) {
         for (const SheetColumn& column : table.columns)
-            appendCsvField(out, column.title);
+            appendCsvField(out, guardedCsvText(column.title));
         endLine(out);
     }
     ProgressTicker ticker(progress, query.recordCount());

@@ -1,6 +1,7 @@
 #include "output/CustomerImport.h"
 
 #include "data/AppError.h"
+#include "data/CustomerNames.h"
 #include "data/NameFold.h"
 #include "data/Statements.h"
 #include "data/TextTrim.h"
@@ -11,6 +12,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
+#include <cmath>
 
 namespace {
 
@@ -18,15 +20,7 @@ constexpr int kListedBadRows = 1000; // a report lists this many, and counts the
 constexpr double kExactWholeLimit = 9007199254740992.0; // 2^53
 
 QString cellText(const QVariant& cell) {
-    if (cell.typeId() == QMetaType::Double) {
-        const double v = cell.toDouble();
-        if (v == double(qint64(v)) && v > -kExactWholeLimit && v < kExactWholeLimit)
-            return QString::number(qint64(v));
-        return QString::number(v, 'g', QLocale::FloatingPointShortest);
-    }
-    if (cell.typeId() == QMetaType::QDateTime)
-        return sheetDateText(cell.toDateTime());
-    return cell.toString();
+    return importedText(cell);
 }
 
 qsizetype characterCount(const QString& text) {
@@ -65,6 +59,7 @@ class RowConverter {
     }
 
     const QStringList& names() const { return names_; }
+    int nameColumn() const { return targets_[size_t(nameIndex_)].column; }
     const QStringList& insertNames() const { return insertNames_; }
 
     // The values of the mapped fields, or the reason the row cannot be imported.
@@ -75,6 +70,8 @@ class RowConverter {
             QVariant value;
             if (const QString why = fieldValue(cell, *t.field, value); !why.isEmpty())
                 return QStringLiteral("“%1”%2").arg(t.field->title, why);
+            if (value.typeId() == QMetaType::QString && value.toString().contains(QChar(0)))
+                return QStringLiteral("“%1”有空字符（NUL）").arg(t.field->title);
             values << value;
         }
         name = values[nameIndex_].toString();
@@ -119,8 +116,8 @@ class RowConverter {
             const QString text = trimBlanks(cellText(cell));
             if (text.isEmpty())
                 return {};
-            bool ok = false;
-            const double number = QLocale::c().toDouble(text, &ok);
+            bool ok = cell.typeId() == QMetaType::Double; // exactly as the sheet holds it
+            const double number = ok ? cell.toDouble() : QLocale::c().toDouble(text, &ok);
             if (!ok)
                 return QStringLiteral("“%1”不是数字").arg(text);
             value = f.kind == FieldKind::Integer || f.kind == FieldKind::LargeInt
@@ -133,13 +130,9 @@ class RowConverter {
             value = text == u"1" || text == u"true" || text == u"是" || text == u"yes";
             return {};
         }
-        case FieldKind::Memo: {
-            QString text = cellText(cell);
-            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            text.replace(u'\n', QStringLiteral("\r\n")); // memos keep CR LF, as the editor's
-            value = text;
+        case FieldKind::Memo:
+            value = cellText(cell); // line breaks as the file has them
             break;
-        }
         default:
             value = trimBlanks(cellText(cell));
             break;
@@ -155,6 +148,61 @@ class RowConverter {
     int nameIndex_ = -1;
     bool addDateDefault_ = false;
     QDateTime today_;
+};
+
+// Whether a row is the total row our exports end with: "总计" in the name column and only
+// numbers (the count, sums) beside it.
+bool isTotalRow(const QVariantList& cells, int nameColumn) {
+    if (nameColumn >= cells.size() || trimBlanks(cellText(cells[nameColumn])) != u"总计")
+        return false;
+    int numbers = 0;
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString text = trimBlanks(cellText(cells[c]));
+        if (c == nameColumn || text.isEmpty())
+            continue;
+        bool ok = cells[c].typeId() == QMetaType::Double;
+        if (!ok)
+            QLocale::c().toDouble(text, &ok);
+        if (!ok)
+            return false;
+        ++numbers;
+    }
+    return numbers > 0;
+}
+
+// The rows of a file but a last row that is an export's total row, kept a row behind so
+// the last one is known.
+class WithoutTotalRow : public ImportSource {
+  public:
+    WithoutTotalRow(ImportSource& rows, int nameColumn) : rows_(rows), nameColumn_(nameColumn) {
+        ahead_ = rows_.next(next_);
+        nextLine_ = rows_.line();
+    }
+
+    bool next(QVariantList& cells) override {
+        if (!ahead_)
+            return false;
+        cells = std::move(next_);
+        line_ = nextLine_;
+        ahead_ = rows_.next(next_);
+        nextLine_ = rows_.line();
+        if (!ahead_ && isTotalRow(cells, nameColumn_)) {
+            dropped_ = line_;
+            return false;
+        }
+        return true;
+    }
+    qint64 line() const override { return line_; }
+    qint64 done() const override { return rows_.done(); }
+    qint64 total() const override { return rows_.total(); }
+    qint64 droppedLine() const { return dropped_; }
+
+  private:
+    ImportSource& rows_;
+    int nameColumn_;
+    QVariantList next_;
+    bool ahead_ = false;
+    qint64 line_ = 0, nextLine_ = 0, dropped_ = 0;
 };
 
 // Every customer's name key with the key of the first customer that has it.
@@ -236,11 +284,12 @@ QDateTime importedDate(const QVariant& cell) {
     return {};
 }
 
-ImportReport importCustomers(Connection& connection, ImportSource& rows, const QStringList& mapping,
+ImportReport importCustomers(Connection& connection, ImportSource& file, const QStringList& mapping,
                              const ImportSettings& settings, WorkProgress* progress) {
     const ImportFields fields = importFields(connection);
     settings.rights.require(Permission::ImportCustomers);
     const RowConverter converter(fields, mapping);
+    WithoutTotalRow rows(file, converter.nameColumn());
     QStringList insertNames = converter.insertNames();
     const bool ownerGiven = insertNames.contains(QStringLiteral("Owner"), Qt::CaseInsensitive);
     const bool ownsNew = settings.rights.operatorKey() != 0 && !ownerGiven;
@@ -251,6 +300,7 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows, const Q
     SqlCommand insert = Sql::insertCustomer(connection, insertNames, {});
     ImportReport report;
     Transaction transaction(connection);
+    lockCustomerNames(connection); // the names read next stay the only ones until the commit
     QHash<QString, qint64> known = customerKeys(connection);
     ProgressTicker ticker(progress, rows.total());
     QVariantList cells;
@@ -300,6 +350,7 @@ ImportReport importCustomers(Connection& connection, ImportSource& rows, const Q
             ++report.added;
         }
     }
+    report.totalRowLine = rows.droppedLine();
     if (seen == 0)
         throw AppError(QStringLiteral("文件中只有标题行，没有可导入的客户。"));
     if (!writing) {
@@ -322,6 +373,9 @@ QString ImportReport::text(const QString& fileName) const {
     lines << QStringLiteral("新增：%1").arg(added);
     lines << QStringLiteral("更新：%1").arg(updated);
     lines << QStringLiteral("跳过（重复）：%1").arg(skipped);
+    if (totalRowLine > 0)
+        lines
+            << QStringLiteral("第 %1 行是导出文件的总计行，不是客户，没有导入。").arg(totalRowLine);
     lines << QStringLiteral("有错误的行：%1").arg(badCount);
     for (const BadRow& row : bad)
         lines << QStringLiteral("  第 %1 行：%2").arg(row.line).arg(row.reason);
@@ -334,4 +388,17 @@ QString ImportReport::text(const QString& fileName) const {
     else
         lines << QStringLiteral("数据库没有改变。");
     return lines.join(u'\n') + u'\n';
+}
+
+QString importedText(const QVariant& cell) {
+    if (cell.typeId() == QMetaType::Double) {
+        const double v = cell.toDouble();
+        if (v > -kExactWholeLimit && v < kExactWholeLimit && v == std::trunc(v))
+            return QString::number(qint64(v));
+        // As a spreadsheet shows a number: at most 15 significant digits.
+        return QString::number(v, 'g', 15);
+    }
+    if (cell.typeId() == QMetaType::QDateTime)
+        return sheetDateText(cell.toDateTime());
+    return cell.toString();
 }

@@ -37,7 +37,8 @@ struct ImportReport {
     qint64 updated = 0;
     qint64 skipped = 0;
     qint64 badCount = 0;
-    QList<BadRow> bad; // the first ones, with their lines
+    qint64 totalRowLine = 0; // the export's total row, left out; 0 when the file had none
+    QList<BadRow> bad;       // the first ones, with their lines
     bool written = false;
     bool cancelled = false;
 
@@ -49,6 +50,10 @@ struct ImportReport {
 // file without customers or an unreadable file.
 ImportReport importCustomers(Connection& connection, ImportSource& rows, const QStringList& mapping,
                              const ImportSettings& settings, WorkProgress* progress = nullptr);
+
+// A cell as a text field receives it and the preview shows it: whole numbers with all their
+// digits (a telephone 15000000000, not 1.5e+10), dates as the exports write them.
+QString importedText(const QVariant& cell);
 
 // A text or date as the file wrote it, as a date; invalid when it reads as none.
 QDateTime importedDate(const QVariant& cell);

@@ -10,11 +10,12 @@ bool isWorkbookName(const QString& path) {
 ImportFile openImportFile(const QString& path, const ImportFileOptions& options) {
     ImportFile file;
     if (isWorkbookName(path)) {
-        auto book = std::make_unique<XlsxReader>(path, options.sheet);
+        auto book = std::make_unique<XlsxReader>(path, options.sheet, options.progress,
+                                                 options.csv.maxRecordChars);
         file.sheetNames = book->sheetNames();
         file.rows = std::move(book);
     } else {
-        file.rows = std::make_unique<CsvReader>(path, options.csv);
+        file.rows = std::make_unique<CsvReader>(path, options.csv, options.progress);
     }
     QVariantList cells;
     if (!file.rows->next(cells))

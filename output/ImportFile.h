@@ -7,7 +7,8 @@
 
 struct ImportFileOptions {
     CsvOptions csv;
-    int sheet = 0; // of a workbook
+    int sheet = 0;                    // of a workbook
+    WorkProgress* progress = nullptr; // told as the file is read; may stop it
 };
 
 // A file opened for import with its title row read: a workbook when its name ends in .xlsx,
@@ -18,7 +19,8 @@ struct ImportFile {
     QStringList sheetNames; // of a workbook; empty for CSV
 };
 
-// Throws AppError with the operator's message for a file that cannot be imported.
+// Throws AppError with the operator's message for a file that cannot be imported, and
+// ImportCancelled when options.progress said stop.
 ImportFile openImportFile(const QString& path, const ImportFileOptions& options = {});
 
 bool isWorkbookName(const QString& path);

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr qsizetype kMaxCellChars = 32767;              // what one cell of the format holds
 constexpr double kExactWholeLimit = 9007199254740992.0; // 2^53
 
 const char kXmlHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
@@ -80,9 +79,10 @@ bool isSpace(QChar c) {
 
 // A text cut to what a cell holds, never inside a surrogate pair.
 QStringView cellText(const QString& text) {
-    if (text.size() <= kMaxCellChars)
+    if (text.size() <= kSheetMaxCellChars)
         return text;
-    return QStringView(text).left(kMaxCellChars - (text.at(kMaxCellChars - 1).isHighSurrogate()));
+    return QStringView(text).left(kSheetMaxCellChars -
+                                  (text.at(kSheetMaxCellChars - 1).isHighSurrogate()));
 }
 
 QString widthText(int pixels) {

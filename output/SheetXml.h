@@ -14,6 +14,8 @@
 // Most rows and columns a sheet of the format holds.
 constexpr qint64 kSheetMaxRows = 1048576;
 constexpr qint64 kSheetMaxColumns = 16384;
+// Most characters one cell holds; a longer text is cut there.
+constexpr qsizetype kSheetMaxCellChars = 32767;
 // Where the sheet's XML lies in the archive, as workbookParts() points to it.
 inline constexpr char kSheetPart[] = "xl/worksheets/sheet1.xml";
 

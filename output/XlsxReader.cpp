@@ -6,21 +6,43 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QXmlStreamReader>
 #include <cmath>
 #include <zip.h>
 
 namespace {
 
 constexpr qint64 kChunkBytes = 256 * 1024;
-constexpr qint64 kMaxPartBytes = 512LL * 1024 * 1024; // a part beyond this is not a list
+constexpr qint64 kMiB = 1024 * 1024;
+// What each part may unpack to: far beyond any real list, far below what hurts the machine.
+constexpr qint64 kMaxSmallPartBytes = 16 * kMiB; // the workbook, its relationships, its styles
+constexpr qint64 kMaxStringsBytes = 128 * kMiB;  // the shared texts, all kept at once
+constexpr qint64 kMaxSheetBytes = 2048 * kMiB;   // the sheet, read as it streams
+// Real sheets shrink some tenfold; a part that shrank past this is built to unpack as a bomb.
+constexpr qint64 kMaxRatio = 100;
+constexpr qint64 kRatioFloorBytes = 16 * kMiB; // below this, any ratio costs little
+constexpr int kMaxDepth = 64;                  // real parts nest a handful of elements
+constexpr qint64 kSheetMaxRows = 1048576;
+constexpr int kSheetMaxColumns = 16384;
 
-// "AB12" -> 27 (columns counted from 0); -1 without letters.
+// "AB12" -> 27 (columns counted from 0); -1 without letters; -2 past the sheet's last
+// column XFD.
 int columnOfReference(QStringView ref) {
     int column = 0;
     qsizetype i = 0;
-    for (; i < ref.size() && ref[i].isLetter(); ++i)
-        column = column * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
+    for (; i < ref.size() && ref[i].isLetter(); ++i) {
+        const char16_t letter = ref[i].toUpper().unicode();
+        if (i >= 3 || letter < u'A' || letter > u'Z')
+            return -2;
+        column = column * 26 + (letter - u'A' + 1);
+    }
+    if (column > kSheetMaxColumns)
+        return -2;
     return i == 0 ? -1 : column - 1;
+}
+
+QString megabytes(qint64 bytes) {
+    return QString::number((bytes + kMiB - 1) / kMiB);
 }
 
 // The value of four hex digits at text[i], or -1.
@@ -70,13 +92,103 @@ QString joinPath(const QString& folder, const QString& target) {
 
 struct XlsxReader::Archive {
     zip_t* zip = nullptr;
-    zip_file_t* sheet = nullptr;
     ~Archive() {
-        if (sheet)
-            zip_fclose(sheet);
         if (zip)
             zip_discard(zip);
     }
+};
+
+// One XML part, unpacked a chunk at a time into its XML reader. It never holds more than a
+// token's worth: a part that unpacks past its limit, past the size it declares, into a token
+// longer than a row may be, or nests deeper than any real part is refused as it is seen.
+class XlsxReader::Part {
+  public:
+    // A part that is absent reads as empty unless required.
+    Part(const XlsxReader& reader, const QString& name, qint64 limit, bool required)
+        : reader_(reader), maxTokenBytes_(4 * qint64(reader.maxRowChars_) + kChunkBytes) {
+        const QByteArray entry = name.toUtf8();
+        zip_stat_t stat;
+        if (zip_stat(reader.archive_->zip, entry.constData(), 0, &stat) != 0) {
+            if (required)
+                reader.damaged();
+            return;
+        }
+        if ((stat.valid & (ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE)) !=
+            (ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE))
+            reader.damaged();
+        size_ = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(1) << 62));
+        const qint64 packed = qint64(std::min<zip_uint64_t>(stat.comp_size, zip_uint64_t(size_)));
+        if (size_ > limit)
+            throw AppError(QStringLiteral("文件 %1 不能导入：其中的 %2 解压后有 %3 MB，"
+                                          "超过了 %4 MB 的上限。")
+                               .arg(reader.fileName_, name, megabytes(size_), megabytes(limit)));
+        if (size_ > kRatioFloorBytes && size_ / kMaxRatio > packed)
+            throw AppError(QStringLiteral("文件 %1 不能导入：其中的 %2 从 %3 KB 解压成 %4 MB，"
+                                          "远超正常的压缩比，像是有意构造的压缩炸弹。")
+                               .arg(reader.fileName_, name)
+                               .arg((packed + 1023) / 1024)
+                               .arg(megabytes(size_)));
+        file_ = zip_fopen(reader.archive_->zip, entry.constData(), 0);
+        if (!file_)
+            reader.damaged();
+    }
+    ~Part() {
+        if (file_)
+            zip_fclose(file_);
+    }
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
+
+    // The next token; false at the end of the part. progress hears of each chunk unpacked.
+    bool next(ReadProgress* progress = nullptr) {
+        if (!file_)
+            return false;
+        for (;;) {
+            const auto token = xml.readNext();
+            if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+                feed(progress);
+                continue;
+            }
+            if (xml.hasError())
+                reader_.damaged();
+            pending_ = 0;
+            if (token == QXmlStreamReader::StartElement && ++depth_ > kMaxDepth)
+                reader_.damaged();
+            if (token == QXmlStreamReader::EndElement)
+                --depth_;
+            return !xml.atEnd();
+        }
+    }
+    qint64 unpacked() const { return unpacked_; }
+    qint64 size() const { return size_; }
+
+    QXmlStreamReader xml;
+
+  private:
+    void feed(ReadProgress* progress) {
+        if (buffer_.isEmpty())
+            buffer_.resize(kChunkBytes);
+        const zip_int64_t got = zip_fread(file_, buffer_.data(), kChunkBytes);
+        // A part that ends before its XML does, or unpacks past what it declared, is damaged.
+        if (got <= 0 || unpacked_ + got > size_)
+            reader_.damaged();
+        unpacked_ += got;
+        pending_ += got;
+        if (pending_ > maxTokenBytes_)
+            reader_.tooLong();
+        xml.addData(QByteArray(buffer_.constData(), qsizetype(got)));
+        if (progress)
+            progress->tick(unpacked_);
+    }
+
+    const XlsxReader& reader_;
+    zip_file_t* file_ = nullptr;
+    QByteArray buffer_;
+    qint64 size_ = 0;
+    qint64 unpacked_ = 0;
+    qint64 pending_ = 0; // unpacked since the last token: what the XML reader holds
+    qint64 maxTokenBytes_;
+    int depth_ = 0;
 };
 
 QDateTime dateFromSerial(double serial) {
@@ -118,8 +230,10 @@ bool isDateFormat(int numFmtId, const QString& formatCode) {
     return false;
 }
 
-XlsxReader::XlsxReader(const QString& path, int sheet)
-    : archive_(std::make_unique<Archive>()), fileName_(QFileInfo(path).fileName()) {
+XlsxReader::XlsxReader(const QString& path, int sheet, WorkProgress* progress,
+                       qsizetype maxRowChars)
+    : archive_(std::make_unique<Archive>()), fileName_(QFileInfo(path).fileName()),
+      progress_(progress), maxRowChars_(maxRowChars) {
     int error = 0;
     archive_->zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
     if (!archive_->zip) {
@@ -130,16 +244,19 @@ XlsxReader::XlsxReader(const QString& path, int sheet)
     readSheetList(path, sheet);
     readSharedStrings();
     readStyles();
-    zip_stat_t stat;
-    if (zip_stat(archive_->zip, sheetEntry_.toUtf8().constData(), 0, &stat) != 0)
-        damaged();
-    sheetBytes_ = qint64(stat.size);
-    archive_->sheet = zip_fopen(archive_->zip, sheetEntry_.toUtf8().constData(), 0);
-    if (!archive_->sheet)
-        damaged();
+    sheet_ = std::make_unique<Part>(*this, sheetEntry_, kMaxSheetBytes, true);
+    progress_.restart(sheet_->size());
 }
 
 XlsxReader::~XlsxReader() = default;
+
+qint64 XlsxReader::done() const {
+    return sheet_->unpacked();
+}
+
+qint64 XlsxReader::total() const {
+    return sheet_->size();
+}
 
 void XlsxReader::damaged() const {
     throw AppError(QStringLiteral("文件 %1 不是完整的 .xlsx 工作簿（可能已损坏或不完整），"
@@ -147,38 +264,40 @@ void XlsxReader::damaged() const {
                        .arg(fileName_));
 }
 
-QByteArray XlsxReader::readEntry(const QString& name, bool required) const {
-    const QByteArray entry = name.toUtf8();
-    zip_stat_t stat;
-    if (zip_stat(archive_->zip, entry.constData(), 0, &stat) != 0) {
-        if (required)
-            damaged();
-        return {};
-    }
-    if (!(stat.valid & ZIP_STAT_SIZE) || qint64(stat.size) > kMaxPartBytes)
-        damaged();
-    zip_file_t* file = zip_fopen(archive_->zip, entry.constData(), 0);
-    if (!file)
-        damaged();
-    QByteArray bytes(qsizetype(stat.size), Qt::Uninitialized);
-    const zip_int64_t got = zip_fread(file, bytes.data(), stat.size);
-    zip_fclose(file);
-    if (got != zip_int64_t(stat.size))
-        damaged();
-    return bytes;
+void XlsxReader::tooLong() const {
+    if (sheet_)
+        throw AppError(QStringLiteral("第 %1 行超过 %2 个字符，太长了，文件不能导入。")
+                           .arg(rowNumber_)
+                           .arg(maxRowChars_));
+    throw AppError(QStringLiteral("文件 %1 中有一段文字超过 %2 个字符，太长了，不能导入。")
+                       .arg(fileName_)
+                       .arg(maxRowChars_));
+}
+
+void XlsxReader::outsideSheet(QStringView reference) const {
+    const QString where =
+        reference.isEmpty()
+            ? QStringLiteral("第 %1 行").arg(rowNumber_)
+            : QStringLiteral("第 %1 行的单元格 %2 ").arg(rowNumber_).arg(reference.left(40));
+    throw AppError(QStringLiteral("%1超出了工作表的范围（最多 %2 行、到 XFD 列），文件可能已损坏，"
+                                  "不能导入。")
+                       .arg(where)
+                       .arg(kSheetMaxRows));
 }
 
 void XlsxReader::readSheetList(const QString& path, int sheet) {
     QHash<QString, QString> targets;
-    QXmlStreamReader rels(readEntry(QStringLiteral("xl/_rels/workbook.xml.rels"), true));
-    while (!rels.atEnd())
-        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship")
+    Part relsPart(*this, QStringLiteral("xl/_rels/workbook.xml.rels"), kMaxSmallPartBytes, true);
+    const QXmlStreamReader& rels = relsPart.xml;
+    while (relsPart.next())
+        if (rels.isStartElement() && rels.name() == u"Relationship")
             targets.insert(rels.attributes().value(QLatin1String("Id")).toString(),
                            rels.attributes().value(QLatin1String("Target")).toString());
     QStringList entries;
-    QXmlStreamReader book(readEntry(QStringLiteral("xl/workbook.xml"), true));
-    while (!book.atEnd())
-        if (book.readNext() == QXmlStreamReader::StartElement && book.name() == u"sheet") {
+    Part bookPart(*this, QStringLiteral("xl/workbook.xml"), kMaxSmallPartBytes, true);
+    const QXmlStreamReader& book = bookPart.xml;
+    while (bookPart.next())
+        if (book.isStartElement() && book.name() == u"sheet") {
             sheetNames_ << book.attributes().value(QLatin1String("name")).toString();
             QString id;
             for (const QXmlStreamAttribute& a : book.attributes())
@@ -186,7 +305,7 @@ void XlsxReader::readSheetList(const QString& path, int sheet) {
                     id = a.value().toString();
             entries << joinPath(QStringLiteral("xl/"), targets.value(id));
         }
-    if (book.hasError() || rels.hasError() || entries.isEmpty())
+    if (entries.isEmpty())
         damaged();
     if (sheet < 0 || sheet >= entries.size())
         throw AppError(QStringLiteral("文件 %1 没有第 %2 张工作表。").arg(path).arg(sheet + 1));
@@ -194,35 +313,53 @@ void XlsxReader::readSheetList(const QString& path, int sheet) {
 }
 
 void XlsxReader::readSharedStrings() {
-    QXmlStreamReader xml(readEntry(QStringLiteral("xl/sharedStrings.xml"), false));
+    Part part(*this, QStringLiteral("xl/sharedStrings.xml"), kMaxStringsBytes, false);
+    const QXmlStreamReader& xml = part.xml;
+    progress_.restart(part.size());
     QString text;
+    bool inText = false;
     bool phonetic = false; // readings shown above East Asian text are not part of it
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
-        if (token == QXmlStreamReader::StartElement) {
+    while (part.next(&progress_)) {
+        if (xml.isStartElement()) {
             if (xml.name() == u"si")
                 text.clear();
             else if (xml.name() == u"rPh")
                 phonetic = true;
-            else if (xml.name() == u"t" && !phonetic)
-                text += xml.readElementText();
-        } else if (token == QXmlStreamReader::EndElement) {
-            if (xml.name() == u"si")
-                sharedStrings_ << decodedText(text);
-            else if (xml.name() == u"rPh")
+            else if (xml.name() == u"t")
+                inText = !phonetic;
+        } else if (xml.isCharacters() && inText) {
+            if (text.size() + xml.text().size() > maxRowChars_)
+                tooLong();
+            text += xml.text();
+        } else if (xml.isEndElement()) {
+            if (xml.name() == u"t") {
+                inText = false;
+            } else if (xml.name() == u"si") {
+                strings_ += decodedText(text);
+                stringEnds_.push_back(quint32(strings_.size()));
+            } else if (xml.name() == u"rPh") {
                 phonetic = false;
+            }
         }
     }
-    if (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
+}
+
+QString XlsxReader::sharedString(const QString& index) const {
+    bool ok = false;
+    const qint64 i = index.toLongLong(&ok);
+    if (!ok || i < 0 || size_t(i) >= stringEnds_.size())
         damaged();
+    const qsizetype start = i == 0 ? 0 : stringEnds_[size_t(i - 1)];
+    return strings_.sliced(start, stringEnds_[size_t(i)] - start);
 }
 
 void XlsxReader::readStyles() {
-    QXmlStreamReader xml(readEntry(QStringLiteral("xl/styles.xml"), false));
+    Part part(*this, QStringLiteral("xl/styles.xml"), kMaxSmallPartBytes, false);
+    const QXmlStreamReader& xml = part.xml;
     QHash<int, QString> codes;
     bool inCellXfs = false;
-    while (!xml.atEnd()) {
-        const auto token = xml.readNext();
+    while (part.next()) {
+        const auto token = xml.tokenType();
         if (token == QXmlStreamReader::StartElement) {
             const auto a = xml.attributes();
             if (xml.name() == u"numFmt")
@@ -240,35 +377,9 @@ void XlsxReader::readStyles() {
     }
 }
 
-bool XlsxReader::readToken() {
-    for (;;) {
-        xml_.readNext();
-        if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
-            QByteArray chunk(kChunkBytes, Qt::Uninitialized);
-            const zip_int64_t got = zip_fread(archive_->sheet, chunk.data(), kChunkBytes);
-            if (got < 0)
-                damaged();
-            if (got == 0)
-                return false;
-            chunk.truncate(qsizetype(got));
-            fed_ += got;
-            xml_.addData(chunk);
-            continue;
-        }
-        if (xml_.hasError())
-            damaged();
-        return !xml_.atEnd();
-    }
-}
-
 QVariant XlsxReader::cellValue(const QString& type, int style, const QString& text) const {
-    if (type == u"s") {
-        bool ok = false;
-        const int index = text.toInt(&ok);
-        if (!ok || index < 0 || index >= sharedStrings_.size())
-            damaged();
-        return sharedStrings_.at(index);
-    }
+    if (type == u"s")
+        return sharedString(text);
     if (type == u"str" || type == u"inlineStr")
         return decodedText(text);
     if (type == u"e")
@@ -286,8 +397,35 @@ QVariant XlsxReader::cellValue(const QString& type, int style, const QString& te
     return number;
 }
 
+void XlsxReader::startRow() {
+    const QStringView r = sheet_->xml.attributes().value(QLatin1String("r"));
+    bool ok = false;
+    const qint64 number = r.toLongLong(&ok);
+    rowNumber_ = ok && number > 0 ? number : rowNumber_ + 1;
+    rowChars_ = 0;
+    if (rowNumber_ > kSheetMaxRows)
+        outsideSheet({});
+}
+
+// The column a cell names, or the next one when it names none.
+int XlsxReader::cellColumn(qsizetype cellsSoFar) const {
+    const QStringView r = sheet_->xml.attributes().value(QLatin1String("r"));
+    const int column = columnOfReference(r);
+    if (column == -2 || (column == -1 && cellsSoFar >= kSheetMaxColumns))
+        outsideSheet(r.isEmpty() ? QStringLiteral("#%1").arg(cellsSoFar + 1) : r.toString());
+    return column >= 0 ? column : int(cellsSoFar);
+}
+
+// Held characters of the row so far; a row longer than an import takes is refused at once.
+void XlsxReader::countChars(qsizetype chars) {
+    rowChars_ += chars;
+    if (rowChars_ > maxRowChars_)
+        tooLong();
+}
+
 bool XlsxReader::next(QVariantList& cells) {
     cells.clear();
+    const QXmlStreamReader& xml = sheet_->xml;
     bool inRow = false;
     bool inText = false;   // within a cell's <v> or <t>
     bool phonetic = false; // within a reading shown above East Asian text
@@ -295,42 +433,41 @@ bool XlsxReader::next(QVariantList& cells) {
     QString text;
     int style = -1;
     int column = -1;
-    while (readToken()) {
-        if (xml_.isStartElement()) {
-            const auto name = xml_.name();
+    while (sheet_->next(&progress_)) {
+        if (xml.isStartElement()) {
+            const auto name = xml.name();
             if (name == u"row") {
                 inRow = true;
                 cells.clear();
-                const qint64 r = xml_.attributes().value(QLatin1String("r")).toLongLong();
-                rowNumber_ = r > 0 ? r : rowNumber_ + 1;
+                startRow();
             } else if (name == u"c" && inRow) {
-                const auto a = xml_.attributes();
+                const auto a = xml.attributes();
                 type = a.value(QLatin1String("t")).toString();
                 style =
                     a.hasAttribute(QLatin1String("s")) ? a.value(QLatin1String("s")).toInt() : -1;
-                const int ref = columnOfReference(a.value(QLatin1String("r")));
-                column = ref >= 0 ? ref : int(cells.size());
+                column = cellColumn(cells.size());
                 text.clear();
             } else if (name == u"v" || name == u"t") {
                 inText = inRow && !phonetic;
             } else if (name == u"rPh") {
                 phonetic = true;
             }
-        } else if (xml_.isCharacters() && inText) {
-            text += xml_.text();
-        } else if (xml_.isEndElement()) {
-            const auto name = xml_.name();
+        } else if (xml.isCharacters() && inText) {
+            countChars(xml.text().size());
+            text += xml.text();
+        } else if (xml.isEndElement()) {
+            const auto name = xml.name();
             if (name == u"v" || name == u"t") {
                 inText = false;
             } else if (name == u"rPh") {
                 phonetic = false;
             } else if (name == u"c" && inRow && column >= 0) {
-                if (column >= 16384)
-                    damaged();
                 while (cells.size() <= column)
                     cells << QString();
                 cells[column] = text.isEmpty() && type != u"s" ? QVariant(QString())
                                                                : cellValue(type, style, text);
+                if (type == u"s")
+                    countChars(cells[column].toString().size());
                 column = -1;
             } else if (name == u"row") {
                 inRow = false;

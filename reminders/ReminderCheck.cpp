@@ -28,22 +28,25 @@ void ReminderCheck::Timer1Timer() {
             0)
             return;
         opened_ = true;
-        showReminderWindow(timer1_.data());
+        showReminderWindow(timer1_.data(), QString());
     });
 }
 
 void ReminderCheck::openNow() {
     guarded(messages_, [&] {
         if (!window_)
-            showReminderWindow(nullptr);
+            showReminderWindow(nullptr, QStringLiteral("0")); // today's, at once
     });
 }
 
-void ReminderCheck::showReminderWindow(QTimer* timer1) {
+void ReminderCheck::showReminderWindow(QTimer* timer1, const QString& dayWhenAbsent) {
     window_ = new TFrm_Awoke(data_, messages_, previews_, currentOperator_, timer1, owner_.data());
+    window_->dayWhenAbsent = dayWhenAbsent;
     if (prepare)
         prepare(*window_);
     window_->exec();
     // The owner may have taken the window with it while the modal loop ran.
     delete window_.data();
+    if (closed)
+        closed();
 }

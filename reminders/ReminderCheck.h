@@ -20,16 +20,19 @@ class ReminderCheck {
     ~ReminderCheck();
 
     void Timer1Timer(); // the tick handler
-    // Opens the window on the operator's command; the start-up opening keeps its own course.
+    // Opens the window on the operator's command, on today's list when no day is stored; the
+    // start-up opening keeps its own course.
     void openNow();
     // Runs on every new window before it shows (wires what the window may open).
     std::function<void(TFrm_Awoke&)> prepare;
+    // Runs after a window has closed (what it changed may show elsewhere).
+    std::function<void()> closed;
 
     TFrm_Awoke* Frm_Awoke() const; // the window while it is shown, else nullptr
     bool hasOpened() const { return opened_; }
 
   private:
-    void showReminderWindow(QTimer* timer1);
+    void showReminderWindow(QTimer* timer1, const QString& dayWhenAbsent);
 
     TFrm_Data& data_;
     MessageService& messages_;

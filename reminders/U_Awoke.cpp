@@ -1,5 +1,6 @@
 #include "reminders/U_Awoke.h"
 
+#include "data/Activities.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
@@ -63,7 +64,7 @@ TFrm_Awoke::~TFrm_Awoke() = default;
 
 void TFrm_Awoke::buildControls() {
     DBGridEh1 = new DataGrid(this);
-    DBGridEh1->setAutoSortMarking(false);
+    DBGridEh1->setAutoSortMarking(true); // by a title the operator clicks, else by date
     DBGridEh1->setMultiSortMarking(false);
     DBGridEh1->setFooterRowCount(0);
     DBGridEh1->setMultiSelect(false);
@@ -103,6 +104,8 @@ void TFrm_Awoke::buildControls() {
     // Connected after the initial check so that only real changes store the setting.
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
     connect(Btn_Refresh, &QPushButton::clicked, this, [this] { Btn_RefreshClick(); });
+    connect(DBGridEh1, &DataGrid::sortMarkingChanged, this,
+            [this] { guarded(messages_, [&] { sortList(); }); });
     connect(Btn_Print, &QPushButton::clicked, this, [this] { Btn_PrintClick(); });
     connect(Btn_Exit, &QPushButton::clicked, this, &QWidget::close);
     connect(CheckBox_Notify, &QCheckBox::toggled, this, [this](bool on) {
@@ -126,8 +129,10 @@ void TFrm_Awoke::buildControls() {
 
 void TFrm_Awoke::OpenCurrentActivity() {
     guarded(messages_, [&] {
-        if (openActivity && Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0)
+        if (openActivity && Qry_Awoke.isActive() && Qry_Awoke.recNo() >= 0) {
             openActivity(Qry_Awoke.asInteger(QStringLiteral("ID")));
+            showListedDayAgain(); // it may have been marked done or moved meanwhile
+        }
     });
 }
 
@@ -135,8 +140,8 @@ void TFrm_Awoke::MarkCurrentDone() {
     guarded(messages_, [&] {
         if (!Qry_Awoke.isActive() || Qry_Awoke.recNo() < 0)
             return;
-        Qry_Awoke.edit({{QStringLiteral("Done"), true},
-                        {QStringLiteral("DoneTime"), QDateTime::currentDateTime()}});
+        Qry_Awoke.edit(Activities::doneFields(QDateTime::currentDateTime()));
+        showListedDayAgain(); // no longer due: it leaves the list
     });
 }
 
@@ -154,7 +159,7 @@ void TFrm_Awoke::FormShow() {
             timer1_->stop();
         if (data_.IniFile.ReadInteger(kSection, QStringLiteral("awoke"), -1) != 0)
             CheckBox1->setChecked(false); // stores 1 through CheckBox1Click
-        Edit_Day->setText(data_.IniFile.ReadString(kSection, QStringLiteral("Day"), QString()));
+        Edit_Day->setText(data_.IniFile.ReadString(kSection, QStringLiteral("Day"), dayWhenAbsent));
         const QSignalBlocker quiet(CheckBox_Notify); // showing the setting does not write it
         CheckBox_Notify->setChecked(notificationsWanted(data_.IniFile));
         RunReminderQuery();
@@ -162,10 +167,40 @@ void TFrm_Awoke::FormShow() {
 }
 
 void TFrm_Awoke::RunReminderQuery() {
+    listedDay_ = Edit_Day->text().trimmed();
+    showListedDayAgain();
+}
+
+// The day the list shows, read again: a day typed but not refreshed is not taken up.
+void TFrm_Awoke::showListedDayAgain() {
     const QString op = currentOperator_ ? currentOperator_() : QString();
-    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, Edit_Day->text().trimmed(),
-                                              data_.rights));
+    data_.OpenQuery(Qry_Awoke,
+                    Sql::reminders(*data_.ADOConnection1, op, listedDay_, data_.rights));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
+    showDoneInWords();
+    sortList();
+    Qry_Awoke.first();
+}
+
+// Sorted here rather than by the statement: other programs write dates in forms whose text
+// does not sort as the dates do.
+void TFrm_Awoke::sortList() {
+    if (!Qry_Awoke.isActive())
+        return;
+    const QString marked = sortMarkersText(*DBGridEh1);
+    Qry_Awoke.setSort(marked.isEmpty() ? QStringLiteral("AwokeDate, ID") : marked);
+}
+
+// A done activity that still shows (one reminded elsewhere) says so where Done is shown.
+void TFrm_Awoke::showDoneInWords() {
+    for (int i = 0; i < DBGridEh1->columnCount(); ++i) {
+        GridColumn column = DBGridEh1->column(i);
+        if (column.fieldName.compare(QStringLiteral("Done"), Qt::CaseInsensitive) != 0)
+            continue;
+        column.trueText = QStringLiteral("已完成");
+        column.falseText = QStringLiteral("未完成");
+        DBGridEh1->setColumn(i, column);
+    }
 }
 
 void TFrm_Awoke::Btn_RefreshClick() {

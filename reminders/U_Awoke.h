@@ -48,6 +48,8 @@ class TFrm_Awoke : public QDialog {
     QAction* Act_Open;
     QAction* Act_Done;
 
+    // The day box's text when Config.ini holds no Day.
+    QString dayWhenAbsent;
     // Opens the activity with this id (and its customer); set by whoever shows the window.
     std::function<void(qint64 activityId)> openActivity;
     void OpenCurrentActivity();
@@ -64,6 +66,9 @@ class TFrm_Awoke : public QDialog {
     void FormShow();
     bool FormClose(); // false: the window stays open
     void RunReminderQuery();
+    void showListedDayAgain();
+    void showDoneInWords();
+    void sortList(); // by the marked titles, else by date and time
     void Btn_RefreshClick();
     void Btn_PrintClick();
     void CheckBox1Click();
@@ -72,4 +77,5 @@ class TFrm_Awoke : public QDialog {
     MessageService& messages_;
     std::function<QString()> currentOperator_;
     QTimer* timer1_;
+    QString listedDay_; // the day text of the list shown
 };

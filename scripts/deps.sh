@@ -9,6 +9,7 @@ packages=(
     libzip-dev libisal-dev
     fonts-wqy-microhei poppler-utils xvfb xauth libreoffice-calc
     qt6-translations-l10n
+    dpkg-dev file lintian appstream desktop-file-utils
     "$@"
 )
 missing=()

@@ -3,10 +3,12 @@
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QTimeZone>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <libpq-fe.h>
 #include <poll.h>
 
@@ -455,6 +457,17 @@ void PgConnection::rollback() {
     if (PQstatus(conn_) != CONNECTION_OK)
         return; // the server has dropped the transaction already
     executeNative(sql);
+}
+
+void PgConnection::lockUntilCommit(const QString& name) {
+    if (depth_ == 0)
+        throw AppError("没有事务，无法加锁");
+    // Every copy of the program must reach the same key for a name: a hash of its own bytes.
+    const QByteArray digest =
+        QCryptographicHash::hash(("custdesk:" + name).toUtf8(), QCryptographicHash::Sha1);
+    qint64 key = 0;
+    std::memcpy(&key, digest.constData(), sizeof key);
+    executeNative(QString("SELECT pg_advisory_xact_lock(%1)").arg(key));
 }
 
 QStringList PgConnection::columnsOf(const QString& table) {

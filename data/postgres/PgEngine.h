@@ -59,6 +59,7 @@ class PgConnection : public Connection {
     void begin() override;
     void commit() override;
     void rollback() override;
+    void lockUntilCommit(const QString& name) override; // an advisory lock of the transaction
 
     QStringList columnsOf(const QString& table) override;
     QString quoteIdentifier(const QString& name) const override;

@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -449,6 +450,34 @@ bool holdsCustomers(PgConnection& target) {
     return rows->next() && rows->toInt64(0) > 0;
 }
 
+QStringList tablesOf(PgConnection& target) {
+    auto tables = target.query({"select table_name from information_schema.tables where "
+                                "table_schema = current_schema() and table_type = 'BASE TABLE' "
+                                "order by table_name",
+                                {}});
+    QStringList names;
+    while (tables->next())
+        names << QString::fromUtf8(tables->text(0).data(), qsizetype(tables->text(0).size()));
+    return names;
+}
+
+bool isVersionTable(const QString& name) {
+    return name.compare("T_SchemaVersion", Qt::CaseInsensitive) == 0;
+}
+
+// The first table of the database that holds rows, with their count; empty when none does.
+// Operators, layouts and activities are as much the shop's data as its customers.
+QString firstTableWithRows(PgConnection& target) {
+    for (const QString& name : tablesOf(target)) {
+        if (isVersionTable(name)) // the upgrades' own bookkeeping, no data of the shop
+            continue;
+        auto rows = target.query({"select count(*) from " + quoteName(name), {}});
+        if (rows->next() && rows->toInt64(0) > 0)
+            return QString("%1（%2 行）").arg(name).arg(rows->toInt64(0));
+    }
+    return {};
+}
+
 // Texts compared without regard to letter case, as the embedded engine compares them: simple
 // case folding of every character (ICU's lower() and the few folds it does not give).
 QString foldFunction() {
@@ -533,6 +562,12 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
         target.executeNative(foldFunction());
         for (const SourceTable& t : tables)
             target.executeNative("DROP TABLE IF EXISTS " + quoteName(t.name) + " CASCADE");
+        // A version left by the database replaced would skip the upgrades of the new tables.
+        if (std::none_of(tables.begin(), tables.end(),
+                         [](const SourceTable& t) { return isVersionTable(t.name); }))
+            for (const QString& name : tablesOf(target))
+                if (isVersionTable(name))
+                    target.executeNative("DROP TABLE " + quoteName(name));
         for (const SourceTable& t : tables) {
             target.executeNative(createStatement(t));
             const Fingerprint sent = copyRows(source.db, conn, t);
@@ -582,6 +617,10 @@ CopyReport initFromSchema(const QString& schemaSql, PgConnection& target,
     sqlite3_close(db);
     if (!made)
         throw AppError("无法建立交付的数据库: " + message);
+    if (!options.force)
+        if (const QString table = firstTableWithRows(target); !table.isEmpty())
+            throw AppError("目标数据库中已有数据（表 " + table +
+                           "），未建立；确需覆盖请加 --force");
     return copyFromSqlite(path, target, options);
 }
 

@@ -1,3 +1,4 @@
+#include "app/ActivityCommands.h"
 #include "app/ClockText.h"
 #include "app/U_ChangePass.h"
 #include "customers/U_AddCust.h"
@@ -166,6 +167,28 @@ TEST_F(MainWindowTest, ReminderHookRunsOnTimer1AndItsErrorsAreShown) {
     main->Timer1Timer();
     EXPECT_EQ(ticks, 2);
     EXPECT_EQ(messages.texts(), QStringList{"no reminders."});
+}
+
+// The reminder button counts the operator's reminded open activities due by today.
+TEST_F(MainWindowTest, TheReminderButtonCountsWhatIsDueByToday) {
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString yesterday = QDate::currentDate().addDays(-1).toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    program.exec(QString("insert into T_Schedule (F_User, Subject, Awoke, Done, AwokeDate) values "
+                         "('Admin', 'overdue', 1, 0, '%1 09:00:00'),"
+                         "('Admin', 'today', 1, 0, '%2 23:00:00'),"
+                         "('Admin', 'quiet', 0, 0, '%2 09:00:00'),"
+                         "('Admin', 'tomorrow', 1, 0, '%3 09:00:00'),"
+                         "('Other', 'not mine', 1, 0, '%2 09:00:00')")
+                     .arg(yesterday, today, tomorrow));
+    main->CurrentOperator = "Admin";
+    main->show();
+    EXPECT_EQ(main->TB_Awoke->text(), QStringLiteral("联系活动提醒(2)"));
+    EXPECT_EQ(main->OpenAwoke->text(), QStringLiteral("联系活动提醒")) << "menus keep the name";
+    program.exec("update T_Schedule set Awoke=0, Done=1");
+    main->activities().refreshDueCount();
+    EXPECT_EQ(main->TB_Awoke->text(), QStringLiteral("联系活动提醒"));
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
 }
 
 struct PlainChild : QWidget {

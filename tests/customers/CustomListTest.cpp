@@ -1,5 +1,6 @@
 #include "CustomerTestSupport.h"
 
+#include "customers/CustomerCommands.h"
 #include "grid/DataGrid.h"
 #include "grid/U_Preview.h"
 
@@ -165,16 +166,15 @@ TEST_F(CustomList, FailingSearchShowsTheErrorAndReleasesButtonAndCursor) {
     EXPECT_EQ(shownRows(), 1) << "the next search works";
 }
 
-TEST_F(CustomList, RefreshRepeatsTheSearchButRewritesNeitherCountNorFooters) {
+TEST_F(CustomList, RefreshRepeatsTheSearchAndShowsItsCount) {
     openList();
     search("客户名称", "a");
-    const QStringList before = counts;
     program.exec("INSERT INTO Custom (Company) VALUES ('Zeta a')");
     list->N6->trigger();
     EXPECT_EQ(shownRows(), 3) << "Acme, [x] trade and the new one";
-    EXPECT_EQ(counts, before);
-    EXPECT_EQ(list->Grid_Cust->footerValueText(0), "");
-    EXPECT_EQ(list->Grid_Cust->footerValueText(1), "");
+    EXPECT_EQ(counts.last(), "当前共有 3 条客户记录");
+    EXPECT_EQ(list->Grid_Cust->footerValueText(0), "总计");
+    EXPECT_EQ(list->Grid_Cust->footerValueText(1), "3");
 }
 
 TEST_F(CustomList, FewerThanTwoColumnsGetWhatFootersFit) {
@@ -231,6 +231,47 @@ TEST_F(CustomList, RightClickMenuAndTitleClickSort) {
     QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, title);
     EXPECT_EQ(data->Qry_Cust.sort().simplified(), "Company");
     EXPECT_EQ(data->Qry_Cust.asString("Company"), "Acme 公司") << "the current row stays";
+}
+
+// Right-clicking a row, as the mouse does it, makes that row current before the menu acts,
+// whichever row was current before, also in a sorted list: 删除 deletes the customer clicked,
+// and its question stays as it is.
+TEST_F(CustomList, RightClickMakesItsRowCurrentBeforeTheMenuActs) {
+    openList();
+    QObject::connect(&delCust, &QAction::triggered,
+                     [this] { DelCustExecute(*data, messages, list); });
+    QTableView* view = list->Grid_Cust->view();
+    const auto rightClick = [&](int row) {
+        const QPoint at = view->visualRect(view->model()->index(row, 1)).center();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &menu);
+        EXPECT_TRUE(list->Menu_Cust->isVisible());
+        list->Menu_Cust->hide();
+    };
+    const struct {
+        const char* sort; // a title clicked first ("" for none)
+        int current, clicked;
+    } cases[] = {{"", 0, 2}, {"", 2, 1}, {"Company", 0, 2}};
+    for (const auto& c : cases) {
+        if (*c.sort)
+            data->Qry_Cust.setSort(c.sort);
+        data->Qry_Cust.setRecNo(c.current);
+        rightClick(c.clicked);
+        EXPECT_EQ(data->Qry_Cust.recNo(), c.clicked) << c.sort << c.current;
+        EXPECT_EQ(view->currentIndex().row(), c.clicked);
+    }
+    const int before = customerRows();
+    data->Qry_Cust.setRecNo(0);
+    const QString doomed = data->Qry_Cust.displayText(2, data->Qry_Cust.fieldByName("Company"));
+    rightClick(2);
+    messages.answers = {mbYes};
+    delCust.trigger();
+    ASSERT_FALSE(messages.shown.isEmpty());
+    EXPECT_EQ(messages.shown.first().text, "确定要删除客户记录吗！");
+    EXPECT_EQ(customerRows(), before - 1);
+    EXPECT_EQ(customerRows("Company='" + QString(doomed).replace("'", "''") + "'"), 0)
+        << doomed.toStdString();
 }
 
 TEST_F(CustomList, MenuItemsReachChooserPrintAndLayoutSave) {

@@ -175,6 +175,47 @@ TEST_F(CustomerEditor, AnEmptyDateBoxStoresNullAndAnUnreadableOneIsRefused) {
     EXPECT_EQ(dialog->focusWidget(), dialog->DateEdit1->lineEdit());
 }
 
+// Another program's AddDate that is no date: the editor opens with an empty box and the text
+// beside it, and a save keeps the text unless a date is typed.
+TEST_F(CustomerEditor, AnUnreadableAddDateOpensAndIsKeptUntilADateIsTyped) {
+    const struct {
+        const char* stored;
+        QDate typed; // null: the box is left empty
+    } cases[] = {
+        {"garbage", {}},
+        {"2024-02-30 25:61:00", {}},
+        {"garbage", QDate(2024, 5, 6)},
+    };
+    for (const auto& c : cases) {
+        data->ADOConnection1->execute(
+            {"update Custom set AddDate=? where Company='Acme 公司'", {QString(c.stored)}});
+        data->OpenQuery(data->Qry_Cust, Sql::allCustomers());
+        messages.clear();
+        auto dialog = editor(TFrm_AddCust::EditMode);
+        ASSERT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+        EXPECT_TRUE(dialog->DateEdit1->isEmpty());
+        EXPECT_EQ(dialog->DateEdit1->storedText(), c.stored);
+        dialog->Edit_tel->setText("7");
+        if (c.typed.isValid())
+            dialog->DateEdit1->setDate(c.typed);
+        dialog->Btn_OK->click();
+        dialog->Btn_OK->click(); // a second save reads the row as the first left it
+        EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+        EXPECT_EQ(stored("Acme 公司", "tel"), "7");
+        auto raw = data->ADOConnection1->query(
+            {"select AddDate from Custom where Company='Acme 公司'", {}});
+        ASSERT_TRUE(raw->next());
+        const QString text = QString::fromUtf8(raw->text(0).data(), qsizetype(raw->text(0).size()));
+        if (c.typed.isValid())
+            EXPECT_EQ(storedDate("Acme 公司"), "2024-05-06 00:00:00");
+        else
+            EXPECT_EQ(text, c.stored);
+        EXPECT_EQ(dialog->DateEdit1->storedText(), c.typed.isValid() ? "" : c.stored);
+        dialog->DBNavigator1->button(RecordNavigator::nbNext)->click();
+        EXPECT_EQ(dialog->DateEdit1->storedText(), "") << "another row, nothing beside the box";
+    }
+}
+
 TEST_F(CustomerEditor, NavigatorFollowsThePositionAndDropsUnsavedInput) {
     auto dialog = editor(TFrm_AddCust::EditMode);
     RecordNavigator* nav = dialog->DBNavigator1;
@@ -200,8 +241,9 @@ TEST_F(CustomerEditor, ARefusedSaveKeepsTheInputAndShowsTheRowAsStored) {
     program.exec("UPDATE Custom SET tel='999' WHERE Company='Acme 公司'"); // another copy
     dialog->Edit_tel->setText("555");
     dialog->Btn_OK->click();
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.last().icon, MsgIcon::Error);
+    ASSERT_EQ(messages.shown.size(), 2) << "the refusal, then which telephone to keep";
+    EXPECT_EQ(messages.shown[0].icon, MsgIcon::Error);
+    EXPECT_EQ(messages.shown[1].buttons, mbYes | mbNo);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->Edit_tel->text(), "555");
     EXPECT_EQ(data->Qry_Cust.asString("tel"), "999");
@@ -210,12 +252,12 @@ TEST_F(CustomerEditor, ARefusedSaveKeepsTheInputAndShowsTheRowAsStored) {
     // customer that became current, or the next save would overwrite that customer.
     program.exec("DELETE FROM Custom WHERE Company='Acme 公司'");
     dialog->Btn_OK->click();
-    ASSERT_EQ(messages.shown.size(), 2);
+    ASSERT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(messages.last().icon, MsgIcon::Error);
     ASSERT_EQ(data->Qry_Cust.recordCount(), 2);
     EXPECT_EQ(dialog->Edit_CustName->text(), data->Qry_Cust.asString("Company"));
     dialog->Btn_OK->click();
-    EXPECT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown.size(), 3);
     EXPECT_EQ(stored("北京 100%", "Mobile"), "138");
     EXPECT_EQ(customerRows("Company='Acme 公司'"), 0);
 }

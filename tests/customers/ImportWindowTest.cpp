@@ -1,16 +1,26 @@
 #include "customers/U_Import.h"
 #include "data/U_Data.h"
+#include "grid/ChineseFileDialog.h"
 #include "output/WorkProgress.h"
 #include "tests/support/RecordingMessageService.h"
 #include "tests/support/TempProgram.h"
+#include "tests/support/ZipBomb.h"
 
+#include <QAbstractProxyModel>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -92,4 +102,79 @@ TEST(ImportWindow, PreviewMappingBadRowsReportAndRememberedChoice) {
     messages.answers = {mbNo};
     EXPECT_FALSE(again.runImport()) << "the bad row again, and this time nothing";
     EXPECT_EQ(customerCount(*data), 25);
+}
+
+// The file is read on a thread of its own: while it waits for the file the window goes on
+// answering, and "取消" ends the reading with no preview and no message.
+TEST(ImportWindow, ReadingAFileKeepsTheWindowAnsweringAndCanBeCancelled) {
+    TempProgram program;
+    RecordingMessageService messages;
+    auto data = program.connect(messages);
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("slow.csv"); // opening it waits for a writer
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    TFrm_Import window(*data, messages, {});
+    bool answered = false;
+    QTimer::singleShot(50, &window, [&] {
+        answered = true;
+        auto* reading = window.findChild<QProgressDialog*>();
+        ASSERT_NE(reading, nullptr);
+        auto* cancel = reading->findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_EQ(cancel->text(), "取消");
+        cancel->click();
+        QFile writer(pipe); // lets the reader on, to find the cancel at its first piece
+        ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+        writer.write("客户名称,联系电话\r\n甲,1\r\n");
+    });
+    EXPECT_FALSE(window.loadFile(pipe));
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(window.Grid_Preview->columnCount(), 0);
+    EXPECT_FALSE(window.Btn_OK->isEnabled());
+}
+
+// Numbers in the preview as the sheet shows them, and the file chooser's columns in Chinese
+// whatever the system's locale.
+TEST(ImportWindow, PreviewShowsNumbersAsTheSheetAndTheFileChooserSpeaksChinese) {
+    TempProgram program;
+    RecordingMessageService messages;
+    auto data = program.connect(messages);
+    QTemporaryDir dir;
+    const QString book = dir.filePath("numbers.xlsx");
+    writeZipBomb(book, plainWorkbookParts(
+                           "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>"
+                           "客户名称</t></is></c><c r=\"B1\" t=\"inlineStr\"><is><t>联系电话</t>"
+                           "</is></c><c r=\"C1\" t=\"inlineStr\"><is><t>比例</t></is></c></row>"
+                           "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>甲</t></is></c><c "
+                           "r=\"B2\"><v>15000000000</v></c><c r=\"C2\"><v>0.30000000000000004</v>"
+                           "</c></row></sheetData></worksheet>"));
+    TFrm_Import window(*data, messages, {});
+    ASSERT_TRUE(window.loadFile(book));
+    EXPECT_EQ(window.Grid_Preview->item(1, 1)->text(), "15000000000");
+    EXPECT_EQ(window.Grid_Preview->item(1, 2)->text(), "0.3");
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QDir(dir.path()).mkdir("子文件夹");
+    QFileDialog chooser;
+    speakChinese(chooser);
+    EXPECT_TRUE(chooser.testOption(QFileDialog::DontUseNativeDialog));
+    auto* files = chooser.findChild<QFileSystemModel*>();
+    ASSERT_NE(files, nullptr);
+    QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+    chooser.setDirectory(dir.path());
+    ASSERT_TRUE(loaded.wait(5000) || files->rowCount(files->index(dir.path())) > 0);
+    QAbstractProxyModel* shown = chooser.proxyModel();
+    ASSERT_NE(shown, nullptr);
+    const auto cell = [&](const QString& name, int column) {
+        const QModelIndex index =
+            shown->mapFromSource(files->index(QDir(dir.path()).filePath(name), column));
+        return shown->data(index).toString();
+    };
+    EXPECT_EQ(cell("子文件夹", 2), "文件夹");
+    EXPECT_EQ(cell("numbers.xlsx", 2), "xlsx 文件");
+    EXPECT_EQ(cell("numbers.xlsx", 3),
+              QLocale().toString(QFileInfo(book).lastModified(), QLocale::ShortFormat));
+    QLocale::setDefault(before);
 }

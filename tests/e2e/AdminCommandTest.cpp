@@ -1,7 +1,10 @@
+#include "data/Engine.h"
 #include "tests/support/TempProgram.h"
+#include "tests/support/ZipBomb.h"
 
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -130,4 +133,71 @@ TEST(AdminCommand, OperatorsAreManagedFromTheCommandLine) {
     EXPECT_TRUE(stored("小王").startsWith("$argon2id$")) << "stored as a hash";
     EXPECT_TRUE(stored("Admin").startsWith("$argon2id$"));
     EXPECT_EQ(stored("经理"), "") << "an empty password stays empty";
+
+// The import's choices on the command line: which sheet, which encoding, which column is
+// which field; a wrong choice is named and writes nothing.
+TEST(AdminCommand, ImportTakesSheetEncodingAndColumnMapping) {
+    TempProgram to;
+    QTemporaryDir dir;
+    const QString gbk = dir.filePath("gbk.csv");
+    {
+        QFile file(gbk);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringEncoder("GB18030").encode(u"名称,电话,备注\r\n甲公司,010,不要\r\n"));
+    }
+    const QString book = dir.filePath("two.xlsx");
+    {
+        auto sheet = [](const QByteArray& name) {
+            return "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>客户名称"
+                   "</t></is></c></row><row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>" +
+                   name + "</t></is></c></row></sheetData></worksheet>";
+        };
+        std::vector<BombPart> parts = plainWorkbookParts(sheet("一页客户"));
+        parts[0].head.replace("</sheets>",
+                              "<sheet name=\"第二页\" sheetId=\"2\" r:id=\"rId2\"/></sheets>");
+        parts[1].head.replace("</Relationships>",
+                              "<Relationship Id=\"rId2\" "
+                              "Target=\"worksheets/sheet2.xml\"/></Relationships>");
+        parts.push_back({"xl/worksheets/sheet2.xml", sheet("二页客户"), {}, 0, {}});
+        writeZipBomb(book, parts);
+    }
+    const QString db = to.databasePath();
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString output;
+    } steps[] = {
+        {{"import", gbk, "--db", db}, 1, "没有一列对应到客户名称"},
+        {{"import", gbk, "--encoding", "utf-8", "--map", "名称=客户名称", "--db", db},
+         1,
+         "不是 UTF-8 编码"},
+        {{"import", gbk, "--encoding", "latin9", "--db", db}, 1, "不认识编码"},
+        {{"import", gbk, "--map", "名称=不存在", "--db", db}, 1, "没有字段“不存在”"},
+        {{"import", gbk, "--map", "地址=客户名称", "--db", db}, 1, "没有标题为“地址”的列"},
+        {{"import", gbk, "--encoding", "gbk", "--map", "名称=客户名称", "--map", "电话=tel",
+          "--map", "备注=", "--db", db},
+         0,
+         "新增：1"},
+        {{"import", book, "--sheet", "第二页", "--db", db}, 0, "新增：1"},
+        {{"import", book, "--sheet", "1", "--db", db}, 0, "新增：1"},
+        {{"import", book, "--sheet", "第三页", "--db", db},
+         1,
+         "没有工作表“第三页”；有：Sheet1、第二页"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.arguments.join(' ').toStdString());
+        const AdminRun run = admin(s.arguments);
+        EXPECT_EQ(run.exitCode, s.exitCode);
+        EXPECT_TRUE(run.out.contains(s.output)) << run.out.toStdString();
+    }
+    auto connection = openDatabase(db);
+    auto rows = connection->query({"select Company, tel, memo2 from Custom order by CustCode", {}});
+    QStringList customers;
+    while (rows->next())
+        customers << QString::fromUtf8(rows->text(0).data(), qsizetype(rows->text(0).size())) +
+                         "|" +
+                         QString::fromUtf8(rows->text(1).data(), qsizetype(rows->text(1).size())) +
+                         "|" +
+                         QString::fromUtf8(rows->text(2).data(), qsizetype(rows->text(2).size()));
+    EXPECT_EQ(customers, QStringList({"甲公司|010|", "二页客户||", "一页客户||"}));
 }

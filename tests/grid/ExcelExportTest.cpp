@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 
 namespace {
 
@@ -42,6 +43,8 @@ QString describe(const BiffRecord& r) {
         return r.xf() == 0x17 ? "B" : "B with XF " + QString::number(r.xf());
     case biff::kBof:
         return "BOF";
+    case biff::kCodePage:
+        return "CP:" + QString::number(qFromLittleEndian<quint16>(r.data.constData()));
     case biff::kEof:
         return "EOF";
     }
@@ -59,15 +62,17 @@ Cells describeAll(const QList<BiffRecord>& records) {
 Cells rowCells(const QList<BiffRecord>& records, int row) {
     Cells out;
     for (const auto& r : records)
-        if (r.type != biff::kBof && r.type != biff::kEof && r.row() == row)
+        if (r.type != biff::kBof && r.type != biff::kCodePage && r.type != biff::kEof &&
+            r.row() == row)
             out.list << describe(r);
     return out;
 }
 
+// The cells follow BOF and the code page.
 void expectRowByRow(const QList<BiffRecord>& records, int columns) {
-    for (int i = 1; i + 1 < records.size(); ++i) {
-        EXPECT_EQ(records[i].row(), (i - 1) / columns) << "record " << i;
-        EXPECT_EQ(records[i].column(), (i - 1) % columns) << "record " << i;
+    for (int i = 2; i + 1 < records.size(); ++i) {
+        EXPECT_EQ(records[i].row(), (i - 2) / columns) << "record " << i;
+        EXPECT_EQ(records[i].column(), (i - 2) % columns) << "record " << i;
     }
 }
 
@@ -78,18 +83,19 @@ TEST_F(ExcelExportTest, ThreeCustomersGiveTitlesRecordsAndTheFooterRow) {
     ASSERT_TRUE(exportAs(pathIn("list")));
     const auto records = exported(pathIn("list.xls"));
     EXPECT_EQ(describeAll(records),
-              cells({"BOF", //
+              cells({"BOF",        "CP:936", // GBK, for readers outside a Chinese desktop
                      "L:客户名称", "L:tel",   "L:CustCode", "L:Mobile",
                      "L:甲公司",   "L:010-1", "R:1",        "L:139", //
                      "L:乙公司",   "L:010-2", "R:2",        "B",     //
                      "L:丙",       "L:",      "R:3",        "L:137", //
                      "L:总计",     "N:3",     "N:6",        "L:",    //
                      "EOF"}));
-    ASSERT_EQ(records.size(), 22);
+    ASSERT_EQ(records.size(), 23);
     EXPECT_EQ(records[0].data, hexBytes("00 00 10 00 00 00 00 00"));
+    EXPECT_EQ(records[1].data, hexBytes("A8 03"));
     expectRowByRow(records, 4);
-    EXPECT_EQ(records[17].data.mid(8), hexBytes("D7 DC BC C6")) << "总计 in GBK";
-    EXPECT_EQ(records[20].data.size(), 8) << "a column without footer: LABEL with n = 0";
+    EXPECT_EQ(records[18].data.mid(8), hexBytes("D7 DC BC C6")) << "总计 in GBK";
+    EXPECT_EQ(records[21].data.size(), 8) << "a column without footer: LABEL with n = 0";
 }
 
 TEST_F(ExcelExportTest, CellsFollowTheFieldKinds) {
@@ -129,7 +135,7 @@ TEST_F(ExcelExportTest, CellsFollowTheFieldKinds) {
     EXPECT_EQ(rowCells(records, 3), cells({"R:-7", "L:-1", "N:0", "N:0", "N:0",
                                            "L:", "L:", shown(2, "Added"), shown(2, "Paid"), "B"}))
         << "an empty text that is not Null is an empty LABEL";
-    EXPECT_EQ(records.size(), 1 + 10 * 4 + 1) << "no footer row on a grid without one";
+    EXPECT_EQ(records.size(), 2 + 10 * 4 + 1) << "no footer row on a grid without one";
 }
 
 TEST_F(ExcelExportTest, TotalsAreHeldInTenThousandthsWithHalvesToEven) {
@@ -162,9 +168,9 @@ TEST_F(ExcelExportTest, SortedListExportsInItsOrderWithAllRowsAndTheViewStays) {
 
     ASSERT_TRUE(exportAs(pathIn("sorted.xls")));
     const auto records = exported(pathIn("sorted.xls"));
-    ASSERT_EQ(records.size(), 1 + 1 + 200 + 1) << "marks do not limit the export";
-    EXPECT_EQ(describe(records[2]), "L:客户200");
-    EXPECT_EQ(describe(records[201]), "L:客户001");
+    ASSERT_EQ(records.size(), 2 + 1 + 200 + 1) << "marks do not limit the export";
+    EXPECT_EQ(describe(records[3]), "L:客户200");
+    EXPECT_EQ(describe(records[202]), "L:客户001");
     EXPECT_EQ(query().recNo(), 150);
     EXPECT_EQ(scroll->value(), scrolledTo);
     EXPECT_TRUE(grid.view()->updatesEnabled()) << "the display is unfrozen again";
@@ -272,7 +278,7 @@ TEST_F(ExcelExportTest, ListsBeyondTheSheetsRowsAreRefusedAndTheLastRowFits) {
     ASSERT_EQ(maxExportRecords(grid), 65534);
     ASSERT_TRUE(exportAs(pathIn("full.xls")));
     const auto records = exported(pathIn("full.xls"));
-    ASSERT_EQ(records.size(), 2 + 2 * (65534 + 2));
+    ASSERT_EQ(records.size(), 3 + 2 * (65534 + 2));
     EXPECT_EQ(records[records.size() - 2].row(), 65535);
     EXPECT_EQ(describe(records[records.size() - 2]), "N:65534");
 

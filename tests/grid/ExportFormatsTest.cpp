@@ -49,25 +49,112 @@ class StoppingProgress : public WorkProgress {
 
 } // namespace
 
-TEST(ExportFileNames, EachFormatGetsItsOwnSuffixByTheOldRule) {
+// A name ending in another offered type's suffix writes that type; other names keep the old
+// rule with the chosen type's suffix, letter case counting.
+TEST(ExportFileNames, ASuffixOfAnotherTypeChoosesItElseTheChosenTypeAppendsItsOwn) {
+    using F = ExportFormat;
     const struct {
-        ExportFormat format;
-        QString typed, expected;
+        F chosen;
+        QString typed;
+        F format;
+        QString expected;
     } cases[] = {
-        {ExportFormat::Xlsx, "list", "list.xlsx"},
-        {ExportFormat::Xlsx, " list.xlsx ", "list.xlsx"},
-        {ExportFormat::Xlsx, "LIST.XLSX", "LIST.XLSX.xlsx"},
-        {ExportFormat::Xlsx, "list.xls", "list.xls.xlsx"},
-        {ExportFormat::Csv, "list", "list.csv"},
-        {ExportFormat::Csv, "list.csv.bak", "list.csv.bak"},
-        {ExportFormat::Csv, "list.xls", "list.xls.csv"},
-        {ExportFormat::Xls, "list", "list.xls"},
+        {F::Xlsx, "list", F::Xlsx, "list.xlsx"},
+        {F::Xlsx, " list.xlsx ", F::Xlsx, "list.xlsx"},
+        {F::Xlsx, "LIST.XLSX", F::Xlsx, "LIST.XLSX.xlsx"},
+        {F::Xlsx, "list.xls", F::Xls, "list.xls"},
+        {F::Xlsx, "list.xls.txt", F::Xlsx, "list.xls.txt.xlsx"},
+        {F::Csv, "list", F::Csv, "list.csv"},
+        {F::Csv, "list.csv.bak", F::Csv, "list.csv.bak"},
+        {F::Csv, "list.xls", F::Xls, "list.xls"},
+        {F::Csv, " list.xlsx", F::Xlsx, "list.xlsx"},
+        {F::Xls, "list", F::Xls, "list.xls"},
+        {F::Xls, "list.xlsx", F::Xlsx, "list.xlsx"},
+        {F::Xls, "list.csv ", F::Csv, "list.csv"},
+        {F::Xls, "list.CSV", F::Xls, "list.CSV.xls"},
+        {F::Xls, "LIST.XLS", F::Xls, "LIST.XLS.xls"},
+        {F::Xls, "list.xls.txt", F::Xls, "list.xls.txt"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(exportFileName(c.format, c.typed), c.expected) << c.typed.toStdString();
+    for (const auto& c : cases) {
+        const ExportTarget target = exportTarget(c.chosen, c.typed);
+        EXPECT_EQ(target.format, c.format) << c.typed.toStdString();
+        EXPECT_EQ(target.path, c.expected) << c.typed.toStdString();
+    }
     EXPECT_EQ(exportFormatOfFilter(kXlsxFileFilter), ExportFormat::Xlsx);
     EXPECT_EQ(exportFormatOfFilter(kCsvFileFilter), ExportFormat::Csv);
     EXPECT_EQ(exportFormatOfFilter(QString()), ExportFormat::Xls);
+}
+
+// Before a file is written the operator hears which customers' texts it would not hold whole:
+// characters GBK has not and texts past a LABEL's bytes in .xls (with the workbook offered
+// instead), texts past a cell's 32,767 characters in .xlsx; CSV holds everything.
+TEST_F(ExcelExportTest, TextsAFormatCannotHoldAreNamedBeforeWritingAndTheWorkbookIsOffered) {
+    const QString longNote(40000, QChar(0x8BE6)); // 详: 80,000 GBK bytes
+    program.exec("insert into Custom (Company, memo2) values ('Äpfel ÖÜ', 'ü ok'),"
+                 " ('长说明', '" +
+                 longNote + "'), ('乙', 'plain')");
+    openList("select * from Custom order by CustCode", {{"Company", fvtNon}, {"memo2", fvtNon}});
+    query().setDisplayLabel(query().findField("Company"), QStringLiteral("客户名称"));
+    query().setDisplayLabel(query().findField("memo2"), QStringLiteral("详细说明"));
+    const QString unencodable = "客户“Äpfel ÖÜ”的“客户名称”：含有不能保存的字符“ÄÖÜ”";
+    const QString cut = "客户“长说明”的“详细说明”：共 40000 个字符，超出部分将被截掉";
+    const QString xlsQuestion = "下列内容保存为.xls文件会丢失字符：";
+    const QString xlsxQuestion = "下列内容超过一个单元格能保存的 32767 个字符：";
+    const struct {
+        QString filter, typed;
+        QList<int> answers;
+        QStringList asked; // first lines of the boxes, the offer to open last
+        QString written;   // "" for none
+    } cases[] = {
+        {kExcelFileFilter,
+         "a",
+         {mbYes, mbOK, mbCancel},
+         {xlsQuestion, xlsxQuestion, "文件"},
+         "a.xlsx"},
+        {kExcelFileFilter, "b.xls", {mbNo, mbCancel}, {xlsQuestion, "文件"}, "b.xls"},
+        {kExcelFileFilter, "c", {mbCancel}, {xlsQuestion}, ""},
+        {kXlsxFileFilter, "d", {mbOK, mbCancel}, {xlsxQuestion, "文件"}, "d.xlsx"},
+        {kXlsxFileFilter, "e", {mbCancel}, {xlsxQuestion}, ""},
+        {kExcelFileFilter, "f.xlsx", {mbOK, mbCancel}, {xlsxQuestion, "文件"}, "f.xlsx"},
+        {kCsvFileFilter, "g", {mbCancel}, {"文件"}, "g.csv"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        dialogs.askFileName = [&](const QString&) { return SaveChoice{pathIn(c.typed), c.filter}; };
+        messages.clear();
+        messages.answers = c.answers;
+        const QStringList before = filesIn(program.dir());
+        ASSERT_TRUE(exportAs(QString()));
+        QStringList asked;
+        for (const QString& text : messages.texts())
+            asked << text.section('\n', 0, 0).left(c.asked.value(asked.size()).size());
+        EXPECT_EQ(asked, c.asked);
+        if (c.written.isEmpty()) {
+            EXPECT_EQ(filesIn(program.dir()), before);
+            continue;
+        }
+        const QByteArray bytes = readFile(pathIn(c.written));
+        if (c.written.endsWith(".xls")) {
+            const QList<BiffRecord> records = splitBiff(bytes);
+            EXPECT_EQ(records[4].value(), "?pfel ??") << "as the old sheet has always written";
+            EXPECT_EQ(records[7].value().toString(), longNote.left(32763));
+        } else if (c.written.endsWith(".xlsx")) {
+            const QByteArray sheet = zipEntry(pathIn(c.written), "xl/worksheets/sheet1.xml");
+            EXPECT_TRUE(sheet.contains("Äpfel ÖÜ"));
+            EXPECT_TRUE(sheet.contains((longNote.left(32767) + "<").toUtf8()))
+                << "cut at the cell's limit";
+        } else {
+            EXPECT_TRUE(bytes.contains(longNote.toUtf8()));
+        }
+    }
+    // The question once whole: every loss named with its customer and column.
+    messages.answers = {mbCancel};
+    dialogs.askFileName = [&](const QString&) { return SaveChoice{pathIn("h"), QString()}; };
+    messages.clear();
+    ASSERT_TRUE(exportAs(QString()));
+    EXPECT_EQ(messages.texts(), QStringList{xlsQuestion + "\n" + unencodable + "\n" + cut +
+                                            "\n\n是否改为保存为.xlsx文件" + pathIn("h.xlsx") +
+                                            "？选“否”仍保存为.xls文件。"});
 }
 
 // Beyond the old sheet's 65,534 records, with typed cells, a bold frozen title row with its

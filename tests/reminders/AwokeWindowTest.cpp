@@ -3,9 +3,13 @@
 #include "grid/DataGrid.h"
 #include "grid/GridPrinter.h"
 
+#include <QAbstractItemModel>
+#include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -176,19 +180,89 @@ TEST_F(AwokeFixture, PrintOpensThePreviewOfTheGrid) {
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
 }
 
-TEST_F(AwokeFixture, TitleClicksLeaveTheListUnsorted) {
-    addActivity("b", 0);
-    addActivity("a", 0);
+// By date and time until the operator sorts by a title; what is marked done leaves the list,
+// and a done one that still shows (reminded elsewhere) says so.
+TEST_F(AwokeFixture, ListComesByTimeUntilATitleSortsItAndDoneOnesLeave) {
+    addActivity("b", 0, "18:00:00");
+    addActivity("a", 0, "8:00:00"); // as another program wrote it: its text sorts after 18:00
+    addActivity("c", 0, "12:00:00");
+    addActivity("d", 0, "12:00:00");
+    addActivity("e", 0, "23:00:00");
+    program.exec("update T_Schedule set Done=1 where Subject='e'");
+    program.exec("update T_FieldShow set show=1 where TableName='Schedule' and Field='Done'");
     writeConfig("[OtherInfo]\nawoke=0\nDay=0\n");
     auto window = openWindow();
-    QSignalSpy marking(window->DBGridEh1, &DataGrid::sortMarkingChanged);
-    QHeaderView* titles = window->DBGridEh1->view()->horizontalHeader();
-    const QPoint title(titles->sectionViewportPosition(2) + 5, titles->height() / 2);
-    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, title);
-    QTest::mouseClick(titles->viewport(), Qt::LeftButton, Qt::ControlModifier, title);
+    const auto inOrder = [&] {
+        QStringList subjects;
+        const Query& query = window->Qry_Awoke;
+        for (int row = 0; row < query.recordCount(); ++row)
+            subjects << query.value(row, query.findField("Subject")).toString();
+        return subjects;
+    };
+    EXPECT_EQ(inOrder(), (Subjects{"a", "c", "d", "b", "e"}));
+    const QAbstractItemModel& cells = *window->DBGridEh1->view()->model();
+    const int done = window->DBGridEh1->columnCount() - 1;
+    EXPECT_EQ(cells.index(4, done).data().toString(), QStringLiteral("已完成"));
+    EXPECT_EQ(cells.index(0, done).data().toString(), QStringLiteral("未完成"));
 
-    EXPECT_EQ(marking.count(), 0);
-    EXPECT_TRUE(window->DBGridEh1->sortMarkedColumns().isEmpty());
-    EXPECT_EQ(window->DBGridEh1->column(2).sortMarker, smNoneEh);
-    EXPECT_EQ(window->Qry_Awoke.sort(), "");
+    QHeaderView* titles = window->DBGridEh1->view()->horizontalHeader();
+    const QPoint subject(titles->sectionViewportPosition(2) + 5, titles->height() / 2);
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, subject);
+    EXPECT_EQ(window->DBGridEh1->column(2).sortMarker, smDownEh);
+    EXPECT_EQ(inOrder(), (Subjects{"a", "b", "c", "d", "e"}));
+    QTest::mouseClick(titles->viewport(), Qt::LeftButton, {}, subject);
+    EXPECT_EQ(inOrder(), (Subjects{"e", "d", "c", "b", "a"}));
+    window->Btn_Refresh->click();
+    EXPECT_EQ(inOrder(), (Subjects{"a", "c", "d", "b", "e"}));
+
+    window->Qry_Awoke.setRecNo(1);
+    window->Edit_Day->setText("5"); // typed, not refreshed: the list keeps its day
+    window->MarkCurrentDone();
+    EXPECT_EQ(inOrder(), (Subjects{"a", "d", "b", "e"})) << "read again: no longer reminded";
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
+}
+
+// Right-clicking a row, as the mouse does it, makes that row current before the menu acts:
+// 查看联系活动 and 标记完成 reach the activity clicked, not the one highlighted before.
+TEST_F(AwokeFixture, RightClickMakesItsRowCurrentBeforeTheMenuActs) {
+    for (const char* subject : {"first", "second", "third"})
+        addActivity(subject, 0);
+    writeConfig("[OtherInfo]\nawoke=0\nDay=0\n");
+    auto window = openWindow();
+    QList<qint64> opened;
+    window->openActivity = [&](qint64 id) { opened << id; };
+    QTableView* view = window->DBGridEh1->view();
+    const auto subjectOf = [&](qint64 id) {
+        auto row = data->ADOConnection1->query({"select Subject from T_Schedule where ID=?", {id}});
+        return row->next() ? QString::fromUtf8(row->text(0).data(), qsizetype(row->text(0).size()))
+                           : QString();
+    };
+    const struct {
+        int current, clicked;
+        bool done; // 标记完成, else 查看联系活动
+    } cases[] = {{0, 2, false}, {2, 1, false}, {0, 2, true}};
+    for (const auto& c : cases) {
+        window->Qry_Awoke.setRecNo(c.current);
+        const QPoint at = view->visualRect(view->model()->index(c.clicked, 1)).center();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &menu);
+        ASSERT_TRUE(window->Menu_Awoke->isVisible());
+        window->Menu_Awoke->hide();
+        const QString clicked = window->Qry_Awoke.displayText(
+            c.clicked, window->Qry_Awoke.fieldByName(QStringLiteral("Subject")));
+        (c.done ? window->Act_Done : window->Act_Open)->trigger();
+        if (c.done) {
+            auto done =
+                data->ADOConnection1->query({"select Subject from T_Schedule where Done<>0", {}});
+            ASSERT_TRUE(done->next());
+            EXPECT_EQ(QString::fromUtf8(done->text(0).data(), qsizetype(done->text(0).size())),
+                      clicked);
+            EXPECT_FALSE(done->next()) << "only the row clicked is done";
+        } else {
+            ASSERT_FALSE(opened.isEmpty());
+            EXPECT_EQ(subjectOf(opened.takeLast()), clicked) << c.current << "→" << c.clicked;
+        }
+    }
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
 }

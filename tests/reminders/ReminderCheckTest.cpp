@@ -103,3 +103,37 @@ TEST_F(ReminderCheckTest, AwokeSetByAnotherWriterOpensTheWindowOnTheNextTick) {
     EXPECT_EQ(closer.opened, 1);
     EXPECT_FALSE(timer1.isActive());
 }
+
+// The command opens on today's list when no day is stored; the start-up opening keeps the
+// empty box it always had.
+TEST_F(ReminderCheckTest, TheCommandStartsAtTodayWithoutAStoredDay) {
+    addActivity("today", 0);
+    addActivity("in-two", 2);
+    const struct {
+        QByteArray config;
+        bool byCommand;
+        const char* day;
+        QStringList listed;
+    } cases[] = {
+        {"", true, "0", {"today"}},
+        {"[OtherInfo]\nDay=2\n", true, "2", {"in-two"}},
+        {"[OtherInfo]\nawoke=0\n", false, "", {}},
+    };
+    ModalCloser closer;
+    for (const auto& c : cases) {
+        writeConfig(c.config);
+        QString day = "<not opened>";
+        QStringList listed;
+        closer.inspect = [&](TFrm_Awoke& window) {
+            day = window.Edit_Day->text();
+            listed = listedSubjects(window);
+        };
+        if (c.byCommand)
+            check().openNow();
+        else
+            check().Timer1Timer();
+        EXPECT_EQ(day, c.day) << c.config.toStdString();
+        EXPECT_EQ(listed, c.listed) << c.config.toStdString();
+    }
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join("\n").toStdString();
+}

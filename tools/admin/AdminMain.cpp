@@ -7,13 +7,17 @@
 #include "data/ProcessSetup.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <iterator>
 
 namespace {
 
 // Add a line here for a new subcommand.
 const AdminCommand commands[] = {
-    {"import", "FILE [--on-duplicate skip|update|add] [--skip-bad] [--db DBCONN]",
+    {"import",
+     "FILE [--on-duplicate skip|update|add] [--skip-bad] [--sheet 名称|序号]\n"
+     "         [--encoding auto|utf-8|utf-16|gbk] [--map 文件列=字段 ...] [--db DBCONN]",
      "导入 CSV 或 xlsx 文件中的客户",
      [](const QStringList& a, QTextStream&, QTextStream&) { return importCommand(a); }},
     {"export", "--format xls|xlsx|csv FILE [--db DBCONN]", "按客户列表的显示列导出全部客户",
@@ -41,6 +45,8 @@ int usage(QTextStream& err) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+        return std::puts("custdesk-admin " CUSTDESK_VERSION) < 0;
     prepareProcess();
     // The export lays the list out as the program's grid does, which needs a display of some
     // kind; a script on a server has none.

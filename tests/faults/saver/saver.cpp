@@ -3,14 +3,20 @@
 //
 //   saver edit <db> <tag> <count> <seed>   edits Company of random rows of the whole table
 //   saver stream <db> <tag> <seed>          appends and edits its own rows until killed
+//   saver add <db> <name>...                adds each name as the editor does, unless taken
+//   saver import <db> <file.csv>            imports the file as the import command does
+//   saver set <db> <table> <key> <id> <field> <value>   one save of one field of one row
 //
 // Lines: "TRY <code> <value>" before a save, "OK <code> <before> <after>" once it is
 // committed, "CONFLICT <code> <value>" when it was refused, "ERROR <text>" otherwise.
 
 #include "data/AppError.h"
+#include "data/CustomerNames.h"
 #include "data/Engine.h"
 #include "data/Query.h"
 #include "data/Statements.h"
+#include "output/CustomerImport.h"
+#include "output/ImportFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -60,22 +66,70 @@ int streamMode(Query& query, const QString& tag, std::mt19937& random) {
     }
 }
 
+// "TRY <name>" before each add, then "ADDED <name>" or "TAKEN <name>".
+int addMode(Query& query, const QStringList& names) {
+    for (const QString& name : names) {
+        say("TRY " + name);
+        say((appendCustomerUnlessTaken(query, {{"Company", name}}) ? "ADDED " : "TAKEN ") + name);
+    }
+    return 0;
+}
+
+// "TRY <file>", then "ADDED <n> SKIPPED <n>".
+int importMode(Connection& connection, const QString& path) {
+    ImportFile file = openImportFile(path);
+    const QStringList mapping = matchTitles(file.titles, importFields(connection));
+    say("TRY " + path);
+    const ImportReport report = importCustomers(connection, *file.rows, mapping, {});
+    say(QString("ADDED %1 SKIPPED %2").arg(report.added).arg(report.skipped));
+    return report.written ? 0 : 1;
+}
+
+// "OK" once the field of the row is saved, "CONFLICT" when the row had changed.
+int setMode(Connection& connection, char** argv) {
+    const QString table = argv[3], key = argv[4], field = argv[6];
+    Query row("Qry_Row", &connection);
+    row.setCommand(
+        {"select * from " + table + " where " + key + "=?", {QString(argv[5]).toLongLong()}});
+    row.open();
+    try {
+        row.edit({{field, QString::fromUtf8(argv[7])}});
+        say("OK");
+    } catch (const AppError& e) {
+        say(e.text().contains(QStringLiteral("其他用户")) ? "CONFLICT" : "ERROR " + e.text());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (!((mode == "edit" && argc == 6) || (mode == "stream" && argc == 5))) {
-        std::fprintf(stderr,
-                     "usage: saver edit <db> <tag> <count> <seed> | stream <db> <tag> <seed>\n");
+    if (!((mode == "edit" && argc == 6) || (mode == "stream" && argc == 5) ||
+          (mode == "add" && argc >= 4) || (mode == "import" && argc == 4) ||
+          (mode == "set" && argc == 8))) {
+        std::fprintf(stderr, "usage: saver edit <db> <tag> <count> <seed> | stream <db> <tag> "
+                             "<seed> | add <db> <name>... | import <db> <file> | set <db> "
+                             "<table> <key> <id> <field> <value>\n");
         return 2;
     }
     try {
         auto connection = openDatabase(QString::fromLocal8Bit(argv[2]));
+        if (mode == "import")
+            return importMode(*connection, QString::fromLocal8Bit(argv[3]));
+        if (mode == "set")
+            return setMode(*connection, argv);
         Query query("Qry_Cust", connection.get());
         query.setCommand(Sql::allCustomers());
         query.open();
         const QString tag = QString::fromLocal8Bit(argv[3]);
         std::mt19937 random(uint32_t(std::strtoul(argv[argc - 1], nullptr, 10)));
+        if (mode == "add") {
+            QStringList names;
+            for (int i = 3; i < argc; ++i)
+                names << QString::fromUtf8(argv[i]);
+            return addMode(query, names);
+        }
         if (mode == "edit")
             return editMode(query, tag, std::atoi(argv[4]), random);
         return streamMode(query, tag, random);
