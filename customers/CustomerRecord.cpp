@@ -2,6 +2,7 @@
 
 #include "data/Activities.h"
 #include "data/Query.h"
+#include "data/U_Data.h"
 #include "grid/TextTrim.h"
 #include "operators/Owners.h"
 

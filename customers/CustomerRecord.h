@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+class TFrm_Data;
+
 // The editor's boxes as the operator left them.
 struct CustomerInput {
     QString company;

@@ -187,8 +187,8 @@ TEST_P(Ownership, EveryCustomerPathKeepsToTheOperatorsCustomers) {
         {"activities",
          [this](const Rights& r, const QString&) {
              Names seen;
-             for (qint64 code : codes)
-                 seen += companies(Activities::ofCustomer(code, r));
+             for (auto it = codes.cbegin(); it != codes.cend(); ++it)
+                 seen += companies(Activities::ofCustomer(it.value(), it.key(), r));
              return seen;
          }},
         {"import update", [this](const Rights& r, const QString&) { return importUpdate(r); }},
