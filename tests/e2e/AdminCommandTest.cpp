@@ -133,6 +133,7 @@ TEST(AdminCommand, OperatorsAreManagedFromTheCommandLine) {
     EXPECT_TRUE(stored("小王").startsWith("$argon2id$")) << "stored as a hash";
     EXPECT_TRUE(stored("Admin").startsWith("$argon2id$"));
     EXPECT_EQ(stored("经理"), "") << "an empty password stays empty";
+}
 
 // The import's choices on the command line: which sheet, which encoding, which column is
 // which field; a wrong choice is named and writes nothing.
