@@ -228,7 +228,8 @@ TEST_F(OnServer, InitRefusesADatabaseWithRowsInAnyTableUnlessForced) {
         return rows->next() ? rows->toInt64(0) : -1;
     };
     const auto emptyAll = [&] {
-        for (const char* table : {"Custom", "T_Schedule", "admin", "T_FieldShow", "T_SoftInfo"})
+        for (const char* table :
+             {"Custom", "T_Schedule", "admin", "T_FieldShow", "T_SoftInfo", "T_Role"})
             target->execute({QString("delete from ") + table, {}});
     };
     const struct {
