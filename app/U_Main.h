@@ -68,11 +68,11 @@ class TFrm_Main : public QMainWindow {
     QAction* ShowActivities;     // the current customer's activities
     QAction* OpenAwoke;          // the reminder window, at any time
     QAction* UpcomingActivities; // the operator's open activities of the coming days
-    QAction* ImportCust; // 导入客户, also a toolbar button
-    QAction* ManageOperators; // 操作员管理, on the toolbar only for those who may
-    QAction* ClaimCust;       // 领取: the current customer of the pool becomes the operator's
-    QAction* ReleaseCust;     // 放回公海
-    QAction* HandOverCust;    // 转交给…: the marked customers, or the current one
+    QAction* ImportCust;         // 导入客户, also a toolbar button
+    QAction* ManageOperators;    // 操作员管理, on the toolbar only for those who may
+    QAction* ClaimCust;          // 领取: the current customer of the pool becomes the operator's
+    QAction* ReleaseCust;        // 放回公海
+    QAction* HandOverCust;       // 转交给…: the marked customers, or the current one
     QToolButton* TB_Operators;
     QList<QAction*> ActionList1;
 

@@ -29,8 +29,8 @@ TEST_P(OperatorRules, ChangesKeepTheRules) {
         std::function<void()> change;
         QString error; // empty: no error
     } steps[] = {
-        {"demote the only manager", [&] { OperatorStore(c()).setRole(key("Admin"), role("业务员")); },
-         lastManager},
+        {"demote the only manager",
+         [&] { OperatorStore(c()).setRole(key("Admin"), role("业务员")); }, lastManager},
         {"disable oneself",
          [&] { OperatorStore(c(), as("Admin")).setEnabled(key("Admin"), false); },
          "您不能停用自己。"},
@@ -44,21 +44,28 @@ TEST_P(OperatorRules, ChangesKeepTheRules) {
          },
          lastManager},
         {"add a salesperson",
-         [&] { OperatorStore(c(), as("Admin")).add("小王", role("业务员"), "pw", true); }, {}},
-        {"same name in other case", [&] { OperatorStore(c()).add("ADMIN", role("业务员"), "", false); },
+         [&] { OperatorStore(c(), as("Admin")).add("小王", role("业务员"), "pw", true); },
+         {}},
+        {"same name in other case",
+         [&] { OperatorStore(c()).add("ADMIN", role("业务员"), "", false); },
          "已经有名为“ADMIN”的操作员。"},
         {"name longer than the login keeps",
          [&] { OperatorStore(c()).add("一二三四五六七八九十甲", role("业务员"), "", false); },
          "操作员名称最多20个字节（10个汉字）。"},
-        {"a salesperson adds", [&] { OperatorStore(c(), as("小王")).add("小李", role("业务员"), "", false); },
+        {"a salesperson adds",
+         [&] { OperatorStore(c(), as("小王")).add("小李", role("业务员"), "", false); },
          "您的角色“业务员”不能管理操作员和角色。"},
-        {"a second manager", [&] { OperatorStore(c()).add("经理", role("管理员"), "", false); }, {}},
+        {"a second manager",
+         [&] { OperatorStore(c()).add("经理", role("管理员"), "", false); },
+         {}},
         {"now Admin may be demoted",
-         [&] { OperatorStore(c(), as("经理")).setRole(key("Admin"), role("业务员")); }, {}},
+         [&] { OperatorStore(c(), as("经理")).setRole(key("Admin"), role("业务员")); },
+         {}},
         {"but not the last one disabled",
          [&] { OperatorStore(c(), as("Admin")).setEnabled(key("经理"), false); },
          "您的角色“业务员”不能管理操作员和角色。"},
-        {"even by the tool", [&] { OperatorStore(c()).setEnabled(key("经理"), false); }, lastManager},
+        {"even by the tool", [&] { OperatorStore(c()).setEnabled(key("经理"), false); },
+         lastManager},
         {"a customer of 小王",
          [&] {
              c().execute({"insert into Custom (Company, Owner) values ('甲', ?)", {key("小王")}});
@@ -77,7 +84,8 @@ TEST_P(OperatorRules, ChangesKeepTheRules) {
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
-        EXPECT_EQ(errorOf(step.change), step.error.isEmpty() ? "no error" : step.error.toStdString());
+        EXPECT_EQ(errorOf(step.change),
+                  step.error.isEmpty() ? "no error" : step.error.toStdString());
     }
     const auto managers = OperatorStore(c()).operators();
     ASSERT_EQ(managers.size(), 2u);
@@ -93,8 +101,9 @@ TEST_P(OperatorRules, AnOlderDatabaseKeepsEveryRightAfterItsUpgrade) {
     for (const char* sql :
          {"drop index Custom_Owner", "alter table Custom drop column Owner",
           "alter table admin drop column RoleID", "alter table admin drop column MustChangePass",
-          "alter table admin drop column LastLogin", "drop table T_Role", "drop table T_ShopSetting",
-          "drop table T_PoolReturn", "update T_SchemaVersion set Version=4"})
+          "alter table admin drop column LastLogin", "drop table T_Role",
+          "drop table T_ShopSetting", "drop table T_PoolReturn",
+          "update T_SchemaVersion set Version=4"})
         old.execute({sql, {}});
     old.execute({"insert into admin (username, password, IsUser) values ('老张', '', True)", {}});
     db.addCustomer("老客户");
@@ -154,7 +163,7 @@ TEST_P(OperatorRules, ThePoolTakesBackIdleCustomersAndTellsTheirOwnerOnce) {
         int activityDaysAgo; // -1: none
         bool returned;
     } customers[] = {
-        {"久未联系", 90, 40, true}, {"刚联系过", 90, 5, false},  {"新客户", 3, -1, false},
+        {"久未联系", 90, 40, true}, {"刚联系过", 90, 5, false},   {"新客户", 3, -1, false},
         {"从未联系", 60, -1, true}, {"已约未来", 90, -10, false},
     };
     for (const auto& cust : customers) {
