@@ -18,7 +18,7 @@ bool copySqliteDatabase(sqlite3* source, const QString& target, const ProgressFn
                         int pagesPerStep = 256);
 
 // Puts a backup back in place of the database file: refuses a backup that is not a sound
-// database of this program, and a database file someone else has open; keeps the replaced file as
-// one more backup (its path is returned) and checks the result. Throws AppError.
+// database of this program, and a database file someone else has open; keeps the replaced file as one more backup (its path is returned)
+// and checks the result. Throws AppError.
 QString restoreSqliteBackup(const QString& backupFile, const QString& databaseFile,
                             const QString& keptFile);
