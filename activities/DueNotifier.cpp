@@ -114,8 +114,8 @@ void DueWatcher::start(int intervalMs) {
 
 void DueWatcher::check(const QDateTime& now) {
     try {
-        const auto rows =
-            readActivities(connection_, Activities::fallingDue(operator_(), tracker_.after(), now));
+        const auto rows = readActivities(
+            connection_, Activities::fallingDue(operator_(), tracker_.after(), now, rights));
         // Taken even when switched off, so that switching on does not replay the past.
         const auto fresh = tracker_.take(rows, now);
         if (enabled_ && !enabled_())

@@ -33,6 +33,8 @@ class DueWatcher : public QObject {
     void start(int intervalMs = 30000);
     void check(const QDateTime& now = QDateTime::currentDateTime());
 
+    Rights rights; // the operator's: activities of customers they may not see are not announced
+
   private:
     Connection& connection_;
     std::function<QString()> operator_;

@@ -92,9 +92,10 @@ void TFrm_Activities::buildControls() {
 }
 
 void TFrm_Activities::Refresh() {
-    data_.OpenQuery(Qry_Act, upcomingView()
-                                 ? Activities::upcoming(operator_, QDateTime::currentDateTime())
-                                 : Activities::ofCustomer(customer_.code, customer_.name));
+    data_.OpenQuery(
+        Qry_Act, upcomingView()
+                     ? Activities::upcoming(operator_, QDateTime::currentDateTime(), data_.rights)
+                     : Activities::ofCustomer(customer_.code, customer_.name, data_.rights));
     applyColumns();
 }
 

@@ -54,7 +54,7 @@ void ActivityCommands::showUpcoming(QWidget* over) {
 }
 
 void ActivityCommands::openActivity(qint64 id, QWidget* over) {
-    const auto rows = readActivities(*data_.ADOConnection1, Activities::byId(id));
+    const auto rows = readActivities(*data_.ADOConnection1, Activities::byId(id, data_.rights));
     if (rows.empty()) {
         messages_.messageBox(over, QStringLiteral("该联系活动已被删除。"), QStringLiteral("提示"),
                              MsgIcon::Information, mbOK);
@@ -63,7 +63,7 @@ void ActivityCommands::openActivity(qint64 id, QWidget* over) {
     const Activity& activity = rows.front();
     if (activity.custCode.isNull()) { // an older row knows its customer by name only
         Query row(QStringLiteral("Qry_Act"), data_.ADOConnection1.get());
-        data_.OpenQuery(row, Activities::byId(id));
+        data_.OpenQuery(row, Activities::byId(id, data_.rights));
         TFrm_ActivityEdit editor(
             messages_, activity, [&](const QVariantMap& fields) { row.edit(fields); }, over);
         editor.setRereadFrom(data_.ADOConnection1.get());
@@ -92,6 +92,7 @@ void ActivityCommands::startWatching(std::unique_ptr<DesktopNotifier> notifier) 
             [this](qint64 id) { onNotificationClicked(id); });
     watcher_ = std::make_unique<DueWatcher>(*data_.ADOConnection1, operator_, *notifier_,
                                             [this] { return notificationsWanted(data_.IniFile); });
+    watcher_->rights = data_.rights;
     watcher_->start();
     connect(&countBeat_, &QTimer::timeout, this, [this] { refreshDueCount(); });
     countBeat_.start(30000);

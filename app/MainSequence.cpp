@@ -2,13 +2,33 @@
 
 #include "app/BackupCommand.h"
 #include "app/HistoryCommands.h"
+#include "app/U_ChangePass.h"
 #include "app/U_Main.h"
 #include "app/U_login.h"
 #include "app/U_splash.h"
+#include "data/Guard.h"
+#include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "operators/Owners.h"
 
 #include <QApplication>
 #include <memory>
+
+namespace {
+
+// The customers the pool took back from the operator since their last login.
+void tellOfReturnedCustomers(TFrm_Data& data, MessageService& messages, qint64 operatorKey) {
+    guarded(messages, [&] {
+        const QStringList names = Owners::takeReturnedNotice(*data.ADOConnection1, operatorKey);
+        if (!names.isEmpty())
+            messages.messageBox(nullptr,
+                                QStringLiteral("以下客户长期没有联系活动，已放回公海：\n") +
+                                    names.join(QStringLiteral("、")),
+                                QStringLiteral("提醒"), MsgIcon::Information, mbOK);
+    });
+}
+
+} // namespace
 
 int RunMainSequence(const QString& programDir, MessageService& messages, BusyWaiter* busy) {
     auto splash = std::make_unique<TFrm_Splash>();
@@ -31,12 +51,22 @@ int RunMainSequence(const QString& programDir, MessageService& messages, BusyWai
     if (!login.LoginOK)
         return 0;
     identifyOperator(data, main.CurrentOperator);
+    if (login.MustChangePassword) { // the program goes on only with a new password
+        TFrm_ChangePass change(data, messages, main.LoggedIn);
+        change.setForced(true);
+        if (change.exec() != QDialog::Accepted)
+            return 0;
+    }
+    tellOfReturnedCustomers(data, messages, main.LoggedIn.key);
 
     QObject::connect(&main, &TFrm_Main::closed, qApp, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &main, [&] {
         main.showMaximized();
         runBackup(data, messages, &main, BackupReason::FirstStartOfTheDay);
         purgeExpiredHistory(data, messages, &main);
+        guarded(messages, [&] {
+            Owners::returnIdleCustomers(*data.ADOConnection1, QDateTime::currentDateTime());
+        });
     });
     return QApplication::exec();
 }

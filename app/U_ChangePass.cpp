@@ -128,8 +128,14 @@ void TFrm_ChangePass::changePassword() {
         return inform(
             QStringLiteral("在\"验证\"框中重新输入新密码并单击\"确定\"按钮,以验证新密码."),
             QStringLiteral("验证密码"), Edit_ConfirmPass);
+    if (forced_ && StoredPassword(Qry.asString("password")).matches(Edit_newpass->text()))
+        return inform(QStringLiteral("请设置一个与当前密码不同的新密码。"),
+                      QStringLiteral("修改密码"), Edit_newpass);
     const bool keepPlain = keepsPlainPasswords(data_.IniFile);
-    Qry.edit({{"password", storedFormOf(Edit_newpass->text(), keepPlain)}});
+    QVariantMap values{{"password", storedFormOf(Edit_newpass->text(), keepPlain)}};
+    if (Qry.findField("MustChangePass") >= 0)
+        values.insert("MustChangePass", false);
+    Qry.edit(values);
     inform(QStringLiteral("修改密码成功!"), QStringLiteral("成功"), nullptr);
     accept();
 }

@@ -36,6 +36,10 @@ class TFrm_ChangePass : public QDialog {
     QPushButton* Btn_OK;
     QPushButton* Btn_Exit;
 
+    // After a reset marked "下次登录时必须修改密码": the new password must differ from the
+    // present one, and the mark goes with the change.
+    void setForced(bool forced) { forced_ = forced; }
+
   public slots:
     void Btn_okClick();
     void Btn_ExitClick();
@@ -56,4 +60,5 @@ class TFrm_ChangePass : public QDialog {
     QString connString_;
     std::unique_ptr<Connection> connection_; // declared before Qry, which runs on it
     Query Qry;
+    bool forced_ = false;
 };

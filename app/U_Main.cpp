@@ -7,6 +7,7 @@
 #include "app/HistoryCommands.h"
 #include "app/U_ChangePass.h"
 #include "app/U_FieldSetup.h"
+#include "app/U_Operators.h"
 #include "app/WindowPlacement.h"
 #include "customers/CustomerCommands.h"
 #include "customers/U_Custom.h"
@@ -17,8 +18,10 @@
 #include "data/U_Data.h"
 #include "fields/FieldRights.h"
 #include "grid/ColumnChooser.h"
+#include "grid/DataGrid.h"
 #include "grid/ExcelExport.h"
 #include "grid/PrintPreviewService.h"
+#include "operators/Owners.h"
 #include "reminders/ReminderCheck.h"
 #include "reminders/U_Awoke.h"
 
@@ -28,6 +31,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShowEvent>
@@ -40,6 +44,8 @@
 static void initAppResources() {
     Q_INIT_RESOURCE(resources);
 }
+
+qint64 askTaker(TFrm_Data& data, QWidget* parent);
 
 namespace {
 
@@ -92,6 +98,12 @@ TFrm_Main::TFrm_Main(TFrm_Data& data, MessageService& messages, QWidget* parent)
     ShowRecycleBin = new QAction(QStringLiteral("回收站"), this);
     connect(ShowRecycleBin, &QAction::triggered, this,
             [this] { guarded(messages_, [this] { history_->showBin(this); }); });
+    ManageOperators =
+        newAction(QStringLiteral("操作员管理"), {}, &TFrm_Main::ManageOperatorsExecute);
+    ClaimCust = newAction(QStringLiteral("领取"), {}, &TFrm_Main::ClaimCustExecute);
+    ReleaseCust = newAction(QStringLiteral("放回公海"), {}, &TFrm_Main::ReleaseCustExecute);
+    HandOverCust = newAction(QStringLiteral("转交给…"), {}, &TFrm_Main::HandOverCustExecute);
+    chooseTaker = [this] { return askTaker(data_, this); };
     createToolBar();
     createStatusBar();
     QCoreApplication::instance()->installEventFilter(this);
@@ -184,6 +196,10 @@ void TFrm_Main::createToolBar() {
     OpenAwoke->setIcon(QIcon(":/icons/customers.xpm"));
     TB_Awoke = toolButton(ToolBar1, QString(), QString());
     TB_Awoke->setDefaultAction(OpenAwoke);
+    TB_Operators = toolButton(ToolBar1, QString(), QString());
+    ManageOperators->setIcon(QIcon(":/icons/password.xpm"));
+    TB_Operators->setDefaultAction(ManageOperators);
+    TB_Operators->setVisible(false); // until a login says the operator may
     ToolButton1 = toolButton(ToolBar1, QStringLiteral("澜舟主页"), ":/icons/home.xpm");
     connect(ToolButton1, &QToolButton::clicked, this, &TFrm_Main::ToolButton1Click);
 
@@ -239,10 +255,104 @@ void TFrm_Main::FormShow() {
     Version = empty ? QString() : data_.Qry_SoftInfo.asString("Version");
     setWindowTitle(SoftName + Version);
     setPanelText(2, QCoreApplication::applicationFilePath());
+    applyRights();
     if (!Timer1.isActive()) // the login may have started it: keep its beat
         Timer1.start();
     OpenCustomerList();
     activities_->startWatching();
+}
+
+void TFrm_Main::applyRights() {
+    const Rights& rights = data_.rights;
+    const std::pair<QAction*, Permission> commands[] = {
+        {AddCust, Permission::AddCustomers},       {EditCust, Permission::EditCustomers},
+        {DelCust, Permission::DeleteCustomers},    {ExportCustCSV, Permission::ExportCustomers},
+        {ImportCust, Permission::ImportCustomers}, {ShowField_Cust, Permission::ChangeLayout},
+        {BackupDB, Permission::BackupRestore},     {ManageOperators, Permission::ManageOperators},
+    };
+    for (const auto& [action, permission] : commands) {
+        action->setEnabled(rights.may(permission));
+        action->setToolTip(rights.may(permission) ? action->text() : rights.whyNot(permission));
+    }
+    // A tool button follows its action; a disabled menu entry shows its tip too.
+    for (QMenu* menu : {PopupMenu1, MaintenanceMenu})
+        menu->setToolTipsVisible(true);
+    TB_Operators->setVisible(rights.may(Permission::ManageOperators));
+    const bool handsOver =
+        rights.may(Permission::SeeAllCustomers) && rights.may(Permission::EditCustomers);
+    HandOverCust->setEnabled(handsOver);
+    HandOverCust->setToolTip(handsOver ? HandOverCust->text()
+                                       : rights.whyNot(rights.may(Permission::SeeAllCustomers)
+                                                           ? Permission::EditCustomers
+                                                           : Permission::SeeAllCustomers));
+}
+
+namespace {
+
+qint64 currentCustomer(const Query& customers) {
+    return customers.isActive() && customers.recNo() >= 0 &&
+                   customers.findField(QStringLiteral("CustCode")) >= 0
+               ? customers.asInteger(QStringLiteral("CustCode"))
+               : 0;
+}
+
+} // namespace
+
+qint64 askTaker(TFrm_Data& data, QWidget* parent) {
+    QStringList names;
+    QList<qint64> keys;
+    for (const OperatorRow& row : OperatorStore(*data.ADOConnection1).operators())
+        if (row.enabled) {
+            names << row.name;
+            keys << row.key;
+        }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, QStringLiteral("转交给…"),
+                                                 QStringLiteral("负责人："), names, 0, false, &ok);
+    return ok ? keys.value(names.indexOf(chosen)) : 0;
+}
+
+// The list shows the customer's new owner, and still shows it where the operator may see it.
+void TFrm_Main::ClaimCustExecute() {
+    if (const qint64 code = currentCustomer(data_.Qry_Cust)) {
+        Owners::claim(*data_.ADOConnection1, data_.rights, code);
+        if (Frm_Custom)
+            Frm_Custom->N6Click();
+    }
+}
+
+void TFrm_Main::ReleaseCustExecute() {
+    if (const qint64 code = currentCustomer(data_.Qry_Cust)) {
+        Owners::release(*data_.ADOConnection1, data_.rights, code);
+        if (Frm_Custom)
+            Frm_Custom->N6Click();
+    }
+}
+
+void TFrm_Main::HandOverCustExecute() {
+    QList<qint64> codes;
+    if (Frm_Custom)
+        for (int row : Frm_Custom->Grid_Cust->markedRows())
+            codes << data_.Qry_Cust.value(row, data_.Qry_Cust.fieldByName("CustCode")).toLongLong();
+    if (codes.isEmpty())
+        if (const qint64 code = currentCustomer(data_.Qry_Cust))
+            codes << code;
+    if (codes.isEmpty())
+        return;
+    data_.rights.require(Permission::SeeAllCustomers);
+    data_.rights.require(Permission::EditCustomers);
+    const qint64 to = chooseTaker ? chooseTaker() : 0;
+    if (to == 0)
+        return;
+    Owners::handTo(*data_.ADOConnection1, data_.rights, codes, to);
+    if (Frm_Custom)
+        Frm_Custom->N6Click();
+}
+
+void TFrm_Main::ManageOperatorsExecute() {
+    data_.rights.require(Permission::ManageOperators);
+    TFrm_Operators window(data_, messages_, this);
+    window.exec();
 }
 
 void TFrm_Main::OpenCustomerList() {
@@ -252,6 +362,7 @@ void TFrm_Main::OpenCustomerList() {
     hooks.DelCust = DelCust;
     hooks.ExportCustCSV = ExportCustCSV;
     hooks.activityActions = {ShowActivities, UpcomingActivities, OpenAwoke, ShowHistory};
+    hooks.ownerActions = {ClaimCust, ReleaseCust, HandOverCust};
     hooks.ShowField_CustExecute = [this] { ShowField_CustExecute(); };
     hooks.FieldSetupExecute = [this] { FieldSetupExecute(); };
     hooks.setCountText = [this](const QString& text) { setPanelText(1, text); };
@@ -314,6 +425,7 @@ void TFrm_Main::DelCustExecute() {
 
 void TFrm_Main::ExportCustCSVExecute() {
     // Only the list's menu reaches this action, so its grid is there to export.
+    data_.rights.require(Permission::ExportCustomers);
     if (Frm_Custom)
         ExportGridToExcel(messages_, data_.Qry_Cust, *Frm_Custom->Grid_Cust,
                           desktopExportDialogs(*SaveDialog1));

@@ -74,6 +74,11 @@ class TFrm_Main : public QMainWindow {
     QAction* UpcomingActivities; // the operator's open activities of the coming days
     QAction* ImportCust;         // 导入客户, also a toolbar button
     QAction* ShowStatistics;     // 统计, also a toolbar button
+    QAction* ManageOperators;    // 操作员管理, on the toolbar only for those who may
+    QAction* ClaimCust;          // 领取: the current customer of the pool becomes the operator's
+    QAction* ReleaseCust;        // 放回公海
+    QAction* HandOverCust;       // 转交给…: the marked customers, or the current one
+    QToolButton* TB_Operators;
     QList<QAction*> ActionList1;
 
     // StatusBar1: 0 operator, 1 customer count, 2 executable, 3 clock.
@@ -84,6 +89,8 @@ class TFrm_Main : public QMainWindow {
     QTimer Timer1;                         // reminder check; off until the login
     QTimer Timer2;                         // clock
     std::function<void()> onReminderCheck; // what a tick of Timer1 does
+    // The operator HandOverCust gives to; asks in a list of the enabled ones (0: cancelled).
+    std::function<qint64()> chooseTaker;
 
     QFileDialog* SaveDialog1; // set up by the export before each use
 
@@ -105,6 +112,10 @@ class TFrm_Main : public QMainWindow {
     void UpcomingActivitiesExecute();
     virtual void ImportCustExecute();
     void ShowStatisticsExecute();
+    void ManageOperatorsExecute();
+    void ClaimCustExecute();
+    void ReleaseCustExecute();
+    void HandOverCustExecute();
     void Timer1Timer();
     void Timer2Timer();
     void ToolButton4Click();
@@ -120,6 +131,7 @@ class TFrm_Main : public QMainWindow {
 
   private:
     void FormShow();
+    void applyRights(); // what the operator may not use is disabled, and says why
     void OpenCustomerList();
     QAction* newAction(const QString& caption, const QKeySequence& shortcut,
                        void (TFrm_Main::*handler)());

@@ -6,6 +6,7 @@
 #include "data/AppError.h"
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/Roles.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "grid/DialogFrame.h"
@@ -113,6 +114,10 @@ LoggedOperator TFrm_Login::readOperator(const QString& name, QString& stored) {
     data_.OpenQuery(ADOQuery1, Sql::operatorByName(name));
     LoggedOperator chosen{-1, trimBlanks(name)};
     stored.clear();
+    // An operator disabled since the list was read is refused like a missing one.
+    if (!ADOQuery1.isEmpty() && ADOQuery1.findField("IsUser") >= 0 &&
+        !ADOQuery1.asVariant("IsUser").toBool())
+        throw AppError(QStringLiteral("操作员“%1”已被停用。").arg(trimBlanks(name)));
     if (!ADOQuery1.isEmpty()) {
         chosen.key = ADOQuery1.asInteger("Userid");
         stored = ADOQuery1.asString("password");
@@ -172,9 +177,25 @@ void TFrm_Login::upgradeStoredPassword(const LoggedOperator& chosen, const Store
 void TFrm_Login::admit(const LoggedOperator& chosen) {
     main_.CurrentOperator = operatorNameFromChoice(Combo_User->currentText());
     main_.LoggedIn = chosen;
+    recordLogin(chosen);
     main_.Timer1.start();
     main_.setPanelText(0, QStringLiteral(" 当前操作员: ") + chosen.shownName());
     LoginOK = true;
+}
+
+// What the operator's role allows for the run, whether they must first set a new password, and
+// when they logged in last (for the operator window).
+void TFrm_Login::recordLogin(const LoggedOperator& chosen) {
+    if (chosen.key < 0)
+        return;
+    data_.rights = Roles::rightsOf(*data_.ADOConnection1, chosen.key, main_.CurrentOperator);
+    MustChangePassword = ADOQuery1.findField("MustChangePass") >= 0 &&
+                         ADOQuery1.asVariant("MustChangePass").toBool();
+    try {
+        Roles::recordLogin(*data_.ADOConnection1, chosen.key, QDateTime::currentDateTime());
+    } catch (const std::exception& error) {
+        qWarning("last login not recorded: %s", error.what()); // the login stands
+    }
 }
 
 void TFrm_Login::rememberPosition() {

@@ -24,6 +24,8 @@ class TFrm_Login : public QDialog {
     ~TFrm_Login() override;
 
     bool LoginOK = false;
+    // The admitted operator must set a new password before the program goes on.
+    bool MustChangePassword = false;
 
     QLabel* Image1;
     QLabel* Label2;
@@ -56,6 +58,7 @@ class TFrm_Login : public QDialog {
     bool mustWait(const LoggedOperator& chosen);
     void upgradeStoredPassword(const LoggedOperator& chosen, const StoredPassword& stored);
     void admit(const LoggedOperator& chosen);
+    void recordLogin(const LoggedOperator& chosen);
     void rememberPosition();
 
     TFrm_Data& data_;

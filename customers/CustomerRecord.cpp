@@ -2,7 +2,9 @@
 
 #include "data/Activities.h"
 #include "data/Query.h"
+#include "data/U_Data.h"
 #include "grid/TextTrim.h"
+#include "operators/Owners.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -63,6 +65,16 @@ void saveEditedCustomer(Query& customers, const QVariantMap& values) {
                                values.value("Company").toString());
     customers.edit(values);
     transaction.commit();
+}
+
+QString duplicateNameText(TFrm_Data& data, const QString& name) {
+    const QString plain = QStringLiteral("客户名称有重复!");
+    if (!data.rights.ownOnly())
+        return plain;
+    const auto holder = Owners::nameHolder(*data.ADOConnection1, name);
+    if (!holder || data.rights.seesOwner(holder->owner ? QVariant(holder->owner) : QVariant()))
+        return plain;
+    return Owners::nameTakenText(*holder);
 }
 
 QString memoForBox(const QString& stored) {

@@ -7,6 +7,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+class TFrm_Data;
+
 // The editor's boxes as the operator left them.
 struct CustomerInput {
     QString company;
@@ -38,6 +40,10 @@ class Query;
 // Saves the values into the current customer of the query; a new name reaches the activities
 // linked to the customer in the same transaction. Throws AppError, then nothing is changed.
 void saveEditedCustomer(Query& customers, const QVariantMap& values);
+
+// What the editor says of a taken name: to an operator who may not see every customer, only
+// whose customer it is (or that it is in the pool), never anything of the customer itself.
+QString duplicateNameText(TFrm_Data& data, const QString& name);
 
 // Memo text between the database (CR LF) and a text box ("\n").
 QString memoForBox(const QString& stored);

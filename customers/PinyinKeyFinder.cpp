@@ -13,14 +13,14 @@ constexpr size_t codesPerStatement = 5000; // well inside every engine's limit o
 
 // The customers of codes (sorted), a statement per slice; null for no codes.
 std::unique_ptr<QueryStore> readCustomers(Connection& connection, const std::vector<qint64>& codes,
-                                          const std::atomic_bool& stop) {
+                                          const Rights& rights, const std::atomic_bool& stop) {
     std::unique_ptr<QueryStore> rows;
     for (size_t at = 0; at < codes.size(); at += codesPerStatement) {
         if (stop)
             throw AppError(abandonedText);
         const auto end = codes.begin() + ptrdiff_t(std::min(codes.size(), at + codesPerStatement));
         auto result = connection.query(
-            Sql::customersByCode(QList<qint64>(codes.begin() + ptrdiff_t(at), end)));
+            Sql::customersByCode(QList<qint64>(codes.begin() + ptrdiff_t(at), end), rights));
         if (!rows)
             rows = std::make_unique<QueryStore>(*result);
         rows->load(*result, &stop);
@@ -52,8 +52,8 @@ void PinyinKeyFinder::Request::finish(std::unique_ptr<QueryStore> rows, QString 
     done_.notify_all();
 }
 
-PinyinKeyFinder::PinyinKeyFinder(Connect connect)
-    : connect_(std::move(connect)), worker_({nullptr, nullptr, [this] { connection_.reset(); }}) {}
+PinyinKeyFinder::PinyinKeyFinder(Connect connect, Rights rights)
+    : connect_(std::move(connect)), rights_(std::move(rights)), worker_({nullptr, nullptr, [this] { connection_.reset(); }}) {}
 
 // A newer search tells the older one to stop; one still waiting ends as abandoned at once.
 std::shared_ptr<PinyinKeyFinder::Request> PinyinKeyFinder::find(std::shared_ptr<PinyinKeys> keys,
@@ -74,7 +74,7 @@ void PinyinKeyFinder::serve(Request& request, const std::atomic_bool& stop) {
         std::sort(codes.begin(), codes.end());
         if (!connection_)
             connection_ = connect_();
-        request.finish(readCustomers(*connection_, codes, stop), {});
+        request.finish(readCustomers(*connection_, codes, rights_, stop), {});
     } catch (const std::exception& e) {
         request.finish({}, QString::fromUtf8(e.what()));
     }

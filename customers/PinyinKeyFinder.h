@@ -8,6 +8,7 @@
 #include "customers/PinyinKeyReader.h"
 #include "data/QueryStore.h"
 #include "data/Worker.h"
+#include "data/Rights.h"
 
 #include <QString>
 #include <atomic>
@@ -43,7 +44,8 @@ class PinyinKeyFinder {
 
     using Connect = std::function<std::unique_ptr<Connection>()>;
     // connect opens the finder's connection on its thread, at the first customers to read.
-    explicit PinyinKeyFinder(Connect connect);
+    // rights narrow the customers read to those the operator may see.
+    explicit PinyinKeyFinder(Connect connect, Rights rights = {});
     PinyinKeyFinder(const PinyinKeyFinder&) = delete;
     PinyinKeyFinder& operator=(const PinyinKeyFinder&) = delete;
 
@@ -53,6 +55,7 @@ class PinyinKeyFinder {
     void serve(Request& request, const std::atomic_bool& stop);
 
     Connect connect_;
+    const Rights rights_;
     std::unique_ptr<Connection> connection_; // made, used and dropped on the finder's thread
     Worker worker_;                          // last, so it stops before the connection goes
 };

@@ -59,7 +59,7 @@ void addFound(QueryStore& rows, PinyinKeyFinder::Request& byKeys,
 
 PinyinSearch::PinyinSearch(TFrm_Data& data, QObject* parent)
     : QObject(parent), data_(data), keys_([&data] { return data.openReader(); }),
-      finder_([&data] { return data.openReader(); }) {
+      finder_([&data] { return data.openReader(); }, data.rights) {
     connect(&data_.Qry_Cust, &Query::rowInserted, this, &PinyinSearch::follow);
     connect(&data_.Qry_Cust, &Query::rowChanged, this, &PinyinSearch::follow);
 }

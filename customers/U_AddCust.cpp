@@ -336,7 +336,7 @@ void TFrm_AddCust::save() {
     if (mode_ == AddMode) {
         // The test and the insert are one step, so two workstations never both add the name.
         if (!appendCustomerUnlessTaken(data_.Qry_Cust, values)) {
-            refuse(QStringLiteral("客户名称有重复!"), Edit_CustName);
+            refuse(duplicateNameText(data_, values.value("Company").toString()), Edit_CustName);
             return;
         }
         ClearControls();

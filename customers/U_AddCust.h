@@ -80,6 +80,5 @@ class TFrm_AddCust : public QDialog {
     bool shown_ = false;
     QVariant loadedAddDate_;   // the row's AddDate as loaded, kept whole when left unchanged
     QVariantMap loadedValues_; // what a save would write for the row as loaded
-    QVariantMap extraValues_; // the shop's own fields, as the last OK checked them
-    QVariant loadedAddDate_;  // the row's AddDate as loaded, kept whole when left unchanged
+    QVariantMap extraValues_;  // the shop's own fields, as the last OK checked them
 };

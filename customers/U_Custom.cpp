@@ -175,6 +175,7 @@ void TFrm_Custom::buildMenu() {
         if (action)
             Menu_Cust->addAction(action);
     Menu_Cust->addActions(hooks_.activityActions);
+    Menu_Cust->addActions(hooks_.ownerActions);
     N10 = Menu_Cust->addAction(QStringLiteral("打印"));
     Menu_Cust->addSeparator();
     N6 = Menu_Cust->addAction(QStringLiteral("刷新"));
@@ -268,7 +269,14 @@ void TFrm_Custom::FormCreate() {
 }
 
 void TFrm_Custom::FormShow() {
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    for (const auto& [action, permission] :
+         {std::pair{N10, Permission::PrintCustomers}, std::pair{N441, Permission::ChangeLayout},
+          std::pair{N25, Permission::ChangeLayout}}) {
+        action->setEnabled(data_.rights.may(permission));
+        action->setToolTip(data_.rights.whyNot(permission));
+    }
+    Menu_Cust->setToolTipsVisible(true);
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showCount();
     layOut();
     fillSearchFields();
@@ -354,8 +362,9 @@ void TFrm_Custom::Btn_S_CustClick() {
     const auto filters = chosenFilters();
     try {
         command = filters.isEmpty()
-                      ? Sql::customerSearch(*data_.ADOConnection1, field, pattern)
-                      : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters);
+                      ? Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights)
+                      : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters,
+                                            data_.rights);
     } catch (...) {
         // A refused field leaves the list empty like any failing statement.
         abandonSearch();
@@ -525,6 +534,7 @@ void TFrm_Custom::showImported() {
 }
 
 void TFrm_Custom::N10Click() {
+    data_.rights.require(Permission::PrintCustomers);
     PrintDBGridEh1->Preview();
 }
 

@@ -37,6 +37,7 @@ struct CustomerListHooks {
     std::function<void(const QString&)> setCountText; // status panel 1
     QList<QAction*> activityActions;                  // the activity commands of the frame
     std::function<void()> FieldSetupExecute;          // 字段设置, beside the column chooser
+    QList<QAction*> ownerActions;                     // take, give back, hand over
 };
 
 // The customer list: the shared customer query Qry_Cust in a read-only grid, searched as the

@@ -279,6 +279,7 @@ ImportReport TFrm_Import::importOnce(OnBadRows onBad) {
     ImportSettings settings;
     settings.onDuplicate = OnDuplicate(Combo_Duplicate->currentIndex());
     settings.onBadRows = onBad;
+    settings.rights = data_.rights;
     const std::unique_ptr<WorkProgress> progress =
         dialogs_.showProgress ? dialogs_.showProgress() : nullptr;
     ImportFileOptions o = options();

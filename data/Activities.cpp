@@ -77,6 +77,34 @@ SqlCommand fallingDue(const QString& owner, const QDateTime& after, const QDateT
             {owner, after, until}};
 }
 
+namespace {
+
+SqlCommand narrowedFor(SqlCommand command, const Rights& rights) {
+    narrow(command, rights.customerKeyScope("CustCode"));
+    if (!rights.may(Permission::SeeOthersActivities))
+        narrow(command, {"StrComp(F_User,?,1)=0", {rights.operatorName()}});
+    return command;
+}
+
+} // namespace
+
+SqlCommand ofCustomer(qint64 custCode, const QString& custName, const Rights& rights) {
+    return narrowedFor(ofCustomer(custCode, custName), rights);
+}
+
+SqlCommand upcoming(const QString& owner, const QDateTime& from, const Rights& rights) {
+    return narrowedFor(upcoming(owner, from), rights);
+}
+
+SqlCommand byId(qint64 id, const Rights& rights) {
+    return narrowedFor(byId(id), rights);
+}
+
+SqlCommand fallingDue(const QString& owner, const QDateTime& after, const QDateTime& until,
+                      const Rights& rights) {
+    return narrowedFor(fallingDue(owner, after, until), rights);
+}
+
 QVariantMap fieldsOf(const Activity& a) {
     return {
         {"CustCode", a.custCode},

@@ -4,6 +4,7 @@
 // flag. Rows written before customers had keys carry only a name and stay readable.
 
 #include "Engine.h"
+#include "Rights.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -36,6 +37,14 @@ SqlCommand upcoming(const QString& owner, const QDateTime& now);
 SqlCommand byId(qint64 id);
 // Reminder-flagged, open activities of the owner due in (after, until].
 SqlCommand fallingDue(const QString& owner, const QDateTime& after, const QDateTime& until);
+
+// The same, narrowed to the customers the operator may see and, unless their role lets them
+// see other operators' activities, to their own.
+SqlCommand ofCustomer(qint64 custCode, const QString& custName, const Rights& rights);
+SqlCommand upcoming(const QString& owner, const QDateTime& from, const Rights& rights);
+SqlCommand byId(qint64 id, const Rights& rights);
+SqlCommand fallingDue(const QString& owner, const QDateTime& after, const QDateTime& until,
+                      const Rights& rights);
 
 // The field values of a row, as Query::append and Query::edit take them. A done activity is
 // no longer due, so it keeps no reminder.

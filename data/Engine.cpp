@@ -69,6 +69,27 @@ void Connection::dropColumn(const QString& table, const QString& column) {
         {"ALTER TABLE " + quoteIdentifier(table) + " DROP COLUMN " + quoteIdentifier(column), {}});
 }
 
+QString Connection::columnDeclaration(const NewColumn& column) const {
+    QString sql = quoteIdentifier(column.name) + " " + column.declared;
+    const QString upper = column.declared.toUpper();
+    if (upper.contains("CHAR") || upper.contains("TEXT") || upper.contains("MEMO"))
+        sql += " COLLATE NOCASE"; // as every delivered text column compares
+    if (column.notNull)
+        sql += " NOT NULL";
+    if (!column.defaultValue.isEmpty())
+        sql += " DEFAULT " + column.defaultValue;
+    return sql;
+}
+
+void Connection::createTable(const QString& table, const QString& keyColumn,
+                             const QList<NewColumn>& columns) {
+    QStringList parts{quoteIdentifier(keyColumn) + " INTEGER PRIMARY KEY AUTOINCREMENT"};
+    for (const NewColumn& column : columns)
+        parts << columnDeclaration(column);
+    execute({"CREATE TABLE IF NOT EXISTS " + quoteIdentifier(table) + " (" + parts.join(", ") + ")",
+             {}});
+}
+
 std::unique_ptr<Connection> openDatabase(const QString& connString, BusyWaiter* waiter) {
     // A server URI names a shared server; anything else is a database file, as always.
     if (Pg::isPostgresUri(connString))

@@ -116,6 +116,14 @@ class Connection {
     // read: at least every commit of another connection. Empty where the engine can't tell.
     virtual QString changeMarker() { return {}; }
 
+    // Creates a table when there is none: an auto-numbered key column, then the columns,
+    // each declared as the delivered schema declares types ("VARCHAR(20)", "BOOLEAN").
+    struct NewColumn {
+        QString name, declared, defaultValue;
+        bool notNull = false;
+    };
+    virtual void createTable(const QString& table, const QString& keyColumn,
+                             const QList<NewColumn>& columns);
     // A condition, with the values it binds, that is true when the column of the table holds
     // a match of the LIKE pattern "%" + keyword + "%". An engine may find the candidates
     // through an index of its own; the rows are always those of the plain LIKE.
@@ -161,6 +169,8 @@ class Connection {
 
   private:
     ChangeAuthor author_;
+  protected:
+    QString columnDeclaration(const NewColumn& column) const;
 };
 
 // Commits on commit(), rolls back when left without it.

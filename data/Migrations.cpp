@@ -3,6 +3,7 @@
 #include "Activities.h"
 #include "AppError.h"
 #include "ChangeHistory.h"
+#include "Roles.h"
 
 const std::vector<MigrationStep>& programMigrations() {
     // Add a step at the end; a released step is never changed, only followed by another.
@@ -17,6 +18,9 @@ const std::vector<MigrationStep>& programMigrations() {
                             {}});
          }},
         {4, "联系活动与客户的关联", [](Connection& c) { Activities::settleOlderRows(c); }},
+        {5, "操作员的角色", Roles::addRoles},
+        {6, "客户的负责人", Roles::addOwners},
+        {7, "共用设置", Roles::addShopSettings},
         {10, "回收站",
          [](Connection& c) {
              if (!c.columnsOf("Custom").isEmpty())

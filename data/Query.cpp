@@ -495,8 +495,15 @@ QueryStore& Query::writableStore(bool needsCurrentRow) const {
     return *store_;
 }
 
-void Query::append(const QVariantMap& values) {
+void Query::setChangeCheck(std::function<void(RowChange, QVariantMap&)> check) {
+    changeCheck_ = std::move(check);
+}
+
+void Query::append(const QVariantMap& given) {
     QueryStore& store = writableStore(false);
+    QVariantMap values = given;
+    if (changeCheck_)
+        changeCheck_(RowChange::Append, values);
     QueryWriter writer(*this, store);
     const std::unique_ptr<ResultSet> fresh = writer.insert(values);
     if (!fresh)
@@ -510,8 +517,11 @@ void Query::append(const QVariantMap& values) {
 }
 
 // One statement changes the row and gives it back, so a save costs the server one round trip.
-void Query::edit(const QVariantMap& values) {
+void Query::edit(const QVariantMap& given) {
     QueryStore& store = writableStore(true);
+    QVariantMap values = given;
+    if (changeCheck_)
+        changeCheck_(RowChange::Edit, values);
     QueryWriter writer(*this, store);
     const uint32_t row = store.order[size_t(store.current)];
     const auto set = writer.assignments(values);
@@ -529,6 +539,10 @@ void Query::edit(const QVariantMap& values) {
 
 void Query::remove() {
     QueryStore& store = writableStore(true);
+    if (changeCheck_) {
+        QVariantMap none;
+        changeCheck_(RowChange::Remove, none);
+    }
     QueryWriter writer(*this, store);
     const int position = store.current;
     if (!writer.erase(store.order[size_t(position)]))

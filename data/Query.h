@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -19,6 +20,8 @@ struct FieldDef {
 
 class QueryStore;
 class QueryWriter;
+
+enum class RowChange { Append, Edit, Remove };
 
 // An SQL statement with a client-side result set and a current row. The whole result is read
 // when the query opens; rows are read by position and field, changed through the query, and
@@ -80,6 +83,9 @@ class Query : public QObject {
     void append(const QVariantMap& values); // new row becomes current, auto-number filled in
     void edit(const QVariantMap& values);   // the current row
     void remove();                          // the current row
+    // Asked before each of those with the values it is to write (none for a removal): it
+    // may add to them, or throw AppError to refuse the change.
+    void setChangeCheck(std::function<void(RowChange, QVariantMap&)> check);
 
     // Re-orders the open result without running the statement again; the current row stays
     // current. An empty text restores the database's order. Throws AppError for a bad text.
@@ -114,4 +120,5 @@ class Query : public QObject {
     SqlCommand command_;
     QString sort_;
     std::unique_ptr<QueryStore> store_;
+    std::function<void(RowChange, QVariantMap&)> changeCheck_;
 };

@@ -171,3 +171,51 @@ SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint6
 }
 
 } // namespace Sql
+
+namespace Sql {
+
+namespace {
+
+SqlCommand narrowed(SqlCommand command, const Rights& rights) {
+    narrow(command, rights.customerScope());
+    return command;
+}
+
+} // namespace
+
+SqlCommand allCustomers(const Rights& rights) {
+    return narrowed(allCustomers(), rights);
+}
+
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const Rights& rights) {
+    return narrowed(customerSearch(connection, field, keyword), rights);
+}
+
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const QList<std::pair<QString, QString>>& sameAs, const Rights& rights) {
+    return narrowed(customerSearch(connection, field, keyword, sameAs), rights);
+}
+
+SqlCommand customerFieldTexts(Connection& connection, const QString& field, const Rights& rights) {
+    return narrowed(customerFieldTexts(connection, field), rights);
+}
+
+SqlCommand customersByCode(const QList<qint64>& codes, const Rights& rights) {
+    return narrowed(customersByCode(codes), rights);
+}
+
+SqlCommand reminders(Connection& connection, const QString& currentOperator, const QString& dayText,
+                     const Rights& rights) {
+    SqlCommand command = reminders(connection, currentOperator, dayText);
+    narrow(command, rights.customerKeyScope("CustCode"));
+    return command;
+}
+
+SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint64 id,
+                          const QStringList& fields, const QVariantList& values,
+                          const Rights& rights) {
+    return narrowed(updateCustomer(connection, keyField, id, fields, values), rights);
+}
+
+} // namespace Sql

@@ -6,6 +6,7 @@
 // columns' own NOCASE folds A-Z only.
 
 #include "Engine.h"
+#include "Rights.h"
 
 namespace Sql {
 
@@ -56,5 +57,26 @@ SqlCommand insertCustomer(Connection& connection, const QStringList& fields,
 // The named columns of the customer whose key column holds id.
 SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint64 id,
                           const QStringList& fields, const QVariantList& values);
+
+} // namespace Sql
+
+// The customer statements as an operator runs them: narrowed to the customers their rights
+// let them see (their own and the pool's, or all). The forms above without rights see
+// everything and are for runs without a login.
+namespace Sql {
+
+SqlCommand allCustomers(const Rights& rights);
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const Rights& rights);
+SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
+                          const QList<std::pair<QString, QString>>& sameAs, const Rights& rights);
+SqlCommand customerFieldTexts(Connection& connection, const QString& field, const Rights& rights);
+SqlCommand customersByCode(const QList<qint64>& codes, const Rights& rights);
+SqlCommand reminders(Connection& connection, const QString& currentOperator, const QString& dayText,
+                     const Rights& rights);
+// Only the operator's own customers and the pool's may be updated by an import.
+SqlCommand updateCustomer(Connection& connection, const QString& keyField, qint64 id,
+                          const QStringList& fields, const QVariantList& values,
+                          const Rights& rights);
 
 } // namespace Sql

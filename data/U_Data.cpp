@@ -43,6 +43,32 @@ TFrm_Data::TFrm_Data(const QString& programDir, MessageService& messages, BusyWa
       Qry_Temp("Qry_Temp"), Qry_Str("Qry_Str"), Qry_FieldShow("Qry_FieldShow"),
       Qry_SoftInfo("Qry_SoftInfo"), programDir_(programDir), messages_(messages), busy_(busy) {
     Qry_Cust.setCommand(Sql::allCustomers());
+    Qry_Cust.setChangeCheck(
+        [this](RowChange change, QVariantMap& values) { checkCustomerChange(change, values); });
+}
+
+// The rows of Qry_Cust were read through the operator's scope; this keeps a change inside it
+// even when a window opened the query some other way.
+void TFrm_Data::checkCustomerChange(RowChange change, QVariantMap& values) const {
+    static const QString owner = QStringLiteral("Owner");
+    switch (change) {
+    case RowChange::Append:
+        rights.require(Permission::AddCustomers);
+        if (rights.operatorKey() != 0 && !values.contains(owner))
+            values.insert(owner, rights.operatorKey()); // a new customer is its adder's
+        break;
+    case RowChange::Edit:
+        rights.require(Permission::EditCustomers);
+        break;
+    case RowChange::Remove:
+        rights.require(Permission::DeleteCustomers);
+        break;
+    }
+    if (change != RowChange::Append && Qry_Cust.findField(owner) >= 0 &&
+        !rights.seesOwner(Qry_Cust.asVariant(owner)))
+        throw AppError(QStringLiteral("这位客户不属于您，不能修改或删除。"));
+    if (rights.ownOnly() && values.contains(owner) && !rights.seesOwner(values.value(owner)))
+        throw AppError(QStringLiteral("您不能把客户交给其他操作员。"));
 }
 
 TFrm_Data::~TFrm_Data() = default;

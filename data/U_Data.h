@@ -2,6 +2,7 @@
 
 #include "Engine.h"
 #include "Query.h"
+#include "Rights.h"
 #include "SettingsFile.h"
 
 #include <QObject>
@@ -34,6 +35,10 @@ class TFrm_Data : public QObject {
     bool DBConnected = false;
     std::unique_ptr<Connection> ADOConnection1;
 
+    // The logged-in operator's; every right until a login sets it. Changes through Qry_Cust
+    // follow it whoever makes them.
+    Rights rights;
+
     Query Qry_Cust;
     Query* const DS_Cust = &Qry_Cust; // the customer grid and the editor's navigator show this
     Query Qry_Temp;
@@ -48,6 +53,8 @@ class TFrm_Data : public QObject {
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
 
   private:
+    void checkCustomerChange(RowChange change, QVariantMap& values) const;
+
     QString programDir_;
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;

@@ -62,6 +62,7 @@ void SaveColumnLayout(TFrm_Data& data, MessageService& messages, DataGrid& grid,
                       const QString& tableName, int announce) {
     if (!data.ADOConnection1)
         throw AppError(QStringLiteral("数据库没有连接"));
+    data.rights.require(Permission::ChangeLayout);
     {
         // All positions or none: a rejected statement leaves the stored layout as it was.
         Transaction transaction(*data.ADOConnection1);

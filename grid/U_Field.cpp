@@ -187,6 +187,7 @@ void TFrm_Field::SP_allleftClick() {
 }
 
 void TFrm_Field::writeFlags(QListWidget* list, bool shown) {
+    data_.rights.require(Permission::ChangeLayout);
     for (int i = 0; i < list->count(); ++i)
         data_.ExecQuery(Qry_temp,
                         Sql::setColumnShown(tableName_, trimBlanks(list->item(i)->text()), shown));

@@ -297,9 +297,17 @@ QDateTime importedDate(const QVariant& cell) {
 ImportReport importCustomers(Connection& connection, ImportSource& file, const QStringList& mapping,
                              const ImportSettings& settings, WorkProgress* progress) {
     const ImportFields fields = importFields(connection);
+    settings.rights.require(Permission::ImportCustomers);
     const RowConverter converter(fields, mapping);
     WithoutTotalRow rows(file, converter.nameColumn());
-    SqlCommand insert = Sql::insertCustomer(connection, converter.insertNames(), {});
+    QStringList insertNames = converter.insertNames();
+    const bool ownerGiven = insertNames.contains(QStringLiteral("Owner"), Qt::CaseInsensitive);
+    const bool ownsNew = settings.rights.operatorKey() != 0 && !ownerGiven;
+    if (ownsNew)
+        insertNames << QStringLiteral("Owner");
+    if (ownerGiven && settings.rights.ownOnly())
+        throw AppError(QStringLiteral("您不能导入其他操作员的客户（负责人一列）。"));
+    SqlCommand insert = Sql::insertCustomer(connection, insertNames, {});
     ImportReport report;
     Transaction transaction(connection);
     lockCustomerNames(connection); // the names read next stay the only ones until the commit
@@ -334,13 +342,18 @@ ImportReport importCustomers(Connection& connection, ImportSource& file, const Q
             QStringList given;
             QVariantList givenValues;
             converter.givenOnly(values, given, givenValues);
-            if (!given.isEmpty()) // a row with only the name has nothing to change
+            // A row with only the name has nothing to change; another owner's customer stays.
+            if (given.isEmpty() ||
                 connection.execute(Sql::updateCustomer(connection, fields.keyField, found.value(),
-                                                       given, givenValues));
-            ++report.updated;
+                                                       given, givenValues, settings.rights)) > 0)
+                ++report.updated;
+            else
+                ++report.skipped;
         } else {
             converter.addDefaults(values);
             insert.params = values;
+            if (ownsNew)
+                insert.params << settings.rights.operatorKey();
             connection.execute(insert);
             if (found == known.cend())
                 known.insert(key, connection.lastInsertId());

@@ -3,6 +3,7 @@
 // Customers from a file's rows into the customer table, all or nothing: one transaction, and
 // a cancel or any failure leaves the table as it was.
 
+#include "data/Rights.h"
 #include "output/ImportMapping.h"
 
 #include <QList>
@@ -21,6 +22,9 @@ enum class OnBadRows { WriteNothing, SkipThem };
 struct ImportSettings {
     OnDuplicate onDuplicate = OnDuplicate::Skip;
     OnBadRows onBadRows = OnBadRows::WriteNothing;
+    // The importing operator's: new customers become theirs, and an update leaves customers
+    // they may not see alone (counted as skipped).
+    Rights rights;
 };
 
 struct BadRow {

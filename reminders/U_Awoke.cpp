@@ -174,7 +174,7 @@ void TFrm_Awoke::RunReminderQuery() {
 // The day the list shows, read again: a day typed but not refreshed is not taken up.
 void TFrm_Awoke::showListedDayAgain() {
     const QString op = currentOperator_ ? currentOperator_() : QString();
-    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, listedDay_));
+    data_.OpenQuery(Qry_Awoke, Sql::reminders(*data_.ADOConnection1, op, listedDay_, data_.rights));
     ApplyColumnLayout(data_, *DBGridEh1, Qry_Awoke, kLayout);
     showDoneInWords();
     sortList();

@@ -65,6 +65,8 @@ class PgConnection : public Connection {
     QString quoteIdentifier(const QString& name) const override;
     QString sameValueCondition(const QString& quotedColumn) const override;
     QString changeMarker() override;
+    void createTable(const QString& table, const QString& keyColumn,
+                     const QList<NewColumn>& columns) override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
                    const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
     SqlCommand dayCandidates(const QString& table, const QString& column,

@@ -313,7 +313,7 @@ TEST(SqliteSql, FieldKindsComeFromTheDeclaredTypes) {
 TEST_P(EngineSql, ColumnsOfATableAndQuotedNames) {
     EXPECT_EQ(db.connection->columnsOf("custom"),
               QStringList({"CustCode", "Company", "tel", "Mobile", "OtherInfo", "memo2", "AddDate",
-                           "introduce"}));
+                           "introduce", "Owner"}));
     EXPECT_TRUE(db.connection->columnsOf("Nowhere").isEmpty());
     db.connection->execute(
         {"create table " + db.connection->quoteIdentifier("we\"ird") + " (a INTEGER)", {}});

@@ -73,7 +73,7 @@ class OnServer : public ::testing::Test {
 
 TEST_F(OnServer, KindsSizesKeysAndCaselessUnicodeText) {
     auto rows = db->connection->query({"select * from Custom", {}});
-    ASSERT_EQ(rows->columnCount(), 8);
+    ASSERT_EQ(rows->columnCount(), 9); // the delivered eight and the owner
     EXPECT_EQ(rows->column(0).name, "CustCode");
     EXPECT_EQ(rows->column(0).kind, FieldKind::AutoInc);
     EXPECT_TRUE(rows->column(0).primaryKey);
@@ -279,7 +279,7 @@ TEST_F(OnServer, InitRefusesADatabaseWithRowsInAnyTableUnlessForced) {
     };
     const auto emptyAll = [&] {
         for (const char* table :
-             {"Custom", "T_Schedule", "admin", "T_FieldShow", "T_SoftInfo", "T_History"})
+             {"Custom", "T_Schedule", "admin", "T_FieldShow", "T_SoftInfo", "T_History", "T_Role"})
             target->execute({QString("delete from ") + table, {}});
     };
     const struct {

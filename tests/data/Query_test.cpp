@@ -88,7 +88,7 @@ TEST_P(QueryOnEngines, AnEmptyResultHasNoCurrentRowAndReadsAsNull) {
 
 TEST_P(QueryOnEngines, FieldsByNameKindsLabelsAndTheMissingFieldText) {
     openCustomers("select * from custom");
-    EXPECT_EQ(query.fieldCount(), 8);
+    EXPECT_EQ(query.fieldCount(), 9);
     EXPECT_EQ(query.findField("COMPANY"), 1);
     EXPECT_EQ(query.field(0).kind, FieldKind::AutoInc);
     EXPECT_EQ(query.field(1).kind, FieldKind::Text);

@@ -16,3 +16,4 @@ struct AdminCommand {
 int runRestore(const QStringList& args, QTextStream& out, QTextStream& err);
 int runInit(const QStringList& args, QTextStream& out);
 int runCopy(const QStringList& args, QTextStream& out);
+int runOperators(const QStringList& args, QTextStream& out, QTextStream& err);

@@ -29,6 +29,10 @@ const AdminCommand commands[] = {
     {"copy", "[--force] [--fix] Custom.db postgresql://...",
      "把 SQLite 数据库的全部表和数据复制到服务器；--fix 截短过长的文字、清空读不懂的日期",
      [](const QStringList& a, QTextStream& out, QTextStream&) { return runCopy(a, out); }},
+    {"operators",
+     "list | add NAME [--role ROLE] [--must-change] | reset-password NAME [--must-change] | "
+     "disable NAME  [--db DBCONN]",
+     "列出、添加、停用操作员或重设密码；密码从终端或标准输入读取", runOperators},
 };
 
 int usage(QTextStream& err) {

@@ -1,0 +1,86 @@
+// Opening the customer list as an operator who sees only their own customers (and the pool's)
+// and owns a tenth of 100,000: the narrowed statement against the same statement without the
+// check on the same database (the bar), and, for comparison, against the operator's rows alone
+// in a database that holds only them, packed together on disk.
+
+#include "bench/support/BenchSupport.h"
+#include "data/Migrations.h"
+#include "data/Query.h"
+#include "data/SqliteEngine.h"
+#include "data/Statements.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+constexpr int kRows = 100'000;
+constexpr qint64 kOwner = 100; // owns the customers whose key ends in 0
+
+double narrowedMs = 0, floorMs = 0, packedMs = 0;
+
+struct Fixture {
+    std::unique_ptr<Connection> shared; // every customer, ten owners
+    std::unique_ptr<Connection> own;    // only the operator's customers
+};
+
+void open(benchmark::State& state, Connection* connection, const SqlCommand& command, double* ms,
+          int rows) {
+    Query query("Qry_Cust", connection);
+    query.setCommand(command);
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = BenchData::Clock::now();
+        query.open();
+        total += BenchData::msSince(start);
+        if (query.recordCount() != rows)
+            state.SkipWithError("wrong row count");
+        state.PauseTiming();
+        query.close();
+        state.ResumeTiming();
+    }
+    *ms = total / double(state.iterations());
+}
+
+void benchFloor(benchmark::State& state, Fixture* f) {
+    open(state, f->shared.get(), Sql::allCustomers(), &floorMs, kRows);
+}
+
+void benchPacked(benchmark::State& state, Fixture* f) {
+    open(state, f->own.get(), Sql::allCustomers(), &packedMs, kRows / 10);
+}
+
+void benchNarrowed(benchmark::State& state, Fixture* f) {
+    const Rights salesperson(kOwner, "小王", "业务员", unsigned(Permission::AddCustomers));
+    open(state, f->shared.get(), Sql::allCustomers(salesperson), &narrowedMs, kRows / 10);
+}
+
+void printFigures() {
+    std::printf("\nopen 100k as own-only operator owning 10%%: %.1f ms; without the check: "
+                "%.1f ms; their rows alone, packed: %.1f ms (%.2fx)\n",
+                narrowedMs, floorMs, packedMs, narrowedMs / packedMs);
+    BenchData::printBar("open 100k owning 10 %, against the statement without the check",
+                        narrowedMs / floorMs, 1.1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BenchData::Application<QCoreApplication> app(argc, argv);
+    QTemporaryDir dir;
+    const QString shared = BenchData::customerDatabase(dir.filePath("shared.db"), kRows);
+    Fixture fixture;
+    fixture.shared = migrated(openSqliteDatabase(shared));
+    fixture.shared->execute({"update Custom set Owner=? + CustCode % 10", {kOwner}});
+    const QString own = dir.filePath("own.db");
+    fixture.shared->execute({"VACUUM INTO ?", {own}});
+    fixture.own = migrated(openSqliteDatabase(own));
+    fixture.own->execute({"delete from Custom where Owner<>?", {kOwner}});
+    fixture.own->execute({"VACUUM", {}});
+    BenchData::registerPair("100k", "owner-narrowed", 10, benchFloor, benchNarrowed, &fixture);
+    BenchData::registerTimed("packed/100k", 10, benchPacked, &fixture);
+    return BenchData::runAndPrint(printFigures);
+}
