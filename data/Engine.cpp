@@ -59,6 +59,14 @@ void Connection::addColumn(const QString& table, const QString& column, const QS
     if (!defaultValue.isEmpty())
         sql += " DEFAULT " + defaultValue;
     execute({sql, {}});
+    // A binned customer keeps the new field's value too, so a restore gives it back whole.
+    if (table.compare(QStringLiteral("Custom"), Qt::CaseInsensitive) == 0) {
+        const QStringList binned = columnsOf(ChangeHistory::customerBin);
+        if (!binned.isEmpty() && !binned.contains(column, Qt::CaseInsensitive))
+            execute({"ALTER TABLE " + quoteIdentifier(ChangeHistory::customerBin) +
+                         " ADD COLUMN " + quoteIdentifier(column) + " " + declared,
+                     {}});
+    }
     // Triggers that name their columns learn of the new one, so its changes are recorded too.
     if (!columnsOf(ChangeHistory::historyTable).isEmpty())
         installChangeHistory();

@@ -71,6 +71,7 @@ class SqliteConnection : public Connection {
     void resume() override;
 
     void installChangeHistory() override; // in SqliteHistory.cpp
+    void dropColumn(const QString& table, const QString& column) override; // ditto
 
     sqlite3* handle() const { return db_; }
 

@@ -126,6 +126,19 @@ void SqliteConnection::installChangeHistory() {
     applyAuthor();
 }
 
+// The history's triggers name every column, and the engine refuses to drop one they name:
+// they go first and come back without it.
+void SqliteConnection::dropColumn(const QString& table, const QString& column) {
+    const bool recorded = !columnsOf(ChangeHistory::historyTable).isEmpty();
+    if (recorded)
+        for (const ChangeHistory::TrackedTable& t : ChangeHistory::trackedTables())
+            for (const char* op : {"I", "U", "D"})
+                run(QString("DROP TRIGGER IF EXISTS T_History_%1_%2").arg(t.name, op).toUtf8());
+    Connection::dropColumn(table, column);
+    if (recorded)
+        installChangeHistory();
+}
+
 void SqliteConnection::applyAuthor() {
     run("DROP TRIGGER IF EXISTS temp.T_History_Author");
     if (author().who.isEmpty() || columnsOf(ChangeHistory::historyTable).isEmpty())

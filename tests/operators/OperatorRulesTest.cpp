@@ -98,12 +98,12 @@ TEST_P(OperatorRules, ChangesKeepTheRules) {
 // and nothing else changes.
 TEST_P(OperatorRules, AnOlderDatabaseKeepsEveryRightAfterItsUpgrade) {
     Connection& old = c();
-    for (const char* sql :
-         {"drop index Custom_Owner", "alter table Custom drop column Owner",
-          "alter table admin drop column RoleID", "alter table admin drop column MustChangePass",
-          "alter table admin drop column LastLogin", "drop table T_Role",
-          "drop table T_ShopSetting", "drop table T_PoolReturn",
-          "update T_SchemaVersion set Version=4"})
+    old.execute({"drop index Custom_Owner", {}});
+    for (const auto& [table, column] : {std::pair{"Custom", "Owner"}, {"admin", "RoleID"},
+                                        {"admin", "MustChangePass"}, {"admin", "LastLogin"}})
+        old.dropColumn(table, column);
+    for (const char* sql : {"drop table T_Role", "drop table T_ShopSetting",
+                            "drop table T_PoolReturn", "update T_SchemaVersion set Version=4"})
         old.execute({sql, {}});
     old.execute({"insert into admin (username, password, IsUser) values ('老张', '', True)", {}});
     db.addCustomer("老客户");
