@@ -39,7 +39,8 @@ void HistoryCommands::showBin(QWidget* over) {
 
 void identifyOperator(TFrm_Data& data, const QString& currentOperator) {
     if (data.ADOConnection1)
-        data.ADOConnection1->setAuthor({currentOperator, QSysInfo::machineHostName()});
+        data.ADOConnection1->setAuthor({currentOperator, QSysInfo::machineHostName(),
+                                        data.rights.may(Permission::DeleteCustomers)});
 }
 
 void purgeExpiredHistory(TFrm_Data& data, MessageService& messages, QWidget* owner) {

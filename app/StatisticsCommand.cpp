@@ -8,7 +8,11 @@ StatisticsSetup statisticsSetup(TFrm_Data& data, ShowCustomers showCustomers) {
     setup.connect = [&data] { return data.openReader(); };
     setup.connection = data.ADOConnection1.get();
     setup.showCustomers = std::move(showCustomers);
-    // setup.filter stays empty: every customer counts until rights narrow what an operator sees.
+    // An own-only operator counts only the customers they may see.
+    if (data.rights.ownOnly()) {
+        const SqlCommand scope = data.rights.customerScope();
+        setup.filter = {scope.sql, scope.params};
+    }
     if (!setup.connection)
         return setup;
     // The layout's titles name the columns as the list does; key and free texts say nothing.

@@ -452,7 +452,7 @@ void TFrm_Main::ImportCustExecute() {
 }
 
 void TFrm_Main::FieldSetupExecute() {
-    if (!mayChangeCustomerFields(*data_.ADOConnection1, CurrentOperator)) {
+    if (!mayChangeCustomerFields(data_.rights)) {
         messages_.messageBox(this, QStringLiteral("您没有修改字段设置的权限。"),
                              QStringLiteral("提示"), MsgIcon::Information, mbOK);
         return;

@@ -86,6 +86,7 @@ class OnlineBackup {
 struct ChangeAuthor {
     QString who;  // the logged-in operator
     QString host; // the workstation
+    bool mayDelete = true; // whose role lets them delete customers, so purge the bin too
 };
 
 class Connection {

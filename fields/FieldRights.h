@@ -1,11 +1,9 @@
 #pragma once
 
-#include <QString>
+#include "data/Rights.h"
 
-class Connection;
-
-// Whether the operator may change the shop's customer fields, which every workstation shares.
-// Everyone may until operators have rights of their own; the one place that will ask them.
-inline bool mayChangeCustomerFields(Connection&, const QString& /*operatorName*/) {
-    return true;
+// Whether the operator may change the shop's customer fields, which every workstation shares:
+// those who may change the shared column layout.
+inline bool mayChangeCustomerFields(const Rights& rights) {
+    return rights.may(Permission::ChangeLayout);
 }

@@ -127,8 +127,8 @@ bool purge(Connection& c, qint64 custCode) {
     return gone;
 }
 
-bool mayPurge(const ChangeAuthor&) {
-    return true; // every operator may delete, until operators have rights of their own
+bool mayPurge(const ChangeAuthor& author) {
+    return author.mayDelete;
 }
 
 void purgeExpired(Connection& c, const Retention& retention, const QDateTime& now) {
