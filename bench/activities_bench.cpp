@@ -7,7 +7,7 @@
 #include "bench/support/CustomerGenerator.h"
 #include "data/Activities.h"
 #include "data/Query.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "data/Statements.h"
 
 #include <QTemporaryDir>

@@ -5,7 +5,7 @@
 
 #include "bench/support/BenchSupport.h"
 #include "bench/support/CustomerGenerator.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "grid/ExcelExport.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"

@@ -4,7 +4,7 @@
 
 #include "bench/support/BenchSupport.h"
 #include "data/Query.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "data/Statements.h"
 
 #include <QCollator>

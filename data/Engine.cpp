@@ -2,7 +2,7 @@
 
 #include "ChangeHistory.h"
 #include "Migrations.h"
-#include "SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "postgres/PgEngine.h"
 
 void ResultSet::readRow(CellValue* cells) const {

@@ -6,7 +6,7 @@
 #include "data/MessageService.h"
 #include "data/ProcessSetup.h"
 #include "data/Query.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "grid/DataGrid.h"
 
 #include <QGuiApplication>

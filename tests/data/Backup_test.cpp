@@ -1,8 +1,8 @@
 #include "data/AppError.h"
 #include "data/BackupSet.h"
 #include "data/DurableFile.h"
-#include "data/SqliteBackup.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteBackup.h"
+#include "data/sqlite/SqliteEngine.h"
 #include "tests/data/DataTestSupport.h"
 
 #include <QDir>

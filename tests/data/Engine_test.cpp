@@ -2,7 +2,7 @@
 
 #include "data/AppError.h"
 #include "data/JetFunctions.h"
-#include "data/SqliteEngine.h"
+#include "data/sqlite/SqliteEngine.h"
 
 #include <QDate>
 #include <QDir>

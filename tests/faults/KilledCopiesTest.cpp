@@ -6,7 +6,7 @@
 
 #include "data/BackupSet.h"
 #include "data/Engine.h"
-#include "data/SqliteBackup.h"
+#include "data/sqlite/SqliteBackup.h"
 #include "tests/support/TempProgram.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "data/AppError.h"
 #include "data/BackupSet.h"
-#include "data/SqliteBackup.h"
+#include "data/sqlite/SqliteBackup.h"
 #include "tools/admin/AdminCommand.h"
 #include "tools/admin/AdminCommands.h"
 

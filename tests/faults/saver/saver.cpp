@@ -13,12 +13,12 @@
 // committed, "CONFLICT <code> <value>" when it was refused, "ERROR <text>" otherwise.
 
 #include "data/AppError.h"
-#include "data/CustomerNames.h"
 #include "data/BackupSet.h"
+#include "data/CustomerNames.h"
 #include "data/Engine.h"
 #include "data/Query.h"
-#include "data/SqliteBackup.h"
 #include "data/Statements.h"
+#include "data/sqlite/SqliteBackup.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"
 

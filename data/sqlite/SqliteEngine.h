@@ -2,7 +2,7 @@
 
 // The SQLite side of the engine seam, over the sqlite3 C API.
 
-#include "Engine.h"
+#include "data/Engine.h"
 
 #include <atomic>
 #include <vector>

@@ -4,7 +4,7 @@
 // columns, kept in step by triggers (so every copy of the program, and any other tool writing
 // the file, keeps it right), and the search condition that narrows a LIKE through it.
 
-#include "Engine.h"
+#include "data/Engine.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #include "SqliteBackup.h"
 
-#include "DurableFile.h"
 #include "SqliteEngine.h"
-#include "EngineReason.h"
+#include "data/DurableFile.h"
+#include "data/EngineReason.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 // sqlite3 tool fail, so the stored triggers write who and where as Null, and a connection of
 // the program fills them in for its own rows with a temporary trigger only it has.
 
-#include "ChangeHistory.h"
 #include "SqliteEngine.h"
+#include "data/ChangeHistory.h"
 
 #include <QStringList>
 

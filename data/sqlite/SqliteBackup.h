@@ -3,8 +3,8 @@
 // File copies of a SQLite database through SQLite's own backup API, which copies a live file
 // safely while other connections read and write it.
 
-#include "AppError.h"
-#include "Engine.h"
+#include "data/AppError.h"
+#include "data/Engine.h"
 
 struct sqlite3;
 

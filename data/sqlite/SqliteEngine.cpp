@@ -1,11 +1,11 @@
 #include "SqliteEngine.h"
 
-#include "AppError.h"
-#include "BusyWaiter.h"
-#include "DisplayFormat.h"
-#include "EngineReason.h"
-#include "JetFunctions.h"
 #include "SqliteSearchIndex.h"
+#include "data/AppError.h"
+#include "data/BusyWaiter.h"
+#include "data/DisplayFormat.h"
+#include "data/EngineReason.h"
+#include "data/JetFunctions.h"
 
 #include <QDate>
 #include <QFileInfo>

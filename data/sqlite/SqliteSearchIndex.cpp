@@ -1,7 +1,7 @@
 #include "SqliteSearchIndex.h"
 
-#include "CaseFold.h"
-#include "JetFunctions.h"
+#include "data/CaseFold.h"
+#include "data/JetFunctions.h"
 
 #include <sqlite3.h>
 
