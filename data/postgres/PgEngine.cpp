@@ -416,6 +416,25 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
     return awaitResult();
 }
 
+namespace {
+
+// One statement's results up to libpq's null: its first error, else its last result (null for
+// none). One statement gives one result; an error is kept if libpq adds another after it.
+PGresult* takeStepResult(PGconn* conn) {
+    PGresult* kept = nullptr;
+    while (PGresult* r = PQgetResult(conn)) {
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(r);
+            continue;
+        }
+        PQclear(kept);
+        kept = r;
+    }
+    return kept;
+}
+
+} // namespace
+
 // A transaction's BEGIN travels with its first statement, so it costs no round trip of its own.
 PGresult* PgConnection::sendAfterBegin(const QByteArray& sql,
                                        const std::vector<const char*>& values) {
@@ -424,20 +443,8 @@ PGresult* PgConnection::sendAfterBegin(const QByteArray& sql,
     PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(), nullptr,
                       nullptr, 0);
     PQpipelineSync(conn_);
-    auto resultOfStep = [this] { // its first error, else its last result; then its null
-        PGresult* kept = nullptr;
-        while (PGresult* r = PQgetResult(conn_)) {
-            if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
-                PQclear(r);
-                continue;
-            }
-            PQclear(kept);
-            kept = r;
-        }
-        return kept;
-    };
-    Result began(resultOfStep());
-    PGresult* kept = resultOfStep();
+    Result began(takeStepResult(conn_));
+    PGresult* kept = takeStepResult(conn_);
     if (PQstatus(conn_) == CONNECTION_OK)
         PQclear(PQgetResult(conn_)); // the sync
     PQexitPipelineMode(conn_);
@@ -471,16 +478,7 @@ PGresult* PgConnection::awaitResult() {
         pollfd socket{PQsocket(conn_), POLLIN, 0};
         poll(&socket, 1, 20);
     }
-    // One statement gives one result; an error one is kept if libpq adds another after it.
-    PGresult* kept = nullptr;
-    while (PGresult* r = PQgetResult(conn_)) {
-        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
-            PQclear(r);
-            continue;
-        }
-        PQclear(kept);
-        kept = r;
-    }
+    PGresult* kept = takeStepResult(conn_);
     return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
 }
 
