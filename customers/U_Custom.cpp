@@ -7,6 +7,7 @@
 #include "data/MessageService.h"
 #include "data/QueryLoader.h"
 #include "data/QueryStore.h"
+#include "data/Roles.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "fields/CustomerFields.h"
@@ -276,6 +277,7 @@ void TFrm_Custom::FormShow() {
         action->setToolTip(data_.rights.whyNot(permission));
     }
     Menu_Cust->setToolTipsVisible(true);
+    ownerNames_.reset();
     data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showCount();
     layOut();
@@ -323,7 +325,7 @@ QList<std::pair<QString, QString>> TFrm_Custom::chosenFilters() const {
 
 void TFrm_Custom::reopenForNewFields() {
     abandonSearch();
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showRows();
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
@@ -507,7 +509,8 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 }
 
 void TFrm_Custom::N6Click() {
-    data_.Qry_FieldShow.close(); // the layout too is read anew
+    data_.Qry_FieldShow.close(); // the layout too is read anew, and the operators' names
+    ownerNames_.reset();
     const Query& customers = data_.Qry_Cust;
     const bool pinyinShown = searchPinyin_ && customers.command().sql == outstanding_.sql &&
                              customers.command().params == outstanding_.params;
@@ -549,6 +552,25 @@ void TFrm_Custom::N25Click() {
 
 void TFrm_Custom::layOut(bool reread) {
     ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey, reread);
+    showOwnerNames();
+}
+
+void TFrm_Custom::showOwnerNames() {
+    static const QString owner = QStringLiteral("Owner");
+    const int field = data_.Qry_Cust.findField(owner);
+    bool shown = false;
+    for (int i = 0; i < Grid_Cust->columnCount() && !shown; ++i)
+        shown = Grid_Cust->column(i).fieldName.compare(owner, Qt::CaseInsensitive) == 0;
+    if (field < 0 || !shown || !data_.ADOConnection1)
+        return;
+    if (!ownerNames_) {
+        auto names = std::make_shared<QHash<qint64, QString>>();
+        const auto operators = Roles::operatorNames(*data_.ADOConnection1);
+        for (auto i = operators.cbegin(); i != operators.cend(); ++i)
+            names->insert(i.key(), i.value().name);
+        ownerNames_ = std::move(names);
+    }
+    data_.Qry_Cust.setKeyTexts(field, ownerNames_);
 }
 
 // A search and a refresh alike: the count goes to the status bar and under the list. The
