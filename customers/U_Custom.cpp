@@ -7,7 +7,6 @@
 #include "data/MessageService.h"
 #include "data/QueryLoader.h"
 #include "data/QueryStore.h"
-#include "data/Roles.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
 #include "fields/CustomerFields.h"
@@ -16,6 +15,7 @@
 #include "grid/GridPrinter.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
+#include "operators/Owners.h"
 
 #include <QAction>
 #include <QApplication>
@@ -556,21 +556,12 @@ void TFrm_Custom::layOut(bool reread) {
 }
 
 void TFrm_Custom::showOwnerNames() {
-    static const QString owner = QStringLiteral("Owner");
-    const int field = data_.Qry_Cust.findField(owner);
-    bool shown = false;
-    for (int i = 0; i < Grid_Cust->columnCount() && !shown; ++i)
-        shown = Grid_Cust->column(i).fieldName.compare(owner, Qt::CaseInsensitive) == 0;
-    if (field < 0 || !shown || !data_.ADOConnection1)
-        return;
-    if (!ownerNames_) {
-        auto names = std::make_shared<QHash<qint64, QString>>();
-        const auto operators = Roles::operatorNames(*data_.ADOConnection1);
-        for (auto i = operators.cbegin(); i != operators.cend(); ++i)
-            names->insert(i.key(), i.value().name);
-        ownerNames_ = std::move(names);
-    }
-    data_.Qry_Cust.setKeyTexts(field, ownerNames_);
+    for (int i = 0; i < Grid_Cust->columnCount(); ++i)
+        if (Grid_Cust->column(i).fieldName.compare(u"Owner", Qt::CaseInsensitive) == 0) {
+            if (data_.ADOConnection1)
+                Owners::showOwnerNames(*data_.ADOConnection1, data_.Qry_Cust, ownerNames_);
+            return;
+        }
 }
 
 // A search and a refresh alike: the count goes to the status bar and under the list. The
