@@ -37,6 +37,7 @@ const std::vector<MigrationStep>& programMigrations() {
                         "NOT NULL DEFAULT 0)",
                         {}});
          }},
+        {16, "客户列表的负责人列", Roles::addOwnerLayoutRow},
     };
     return steps;
 }
