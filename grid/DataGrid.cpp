@@ -408,6 +408,10 @@ void DataGrid::moveColumn(int from, int to) {
     d->moveColumnData(from, to);
 }
 
+void DataGrid::refreshTitles() {
+    d->model->refreshTitles();
+}
+
 QString DataGrid::columnTitle(int i) const {
     return d->model->columnTitle(i);
 }
