@@ -97,6 +97,7 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
 // stored), and the keystroke's phases on the window's side.
 struct Phases {
     std::vector<double> statement, read, key, arrived, adopted, shown, paint;
+    int keystrokes = 0, paints = 0;
 };
 std::map<std::pair<int, std::string>, Phases> phases;
 
@@ -137,17 +138,24 @@ struct Apart {
 // When a keystroke's result reaches the window's thread (the loader's delivery) and when it is
 // in the grid (the search button comes back as the last step of showing it).
 struct Marks : QObject {
-    explicit Marks(TFrm_Custom& list) : button(list.Btn_S_Cust) { qApp->installEventFilter(this); }
+    explicit Marks(TFrm_Custom& list)
+        : button(list.Btn_S_Cust), cells(list.Grid_Cust->view()->viewport()) {
+        qApp->installEventFilter(this);
+    }
     ~Marks() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* to, QEvent* event) override {
         if (event->type() == QEvent::MetaCall && to->inherits("QueryLoader"))
             arrival = Clock::now();
         else if (event->type() == QEvent::EnabledChange && to == button && button->isEnabled())
             inGrid = Clock::now();
+        else if (event->type() == QEvent::Paint && to == cells)
+            ++paints;
         return false;
     }
     QWidget* button;
+    QWidget* cells;
     Clock::time_point arrival, adoption, inGrid;
+    int paints = 0; // of the rows, however small
 };
 
 void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c) {
@@ -163,6 +171,7 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
         QObject::connect(list.Grid_Cust->view()->model(), &QAbstractItemModel::modelReset,
                          [&] { marks.adoption = Clock::now(); });
     for (auto _ : state) {
+        marks.paints = 0;
         const auto start = Clock::now();
         list.Edit_KeyKeyUp(Qt::Key_7);
         const auto handed = Clock::now();
@@ -180,6 +189,8 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
         p.statement.push_back(apart.statementMs(customers.command()));
         p.read.push_back(apart.readMs(customers.command()));
         QApplication::processEvents();
+        ++p.keystrokes;
+        p.paints += marks.paints;
         state.ResumeTiming();
     }
     QObject::disconnect(onAdopted);
@@ -192,18 +203,19 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
 
 // Where a keystroke's time goes, as medians, which a loaded machine disturbs least.
 void printPhases() {
-    std::printf("\n%9s %6s %10s %8s %8s %9s %8s %8s %9s %8s %9s %9s\n", "rows", "case", "statement",
-                "key", "read", "hand-off", "adopt", "layout", "to result", "ratio", "paint",
-                "painted x");
+    std::printf("\n%9s %6s %10s %8s %8s %9s %8s %8s %9s %8s %9s %9s %7s\n", "rows", "case",
+                "statement", "key", "read", "hand-off", "adopt", "layout", "to result", "ratio",
+                "paint", "painted x", "paints");
     for (const auto& [key, p] : phases) {
         const double handOff = median(p.arrived) - median(p.read);
         const double layout =
             median(p.shown) - median(p.key) - median(p.arrived) - median(p.adopted);
-        std::printf("%9d %6s %10.2f %8.2f %8.2f %9.2f %8.2f %8.2f %9.2f %8.2f %9.2f %9.2f\n",
+        std::printf("%9d %6s %10.2f %8.2f %8.2f %9.2f %8.2f %8.2f %9.2f %8.2f %9.2f %9.2f %7.2f\n",
                     key.first, key.second.c_str(), median(p.statement), median(p.key),
                     median(p.read), handOff, median(p.adopted), layout, median(p.shown),
                     median(p.shown) / median(p.statement), median(p.paint),
-                    (median(p.shown) + median(p.paint)) / median(p.statement));
+                    (median(p.shown) + median(p.paint)) / median(p.statement),
+                    double(p.paints) / std::max(1, p.keystrokes));
     }
     std::printf(
         "medians in ms over the keystrokes; no timer stands between a key and its search, so "
@@ -215,7 +227,7 @@ void printPhases() {
         "read; adopt: the result taken over and the view reset; layout: columns, titles, count "
         "and footers; paint: the first paint of the new rows afterwards, not in to result; painted "
         "x: "
-        "to result and paint against the statement\n");
+        "to result and paint against the statement; paints: of the rows, per keystroke\n");
     for (const auto& [key, p] : phases)
         if (key.second == "1pct" && key.first == 100'000)
             BenchData::printBar("search 100k 1%, key to result against its own statement",
