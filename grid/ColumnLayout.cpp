@@ -65,8 +65,10 @@ void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QStr
     const SqlCommand layout = Sql::shownLayout(tableName);
     const bool kept = !reread && rows.isActive() && rows.command().sql == layout.sql &&
                       rows.command().params == layout.params;
-    if (!kept)
+    if (!kept) {
+        grid.clearColumns(); // a layout that cannot be read leaves no columns
         data.OpenQuery(rows, layout);
+    }
     QList<LayoutRow> shown;
     rows.first();
     const int n = qMin(rows.recordCount(), maxShownColumns);
