@@ -222,19 +222,17 @@ void printPhases() {
             (median(p.shown) + median(p.paint)) / median(p.statement),
             double(p.paints) / std::max(1, p.keystrokes), best(p.shown) / best(p.statement));
     }
-    std::printf(
-        "medians in ms over the keystrokes; no timer stands between a key and its search, so "
-        "to result runs from the key's release until the result is in the grid, laid out, "
-        "footers and count set, the window's thread free to paint it. statement: the same "
-        "statement stepped alone through plain sqlite3 after each keystroke; key: the window "
-        "builds the statement and hands it over; read: the statement as the reader connection "
-        "reads and stores it, timed apart; hand-off: to the reader thread and back, beyond "
-        "read; adopt: the result taken over and the view reset; layout: columns, titles, count "
-        "and footers; paint: the first paint of the new rows afterwards, not in to result; painted "
-        "x: "
-        "to result and paint against the statement; paints: of the rows, per keystroke; best x: "
-        "the quickest key to result against the quickest "
-        "statement, what the load leaves least touched\n");
+    std::printf("medians in ms over the keystrokes. No timer stands between a key and its "
+                "search: to result runs from the key's release until the result is in the grid, "
+                "laid out, its footers and count set, the window's thread free to paint it.\n"
+                "statement: the same statement stepped alone through plain sqlite3 after each "
+                "keystroke; key: the window builds the statement and hands it over; read: the "
+                "statement as the reader connection reads and stores it, timed apart; hand-off: "
+                "to the reader thread and back beyond read; adopt: the result taken over and the "
+                "view reset; layout: columns, titles, count and footers; paint: the first paint "
+                "of the new rows, after to result; painted x: to result and paint against the "
+                "statement; paints: of the rows per keystroke; best x: the quickest to result "
+                "against the quickest statement, what the load touches least\n");
     for (const auto& [key, p] : phases)
         if (key.second == "1pct" && key.first == 100'000)
             BenchData::printBar("search 100k 1%, key to result against its own statement",
