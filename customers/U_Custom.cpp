@@ -585,6 +585,8 @@ void TFrm_Custom::setFooters() {
     const int columns = Grid_Cust->columnCount();
     auto setFooter = [&](int i, TFooterValueType kind, const QString& text) {
         GridColumn column = Grid_Cust->column(i);
+        if (column.footerKind == kind && column.footerText == text)
+            return; // set by the search before, on columns it kept
         column.footerKind = kind;
         column.footerText = text;
         Grid_Cust->setColumn(i, column);

@@ -171,8 +171,10 @@ void Query::open() {
     adopt(command_, QueryStore::read(*connection_, command_));
 }
 
+// One reset for the rows going and those coming: a view lays out and paints them once, its
+// scroll bars never seeing an empty result in between.
 void Query::adopt(SqlCommand command, std::unique_ptr<QueryStore> store) {
-    close();
+    sort_.clear();
     command_ = std::move(command);
     store_ = std::move(store);
     emit reset();
