@@ -284,6 +284,8 @@ FieldDefinition add(Connection& connection, FieldDefinition field) {
         Roles::setShopSetting(connection, kLastNumber, QString::number(field.id));
     connection.addColumn(kCustomers, field.column, declaredType(field),
                          field.type == FieldType::YesNo ? "0" : "", false);
+    if (field.type == FieldType::Choice) // the list's filter finds its customers at once
+        connection.createValueIndex(kCustomers, field.column);
     const qint64 showId = scalar(connection, {"select max(ShowID) from T_FieldShow where "
                                               "TableName=?",
                                               {kCustomers}}) +
@@ -352,6 +354,8 @@ void remove(Connection& connection, qint64 id) {
     const FieldDefinition field = definitionById(connection, id);
     connection.execute(
         {"delete from T_FieldShow where TableName=? and Field=?", {kCustomers, field.column}});
+    if (field.type == FieldType::Choice)
+        connection.dropValueIndex(kCustomers, field.column);
     connection.dropColumn(kCustomers, field.column);
     connection.execute({"delete from " + kTable + " where ID=?", {id}});
     transaction.commit();

@@ -150,6 +150,12 @@ TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
             EXPECT_EQ(query.recordCount(), k.searchHits);
         }
 
+        if (field.type == FieldType::Choice) { // the list's filter, through the column's index
+            query.setCommand(Sql::customerSearch(c, "Company", "", {{field.column, "POTENTIAL"}}));
+            query.open();
+            EXPECT_EQ(companiesInOrder(query), QStringList{"乙"});
+        }
+
         CustomerFields::rename(c, field.id, QString("改") + field.title);
         EXPECT_EQ(db.scalar("select Name from T_FieldShow where Field=?", {field.column}),
                   "改" + field.title);
