@@ -62,6 +62,12 @@ xdotool key alt+q
 menu_item 10 mark # 设置列显示
 shot chooser
 xdotool key Escape
+menu_item 12 # 字段设置: the demo's own fields
+shot fields
+xdotool key alt+q
+xdotool key ctrl+e # the marked customer, its own fields filled
+shot editor-fields
+xdotool key alt+q
 menu_item 8 # 打印
 shot preview 4 full
 xdotool key Escape

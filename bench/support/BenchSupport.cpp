@@ -3,6 +3,8 @@
 #include "bench/support/CustomerGenerator.h"
 #include "data/Statements.h"
 
+#include <sqlite3.h>
+
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdio>
@@ -97,6 +99,25 @@ CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
 
 CustomerListFixture::CustomerListFixture(int customers, bool withCustomerCode)
     : list(customerDatabase(dir.filePath("customers.db"), customers), withCustomerCode) {}
+
+int stepStatement(sqlite3* db, const SqlCommand& command) {
+    const QByteArray sql = command.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    for (int i = 0; i < command.params.size(); ++i) {
+        const QByteArray text = command.params[i].toString().toUtf8();
+        sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    int rows = 0;
+    const int columns = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c)
+            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+    }
+    sqlite3_finalize(st);
+    return rows;
+}
 
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path) {
     std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");

@@ -133,6 +133,10 @@ struct CustomerListFixture {
     CustomerListGrid list;
 };
 
+// Steps the statement through plain sqlite3, every cell of every row read as text; gives the
+// number of rows. The floor of the statements the customer list runs.
+int stepStatement(sqlite3* db, const SqlCommand& command);
+
 // The floor of the export benchmarks: the grid's cells read from the query and written as CSV
 // lines with plain buffered writes, numbers as digits, nothing quoted.
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path);
