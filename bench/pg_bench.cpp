@@ -119,6 +119,9 @@ void measure(Program& p, int rows) {
 
     // The 筛选 by 客户来源, back to 全部 without reading every customer again.
     TFrm_Custom& list = *p.list;
+    list.Combo_Type->setCurrentIndex(list.Combo_Type->findText(QStringLiteral("客户名称")));
+    list.Edit_Key->clear(); // the choice alone narrows
+    p.waitForSearch();
     for (QComboBox* box : list.filterBoxes()) {
         if (!box->toolTip().endsWith(QStringLiteral("客户来源")))
             continue;
