@@ -7,14 +7,12 @@
 #include "bench/support/BenchSupport.h"
 #include "bench/support/ShopFields.h"
 #include "bench/support/window/ListProgram.h"
-#include "data/JetFunctions.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
-#include <sqlite3.h>
 
 namespace {
 
@@ -42,9 +40,8 @@ struct Case {
 
 const Case cases[] = {{"1pct", BenchData::rareSource}, {"40pct", BenchData::commonSource}};
 
-struct Result {
-    double floorSeconds = 0, pickSeconds = 0, scanSeconds = 0;
-    int matches = 0;
+struct Result : BenchData::IndexedFloor {
+    double pickSeconds = 0;
 };
 
 std::map<std::pair<int, std::string>, Result> results;
@@ -61,31 +58,12 @@ SqlCommand windowStatement(Program* program, const Case& c) {
 }
 
 void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(program->databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
-                    nullptr);
-    registerJetFunctions(db);
-    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
     const SqlCommand command = windowStatement(program, c);
     SqlCommand scan = command;
     scan.sql.replace(QStringLiteral("from Custom "), QStringLiteral("from Custom NOT INDEXED "),
                      Qt::CaseInsensitive);
-    Result& result = results[{rows, c.name}];
-    double seconds = 0, scanSeconds = 0;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        result.matches = BenchData::stepStatement(db, command);
-        seconds += secondsSince(start);
-        state.PauseTiming();
-        start = Clock::now();
-        if (BenchData::stepStatement(db, scan) != result.matches)
-            state.SkipWithError("the index found other rows than the full scan");
-        scanSeconds += secondsSince(start);
-        state.ResumeTiming();
-    }
-    sqlite3_close(db);
-    result.floorSeconds = seconds / double(state.iterations());
-    result.scanSeconds = scanSeconds / double(state.iterations());
+    static_cast<BenchData::IndexedFloor&>(results[{rows, c.name}]) =
+        BenchData::indexedFloor(state, program->databasePath(), command, scan);
 }
 
 void benchPick(benchmark::State& state, Program* program, int rows, Case c) {
@@ -104,7 +82,7 @@ void benchPick(benchmark::State& state, Program* program, int rows, Case c) {
         state.ResumeTiming();
     }
     Result& result = results[{rows, c.name}];
-    if (program->data->Qry_Cust.recordCount() != result.matches)
+    if (program->data->Qry_Cust.recordCount() != result.rows)
         state.SkipWithError("the window found other rows than the floor");
     result.pickSeconds = seconds / double(state.iterations());
 }
@@ -114,9 +92,8 @@ void printRatios() {
                 "filter ms", "ratio", "full scan ms", "index x");
     for (const auto& [key, r] : results)
         std::printf("%9d %6s %9d %10.1f %10.1f %7.2f %12.1f %8.1f\n", key.first, key.second.c_str(),
-                    r.matches, r.floorSeconds * 1e3, r.pickSeconds * 1e3,
-                    r.pickSeconds / r.floorSeconds, r.scanSeconds * 1e3,
-                    r.scanSeconds / r.floorSeconds);
+                    r.rows, r.seconds * 1e3, r.pickSeconds * 1e3, r.pickSeconds / r.seconds,
+                    r.scanSeconds * 1e3, r.scanSeconds / r.seconds);
     std::printf("filter: the choice picked until the list and its count show; full scan: the "
                 "floor's statement without the column's index\n");
     for (const auto& [key, r] : results) {
@@ -127,7 +104,7 @@ void printRatios() {
                                 " ms");
         else
             BenchData::printBar("filter " + size + ", a choice 40% hold, against the floor",
-                                r.pickSeconds / r.floorSeconds, 1.8);
+                                r.pickSeconds / r.seconds, 1.8);
     }
 }
 

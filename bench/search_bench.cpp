@@ -6,7 +6,6 @@
 
 #include "bench/support/BenchSupport.h"
 #include "bench/support/window/ListProgram.h"
-#include "data/JetFunctions.h"
 #include "data/Statements.h"
 
 #include <QApplication>
@@ -15,7 +14,6 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
-#include <sqlite3.h>
 
 namespace {
 
@@ -41,31 +39,16 @@ struct Result {
 std::map<std::pair<int, std::string>, Result> results;
 
 void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(program->databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
-                    nullptr);
-    registerJetFunctions(db);
-    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
     Connection& connection = *program->data->ADOConnection1;
     const SqlCommand command = Sql::customerSearch(connection, c.field, c.keyword);
     SqlCommand scan = connection.Connection::containsCondition("Custom", c.field, c.keyword);
     scan.sql.prepend("Select * from Custom where ");
-    double seconds = 0, scanSeconds = 0;
+    const BenchData::IndexedFloor floor =
+        BenchData::indexedFloor(state, program->databasePath(), command, scan);
     Result& result = results[{rows, c.name}];
-    for (auto _ : state) {
-        auto start = Clock::now();
-        result.matches = BenchData::stepStatement(db, command);
-        seconds += secondsSince(start);
-        state.PauseTiming();
-        start = Clock::now();
-        if (BenchData::stepStatement(db, scan) != result.matches)
-            state.SkipWithError("the index found other rows than the full scan");
-        scanSeconds += secondsSince(start);
-        state.ResumeTiming();
-    }
-    sqlite3_close(db);
-    result.floorSeconds = seconds / double(state.iterations());
-    result.scanSeconds = scanSeconds / double(state.iterations());
+    result.matches = floor.rows;
+    result.floorSeconds = floor.seconds;
+    result.scanSeconds = floor.scanSeconds;
 }
 
 void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c) {

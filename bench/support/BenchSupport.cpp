@@ -1,6 +1,7 @@
 #include "bench/support/BenchSupport.h"
 
 #include "bench/support/CustomerGenerator.h"
+#include "data/JetFunctions.h"
 #include "data/Statements.h"
 
 #include <sqlite3.h>
@@ -117,6 +118,30 @@ int stepStatement(sqlite3* db, const SqlCommand& command) {
     }
     sqlite3_finalize(st);
     return rows;
+}
+
+IndexedFloor indexedFloor(benchmark::State& state, const QString& path, const SqlCommand& command,
+                          const SqlCommand& scan) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    registerJetFunctions(db);
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
+    IndexedFloor floor;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        floor.rows = stepStatement(db, command);
+        floor.seconds += secondsSince(start);
+        state.PauseTiming();
+        start = Clock::now();
+        if (stepStatement(db, scan) != floor.rows)
+            state.SkipWithError("the index found other rows than the full scan");
+        floor.scanSeconds += secondsSince(start);
+        state.ResumeTiming();
+    }
+    sqlite3_close(db);
+    floor.seconds /= double(state.iterations());
+    floor.scanSeconds /= double(state.iterations());
+    return floor;
 }
 
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path) {
