@@ -102,7 +102,19 @@ QStringList companiesInOrder(Query& query) {
     return names;
 }
 
-class CustomerFieldsTest : public EngineTest {};
+class CustomerFieldsTest : public EngineTest {
+  protected:
+    // The index that serves the list's filter by the column: 1 when it is there.
+    qint64 valueIndexes(const QString& column) const {
+        return db.engine == TestEngine::Postgres
+                   ? db.scalar("select count(*) from pg_indexes where indexname=?",
+                               {"Custom_" + column + "_fold"})
+                         .toLongLong()
+                   : db.scalar("select count(*) from sqlite_master where type='index' and name=?",
+                               {"Custom_" + column})
+                         .toLongLong();
+    }
+};
 
 TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
     Connection& c = *db.connection;
@@ -187,6 +199,13 @@ TEST_P(CustomerFieldsTest, AChoiceInUseStaysAndBadDefinitionsChangeNothing) {
     const FieldDefinition field =
         CustomerFields::add(c, def("来源", FieldType::Choice, 0, 0, {"展会", "网络"}));
     c.execute({"update Custom set " + field.column + "=?", {QString("展会")}});
+    // A choice field added before its column was indexed gets the index by the migration step.
+    EXPECT_EQ(valueIndexes(field.column), 1);
+    c.dropValueIndex("Custom", field.column);
+    ASSERT_EQ(valueIndexes(field.column), 0);
+    c.execute({"update T_SchemaVersion set Version=17", {}});
+    migrate(c);
+    EXPECT_EQ(valueIndexes(field.column), 1);
     EXPECT_NE(errorOf([&] { CustomerFields::setChoices(c, field.id, {"网络"}); }).find("展会"),
               std::string::npos);
     CustomerFields::setChoices(c, field.id, {"展会", "转介绍"});
