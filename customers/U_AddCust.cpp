@@ -259,6 +259,8 @@ void TFrm_AddCust::showValues(const QVariantMap& values) {
     setBoxText(Edit_OtherInfo, values.value("OtherInfo").toString());
     DateEdit1->setDate(values.value("AddDate").toDateTime().date());
     Memo1->setPlainText(memoForBox(values.value("memo2").toString()));
+    if (ExtraFields)
+        ExtraFields->showValues(values);
 }
 
 // After another workstation's save: the row as it is now, with what this operator changed
@@ -267,9 +269,12 @@ void TFrm_AddCust::keepOwnChangesOverFreshRow(const QVariantMap& typed) {
     const QVariantMap loaded = loadedValues_;
     LoadCustomer();
     RowMerge merge = mergeOwnChanges(loaded, typed, loadedValues_);
-    for (const FieldClash& clash : merge.clashes)
-        if (!keepsOwnValue(messages_, this, customerFieldTitle(clash.field), clash))
+    for (const FieldClash& clash : merge.clashes) {
+        const QString shopTitle = ExtraFields ? ExtraFields->titleOf(clash.field) : QString();
+        const QString title = shopTitle.isEmpty() ? customerFieldTitle(clash.field) : shopTitle;
+        if (!keepsOwnValue(messages_, this, title, clash))
             merge.values.insert(clash.field, clash.theirs);
+    }
     showValues(merge.values);
 }
 

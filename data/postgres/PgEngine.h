@@ -68,7 +68,9 @@ class PgConnection : public Connection {
     void createTable(const QString& table, const QString& keyColumn,
                      const QList<NewColumn>& columns) override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
-                   const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
+                   const QString& defaultValue, bool notNull) override;          // in PgSchema.cpp
+    void createValueIndex(const QString& table, const QString& column) override; // ditto
+    void dropValueIndex(const QString& table, const QString& column) override;   // ditto
     SqlCommand dayCandidates(const QString& table, const QString& column,
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server
@@ -117,7 +119,7 @@ class PgConnection : public Connection {
     QHash<QString, QStringList> tableKeys_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
-    QString lastInsertTable_; // as stored; where the last INSERT added its row
+    QString lastInsertTable_;   // as stored; where the last INSERT added its row
     bool beginPending_ = false; // begun, but BEGIN not yet sent
 };
 

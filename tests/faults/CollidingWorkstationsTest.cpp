@@ -4,6 +4,7 @@
 #include "SaverProcess.h"
 
 #include "activities/U_ActivityEdit.h"
+#include "customers/ExtraFieldsPanel.h"
 #include "customers/U_AddCust.h"
 #include "data/Activities.h"
 #include "data/CustomerNames.h"
@@ -87,7 +88,16 @@ TEST_P(Collisions, ACustomerSavedElsewhereKeepsBothChanges) {
         {"tel", "999", "tel", "555", mbNo, "999", "999"},
         {"tel", "555", "tel", "555", 0, "555", "555"},
         {"memo2", "他的说明", "Mobile", "138", 0, "他的说明", "138"},
+        // The shop's own field 联系人 (Fld1) is merged like the delivered ones.
+        {"tel", "999", "Fld1", "王五", 0, "999", "王五"},
+        {"Fld1", "李四", "tel", "555", 0, "李四", "555"},
+        {"Fld1", "李四", "Fld1", "王五", mbYes, "王五", "王五"},
+        {"Fld1", "李四", "Fld1", "王五", mbNo, "李四", "李四"},
     };
+    FieldDefinition contact;
+    contact.title = "联系人";
+    ASSERT_EQ(CustomerFields::add(*data->ADOConnection1, contact).column, "Fld1");
+    db.connection = db.secondConnection(); // one that knows the new column
     int n = 0;
     for (const SaveCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << n);
@@ -99,11 +109,16 @@ TEST_P(Collisions, ACustomerSavedElsewhereKeepsBothChanges) {
         TFrm_AddCust editor(*data, messages);
         editor.setMode(TFrm_AddCust::EditMode);
         editor.show();
-        QLineEdit* box = QString(c.ownField) == "tel" ? editor.Edit_tel : editor.Edit_Mobile;
+        QLineEdit* box = QString(c.ownField) == "tel" ? editor.Edit_tel
+                         : QString(c.ownField) == "Fld1"
+                             ? qobject_cast<QLineEdit*>(editor.ExtraFields->input(0))
+                             : editor.Edit_Mobile;
         box->setText(c.ownValue);
         otherSaves("Custom", "CustCode", code, c.otherField, c.otherValue);
 
         refusedOnce(editor.Btn_OK, c);
+        if (c.answer && QString(c.ownField) == "Fld1")
+            EXPECT_TRUE(messages.shown.value(1).text.contains("“联系人”")) << "asked by its title";
         const QString field = QString("select %1 from Custom where CustCode=?");
         EXPECT_EQ(text(field.arg(c.otherField), code), c.otherValue) << "nothing written yet";
         if (QString(c.otherField) == "Company")
