@@ -54,6 +54,10 @@ void tellOutcome(MessageService& messages, QWidget* owner, const BackupResult& r
 
 void runBackup(TFrm_Data& data, MessageService& messages, QWidget* owner, BackupReason reason,
                const QDateTime& now) {
+    // A server makes no file copies: the daily one needs no connection of its own to learn so.
+    if (reason == BackupReason::FirstStartOfTheDay && data.ADOConnection1 &&
+        !data.ADOConnection1->onlineBackup())
+        return;
     try {
         const std::unique_ptr<Connection> connection = openDatabase(data.ConnString);
         if (reason == BackupReason::FirstStartOfTheDay && !dueToday(*connection, now.date()))

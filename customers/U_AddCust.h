@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QVariant>
 #include <QVariantMap>
+#include <exception>
 #include <functional>
+#include <optional>
 
+class Connection;
 class DateBox;
 class ExtraFieldsPanel;
 class MessageService;
@@ -52,6 +56,9 @@ class TFrm_AddCust : public QDialog {
     QPushButton* Btn_History = nullptr;
     ExtraFieldsPanel* ExtraFields = nullptr; // only when the shop has fields of its own
 
+    // A save is on its way to the database: the editor takes no other save and no move meanwhile.
+    bool saving() const { return saving_; }
+
     QVariantMap shownValues() const;
     void FormShow();
     void Btn_OKClick();
@@ -59,6 +66,8 @@ class TFrm_AddCust : public QDialog {
     void DBNavigator1Click();
     void LoadCustomer();
     void ClearControls();
+
+    void done(int result) override; // waits for a save on its way
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -71,6 +80,12 @@ class TFrm_AddCust : public QDialog {
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();
+    void addCustomer(const QVariantMap& values);
+    void saveCustomer(const QVariantMap& values);
+    // Sends job off the window's thread; then saved runs here with what it threw, if anything.
+    void runSave(std::function<void(Connection&)> job,
+                 std::function<void(std::exception_ptr)> saved);
+    void setSaving(bool on);
     void showValues(const QVariantMap& values);
     void keepOwnChangesOverFreshRow(const QVariantMap& typed);
 
@@ -81,4 +96,7 @@ class TFrm_AddCust : public QDialog {
     QVariant loadedAddDate_;   // the row's AddDate as loaded, kept whole when left unchanged
     QVariantMap loadedValues_; // what a save would write for the row as loaded
     QVariantMap extraValues_;  // the shop's own fields, as the last OK checked them
+    bool saving_ = false;
+    std::optional<int> closing_; // a close asked for while saving, done once it is through
+    QPointer<QWidget> focusBeforeSave_;
 };

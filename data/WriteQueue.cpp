@@ -1,0 +1,78 @@
+#include "data/WriteQueue.h"
+
+#include <QMetaObject>
+
+namespace {
+
+bool sameAuthor(const ChangeAuthor& a, const ChangeAuthor& b) {
+    return a.who == b.who && a.host == b.host && a.mayDelete == b.mayDelete;
+}
+
+} // namespace
+
+WriteQueue::WriteQueue(Connect connect, QObject* parent)
+    : QObject(parent), connect_(std::move(connect)),
+      worker_({nullptr, nullptr, [this] { connection_.reset(); }}) {}
+
+WriteQueue::WriteQueue(Connection& inPlace, QObject* parent)
+    : QObject(parent), inPlace_(&inPlace) {}
+
+WriteQueue::~WriteQueue() {
+    worker_.wait();
+}
+
+void WriteQueue::connectOnce() {
+    if (!connection_)
+        connection_ = connect_();
+}
+
+void WriteQueue::warmUp() {
+    if (inPlace_)
+        return;
+    worker_.post([this](const std::atomic_bool&) {
+        try {
+            connectOnce();
+        } catch (const std::exception&) {
+            // The first write tries again and reports what it meets.
+        }
+    });
+}
+
+void WriteQueue::run(const ChangeAuthor& author, Job job, Done done) {
+    if (inPlace_) {
+        std::exception_ptr failure;
+        try {
+            job(*inPlace_);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (done)
+            done(failure);
+        return;
+    }
+    ++outstanding_;
+    worker_.post([this, author, job = std::move(job),
+                  done = std::move(done)](const std::atomic_bool&) mutable {
+        std::exception_ptr failure;
+        try {
+            connectOnce();
+            if (!sameAuthor(connection_->author(), author))
+                connection_->setAuthor(author);
+            job(*connection_);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        deliver(std::move(done), failure);
+    });
+}
+
+void WriteQueue::deliver(Done done, std::exception_ptr failure) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, done = std::move(done), failure] {
+            --outstanding_;
+            if (done)
+                done(failure);
+        },
+        Qt::QueuedConnection);
+}
