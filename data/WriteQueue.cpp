@@ -21,17 +21,19 @@ WriteQueue::~WriteQueue() {
     worker_.wait();
 }
 
-void WriteQueue::connectOnce() {
+void WriteQueue::connectAs(const ChangeAuthor& author) {
     if (!connection_)
         connection_ = connect_();
+    if (!sameAuthor(connection_->author(), author))
+        connection_->setAuthor(author);
 }
 
-void WriteQueue::warmUp() {
+void WriteQueue::warmUp(const ChangeAuthor& author) {
     if (inPlace_)
         return;
-    worker_.post([this](const std::atomic_bool&) {
+    worker_.post([this, author](const std::atomic_bool&) {
         try {
-            connectOnce();
+            connectAs(author);
         } catch (const std::exception&) {
             // The first write tries again and reports what it meets.
         }
@@ -55,9 +57,7 @@ void WriteQueue::run(const ChangeAuthor& author, Job job, Done done) {
                   done = std::move(done)](const std::atomic_bool&) mutable {
         std::exception_ptr failure;
         try {
-            connectOnce();
-            if (!sameAuthor(connection_->author(), author))
-                connection_->setAuthor(author);
+            connectAs(author);
             job(*connection_);
         } catch (...) {
             failure = std::current_exception();

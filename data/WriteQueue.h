@@ -29,9 +29,9 @@ class WriteQueue : public QObject {
     explicit WriteQueue(Connection& inPlace, QObject* parent = nullptr);
     ~WriteQueue() override; // waits for the writes already given: none is lost
 
-    // Opens the connection now, off the calling thread, so the first write finds it made; a
-    // failure is left for that write to meet and report.
-    void warmUp();
+    // Opens the connection now, off the calling thread, with the author's name, so the first
+    // write finds it made; a failure is left for that write to meet and report.
+    void warmUp(const ChangeAuthor& author);
     // job runs on the queue's thread and connection with the author's name; done runs later
     // on this queue's thread, from its event loop (at once for a queue in place).
     void run(const ChangeAuthor& author, Job job, Done done);
@@ -39,7 +39,7 @@ class WriteQueue : public QObject {
     Connection* inPlace() const { return inPlace_; }
 
   private:
-    void connectOnce(); // on the worker's thread
+    void connectAs(const ChangeAuthor& author); // on the worker's thread
     void deliver(Done done, std::exception_ptr failure);
 
     Connect connect_;
