@@ -54,7 +54,7 @@ void setBoxText(QLineEdit* box, const QString& text) {
 } // namespace
 
 TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner)
-    : QDialog(owner), data_(data), messages_(messages) {
+    : SavingDialog(owner), data_(data), messages_(messages) {
     applyWindowFont(*this);
     setFixedSize(655, 322);
     frameFixedDialog(*this);
@@ -311,7 +311,7 @@ void TFrm_AddCust::refuse(const QString& text, QWidget* focus) {
 }
 
 void TFrm_AddCust::Btn_OKClick() {
-    if (saving_)
+    if (saving())
         return; // one save at a time: the next one works on the row this one leaves
     const QString name = trimBlanks(Edit_CustName->text());
     if (name.isEmpty()) {
@@ -389,42 +389,16 @@ void TFrm_AddCust::saveCustomer(const QVariantMap& values) {
 
 void TFrm_AddCust::runSave(std::function<void(Connection&)> job,
                            std::function<void(std::exception_ptr)> saved) {
-    setSaving(true);
+    // The operator sees the save is on its way and cannot start another or move off the row.
+    startSaving({PageControl1, DBNavigator1, Btn_OK, Btn_Activities, Btn_History});
     QPointer<TFrm_AddCust> self(this);
     data_.writes().run(data_.ADOConnection1->author(), std::move(job),
                        [self, saved = std::move(saved)](std::exception_ptr failure) {
                            if (!self)
                                return;
-                           self->setSaving(false);
+                           self->finishSaving();
                            guarded(self->messages_, [&] { saved(failure); });
-                           if (self && self->closing_)
-                               self->QDialog::done(*std::exchange(self->closing_, std::nullopt));
+                           if (self)
+                               self->closeIfAsked();
                        });
-}
-
-// The operator sees the save is on its way and cannot start another or move off the row.
-void TFrm_AddCust::setSaving(bool on) {
-    saving_ = on;
-    if (on)
-        focusBeforeSave_ = focusWidget();
-    for (QWidget* w : {static_cast<QWidget*>(PageControl1), static_cast<QWidget*>(DBNavigator1),
-                       static_cast<QWidget*>(Btn_OK), static_cast<QWidget*>(Btn_Activities),
-                       static_cast<QWidget*>(Btn_History)})
-        if (w)
-            w->setEnabled(!on);
-    if (on) {
-        setCursor(Qt::BusyCursor);
-        return;
-    }
-    unsetCursor();
-    if (focusBeforeSave_)
-        focusBeforeSave_->setFocus();
-}
-
-void TFrm_AddCust::done(int result) {
-    if (saving_) {
-        closing_ = result;
-        return;
-    }
-    QDialog::done(result);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
-#include <QPointer>
+#include "grid/SavingDialog.h"
+
 #include <QVariant>
 #include <QVariantMap>
 #include <exception>
 #include <functional>
-#include <optional>
 
 class Connection;
 class DateBox;
@@ -24,7 +23,7 @@ struct CustomerInput;
 
 // The customer editor: adds customers to, or changes the current row of, the shared customer
 // query Qry_Cust, so the list follows every save and every move of the navigator at once.
-class TFrm_AddCust : public QDialog {
+class TFrm_AddCust : public SavingDialog {
     Q_OBJECT
   public:
     enum Mode { AddMode, EditMode };
@@ -56,9 +55,6 @@ class TFrm_AddCust : public QDialog {
     QPushButton* Btn_History = nullptr;
     ExtraFieldsPanel* ExtraFields = nullptr; // only when the shop has fields of its own
 
-    // A save is on its way to the database: the editor takes no other save and no move meanwhile.
-    bool saving() const { return saving_; }
-
     QVariantMap shownValues() const;
     void FormShow();
     void Btn_OKClick();
@@ -66,8 +62,6 @@ class TFrm_AddCust : public QDialog {
     void DBNavigator1Click();
     void LoadCustomer();
     void ClearControls();
-
-    void done(int result) override; // waits for a save on its way
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -85,7 +79,6 @@ class TFrm_AddCust : public QDialog {
     // Sends job off the window's thread; then saved runs here with what it threw, if anything.
     void runSave(std::function<void(Connection&)> job,
                  std::function<void(std::exception_ptr)> saved);
-    void setSaving(bool on);
     void showValues(const QVariantMap& values);
     void keepOwnChangesOverFreshRow(const QVariantMap& typed);
 
@@ -96,7 +89,4 @@ class TFrm_AddCust : public QDialog {
     QVariant loadedAddDate_;   // the row's AddDate as loaded, kept whole when left unchanged
     QVariantMap loadedValues_; // what a save would write for the row as loaded
     QVariantMap extraValues_;  // the shop's own fields, as the last OK checked them
-    bool saving_ = false;
-    std::optional<int> closing_; // a close asked for while saving, done once it is through
-    QPointer<QWidget> focusBeforeSave_;
 };
