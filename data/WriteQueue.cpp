@@ -1,6 +1,7 @@
 #include "data/WriteQueue.h"
 
 #include <QMetaObject>
+#include <QPointer>
 
 namespace {
 
@@ -75,4 +76,23 @@ void WriteQueue::deliver(Done done, std::exception_ptr failure) {
                 done(failure);
         },
         Qt::QueuedConnection);
+}
+
+void writeRow(WriteQueue& queue, const ChangeAuthor& author, Query& query, RowChange change,
+              const QVariantMap& values, WriteQueue::Done done) {
+    auto write = std::make_shared<RowWrite>(query.prepare(change, values));
+    queue.run(
+        author, [write](Connection& c) { write->run(c); },
+        [write, target = QPointer<Query>(&query),
+         done = std::move(done)](std::exception_ptr failure) {
+            if (!failure && target) {
+                try {
+                    target->take(*write);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            }
+            if (done)
+                done(failure);
+        });
 }

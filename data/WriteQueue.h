@@ -6,6 +6,7 @@
 // for the round trips a write costs and shows its outcome where it showed everything else.
 
 #include "Engine.h"
+#include "Query.h"
 #include "Worker.h"
 
 #include <QObject>
@@ -48,3 +49,10 @@ class WriteQueue : public QObject {
     std::unique_ptr<Connection> connection_; // made, used and dropped on the worker's thread
     Worker worker_;                          // last, so it stops before the members its jobs use go
 };
+
+// The change of the query's current row, or an append, prepared here (the query's check may
+// refuse it at once), sent through the queue and taken into the query when it comes back, if
+// the query is still there. done hears what failed, a refusal after another workstation's
+// change included.
+void writeRow(WriteQueue& queue, const ChangeAuthor& author, Query& query, RowChange change,
+              const QVariantMap& values, WriteQueue::Done done);

@@ -34,5 +34,6 @@ void SavingDialog::done(int result) {
         closing_ = result;
         return;
     }
+    closing_.reset(); // closed by the save's outcome itself
     QDialog::done(result);
 }
