@@ -17,9 +17,10 @@
 namespace {
 
 void runEditor(TFrm_Data& data, MessageService& messages, QWidget* owner, TFrm_AddCust::Mode mode,
+               const QList<FieldDefinition>* knownFields,
                std::function<void(QWidget*)> showActivities = {},
                std::function<void(QWidget*)> showHistory = {}) {
-    TFrm_AddCust editor(data, messages, owner);
+    TFrm_AddCust editor(data, messages, owner, knownFields);
     editor.setMode(mode);
     editor.setShowActivities(std::move(showActivities));
     editor.setShowHistory(std::move(showHistory));
@@ -122,17 +123,20 @@ void removeCustomer(TFrm_Data& data, MessageService& messages, QWidget* owner,
 
 } // namespace
 
-void AddCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner) {
-    guarded(messages, [&] { runEditor(data, messages, owner, TFrm_AddCust::AddMode); });
+void AddCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                    const QList<FieldDefinition>* knownFields) {
+    guarded(messages,
+            [&] { runEditor(data, messages, owner, TFrm_AddCust::AddMode, knownFields); });
 }
 
 void EditCustExecute(TFrm_Data& data, MessageService& messages, QWidget* owner,
                      std::function<void(QWidget*)> showActivities,
-                     std::function<void(QWidget*)> showHistory) {
+                     std::function<void(QWidget*)> showHistory,
+                     const QList<FieldDefinition>* knownFields) {
     guarded(messages, [&] {
         if (hasRows(data.Qry_Cust))
-            runEditor(data, messages, owner, TFrm_AddCust::EditMode, std::move(showActivities),
-                      std::move(showHistory));
+            runEditor(data, messages, owner, TFrm_AddCust::EditMode, knownFields,
+                      std::move(showActivities), std::move(showHistory));
     });
 }
 

@@ -53,13 +53,14 @@ void setBoxText(QLineEdit* box, const QString& text) {
 
 } // namespace
 
-TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner)
+TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                           const QList<FieldDefinition>* knownFields)
     : SavingDialog(owner), data_(data), messages_(messages) {
     applyWindowFont(*this);
     setFixedSize(655, 322);
     frameFixedDialog(*this);
     buildControls();
-    addExtraFields();
+    addExtraFields(knownFields);
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this,
@@ -129,9 +130,11 @@ void TFrm_AddCust::buildControls() {
 }
 
 // The shop's own fields below the delivered boxes; without any the editor stays as it was.
-void TFrm_AddCust::addExtraFields() {
+void TFrm_AddCust::addExtraFields(const QList<FieldDefinition>* knownFields) {
     QList<FieldDefinition> fields;
-    if (data_.ADOConnection1)
+    if (knownFields)
+        fields = *knownFields;
+    else if (data_.ADOConnection1)
         fields = CustomerFields::all(*data_.ADOConnection1);
     if (fields.isEmpty())
         return;

@@ -10,6 +10,7 @@
 class Connection;
 class DateBox;
 class ExtraFieldsPanel;
+struct FieldDefinition;
 class MessageService;
 class QGroupBox;
 class QLabel;
@@ -28,7 +29,9 @@ class TFrm_AddCust : public SavingDialog {
   public:
     enum Mode { AddMode, EditMode };
 
-    TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner = nullptr);
+    // knownFields: the shop's own fields as the caller already read them; else they are read.
+    TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner = nullptr,
+                 const QList<FieldDefinition>* knownFields = nullptr);
 
     // Fixed for the dialog's life: set it after creating and before showing.
     void setMode(Mode mode) { mode_ = mode; }
@@ -70,7 +73,7 @@ class TFrm_AddCust : public SavingDialog {
   private:
     void buildControls();
     void limitToFieldSizes();
-    void addExtraFields();
+    void addExtraFields(const QList<FieldDefinition>* knownFields);
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();

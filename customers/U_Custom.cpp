@@ -299,7 +299,9 @@ void TFrm_Custom::buildFilters() {
     }
     if (!data_.ADOConnection1)
         return;
-    for (const FieldDefinition& field : CustomerFields::all(*data_.ADOConnection1)) {
+    shopFields_ = CustomerFields::all(*data_.ADOConnection1);
+    fieldsRead_ = true;
+    for (const FieldDefinition& field : shopFields_) {
         if (field.type != FieldType::Choice)
             continue;
         auto* box = new QComboBox(Panel1);
