@@ -9,6 +9,7 @@
 #include "data/QueryStore.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "fields/CustomerFields.h"
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
@@ -287,6 +288,7 @@ void TFrm_Custom::FormShow() {
     prepareKeys();
     buildFilters();
     loader_->warmUp(); // the first keystroke finds its connection made
+    data_.writes().warmUp(data_.ADOConnection1->author()); // and the first save or delete its own
 }
 
 void TFrm_Custom::buildFilters() {
@@ -299,7 +301,9 @@ void TFrm_Custom::buildFilters() {
     }
     if (!data_.ADOConnection1)
         return;
-    for (const FieldDefinition& field : CustomerFields::all(*data_.ADOConnection1)) {
+    shopFields_ = CustomerFields::all(*data_.ADOConnection1);
+    fieldsRead_ = true;
+    for (const FieldDefinition& field : shopFields_) {
         if (field.type != FieldType::Choice)
             continue;
         auto* box = new QComboBox(Panel1);
@@ -363,10 +367,10 @@ void TFrm_Custom::Btn_S_CustClick() {
     SqlCommand command;
     const auto filters = chosenFilters();
     try {
-        command = filters.isEmpty()
-                      ? Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights)
-                      : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters,
-                                            data_.rights);
+        command =
+            filters.isEmpty()
+                ? Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights)
+                : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters, data_.rights);
     } catch (...) {
         // A refused field leaves the list empty like any failing statement.
         abandonSearch();

@@ -10,6 +10,7 @@
 
 class BusyWaiter;
 class MessageService;
+class WriteQueue;
 
 // The data module: one per run, created by the main sequence and handed to every window.
 class TFrm_Data : public QObject {
@@ -48,6 +49,9 @@ class TFrm_Data : public QObject {
 
     // Another connection to the open database, for reading off the window's thread.
     std::unique_ptr<Connection> openReader() const;
+    // Saves and deletes off the window's thread, on a connection of their own, made at the
+    // first use; the operator's name goes with each.
+    WriteQueue& writes();
 
     void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
@@ -58,4 +62,5 @@ class TFrm_Data : public QObject {
     QString programDir_;
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;
+    std::unique_ptr<WriteQueue> writes_;
 };

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTemporaryDir>
 
 namespace {
@@ -52,11 +53,17 @@ class Collisions : public EngineTest {
         ASSERT_EQ(other.lines(), QStringList{"OK"});
     }
     QString text(const QString& sql, qint64 id) const { return db.scalar(sql, {id}).toString(); }
+    // A save reaches a server off the window's thread; its button takes input again once the
+    // outcome shows.
+    static void clickAndWaitForOutcome(QPushButton* save) {
+        save->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return save->isEnabled(); }, 20000));
+    }
     // The first save is refused, and asks about a field both changed, showing the other value.
     void refusedOnce(QPushButton* save, const SaveCase& c) {
         messages.clear();
         messages.answers = c.answer ? QList<int>{mbOK, c.answer} : QList<int>{mbOK};
-        save->click();
+        clickAndWaitForOutcome(save);
         ASSERT_EQ(messages.shown.size(), c.answer ? 2 : 1)
             << messages.texts().join('\n').toStdString();
         EXPECT_EQ(messages.shown[0].text, "该记录已被其他用户修改或删除，未能保存。");
@@ -67,7 +74,7 @@ class Collisions : public EngineTest {
     // The next save goes through, and the row holds both workstations' changes.
     void savedThen(QPushButton* save, const QString& row, qint64 id, const SaveCase& c) {
         messages.clear();
-        save->click();
+        clickAndWaitForOutcome(save);
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
         EXPECT_EQ(text(row.arg(c.otherField), id), c.expectOther);
         EXPECT_EQ(text(row.arg(c.ownField), id), c.expectOwn);
