@@ -264,8 +264,8 @@ void layOutLine(QTextLayout& layout, const QStyleOptionViewItem& opt, int width)
 
 } // namespace
 
-// The style lays an item's text out four or five times per paint (for its size, its elision
-// and its drawing); a cell of one line of text needs it once, drawn exactly as the style draws it.
+// The style lays an item's text out three times per paint (for its size, its elision and its
+// drawing); a cell of one line that fits needs it once, drawn exactly as the style draws it.
 bool GridDelegate::paintPlainText(QPainter* painter, QStyleOptionViewItem& opt,
                                   const QModelIndex& index) const {
     const QWidget* widget = opt.widget;
