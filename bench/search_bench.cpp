@@ -96,7 +96,7 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
 // the same statement read as the window's reader connection reads it (column details, result
 // stored), and the keystroke's phases on the window's side.
 struct Phases {
-    std::vector<double> statement, read, key, arrived, adopted, shown, paint;
+    std::vector<double> statement, read, key, arrived, adopted, shown, paint, painted;
     int keystrokes = 0, paints = 0;
 };
 std::map<std::pair<int, std::string>, Phases> phases;
@@ -180,7 +180,7 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
         list.Edit_KeyKeyUp(Qt::Key_7);
         const auto handed = Clock::now();
         program->waitForSearch();
-        state.PauseTiming(); // painting is not part of the keystroke: timed apart below
+        state.PauseTiming(); // the first paint is timed apart below
         QApplication::processEvents();
         const auto painted = Clock::now();
         echo += msBetween(start, handed) / 1e3;
@@ -190,6 +190,7 @@ void benchKeystroke(benchmark::State& state, Program* program, int rows, Case c)
         p.adopted.push_back(msBetween(marks.arrival, marks.adoption));
         p.shown.push_back(msBetween(start, marks.inGrid));
         p.paint.push_back(msBetween(marks.inGrid, painted));
+        p.painted.push_back(msBetween(start, painted));
         p.statement.push_back(apart.statementMs(customers.command()));
         p.read.push_back(apart.readMs(customers.command()));
         QApplication::processEvents();
@@ -219,8 +220,8 @@ void printPhases() {
             key.first, key.second.c_str(), median(p.statement), median(p.key), median(p.read),
             handOff, median(p.adopted), layout, median(p.shown),
             median(p.shown) / median(p.statement), median(p.paint),
-            (median(p.shown) + median(p.paint)) / median(p.statement),
-            double(p.paints) / std::max(1, p.keystrokes), best(p.shown) / best(p.statement));
+            median(p.painted) / median(p.statement), double(p.paints) / std::max(1, p.keystrokes),
+            best(p.shown) / best(p.statement));
     }
     std::printf("medians in ms over the keystrokes. No timer stands between a key and its "
                 "search: to result runs from the key's release until the result is in the grid, "
@@ -230,13 +231,18 @@ void printPhases() {
                 "statement as the reader connection reads and stores it, timed apart; hand-off: "
                 "to the reader thread and back beyond read; adopt: the result taken over and the "
                 "view reset; layout: columns, titles, count and footers; paint: the first paint "
-                "of the new rows, after to result; painted x: to result and paint against the "
+                "of the new rows, after to result; painted x: key to the rows painted against the "
                 "statement; paints: of the rows per keystroke; best x: the quickest to result "
                 "against the quickest statement, what the load touches least\n");
     for (const auto& [key, p] : phases)
-        if (key.second == "1pct" && key.first == 100'000)
-            BenchData::printBar("search 100k 1%, key to result against its own statement",
-                                median(p.shown) / median(p.statement), 3.0);
+        if (key.second == "1pct" && key.first == 100'000) {
+            // The key shows its result when the new rows are painted, not when they are set.
+            std::printf("search 100k 1%%, key to result against its own statement: %.2f\n",
+                        median(p.shown) / median(p.statement));
+            BenchData::printBar("search 100k 1%, key to its result painted against its own "
+                                "statement",
+                                median(p.painted) / median(p.statement), 3.0);
+        }
 }
 
 void printRatios() {

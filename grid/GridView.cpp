@@ -6,6 +6,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QTextLayout>
+#include <array>
 
 namespace {
 
@@ -225,5 +228,114 @@ void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         painter->drawText(button, Qt::AlignCenter, b.text);
         opt.rect.setRight(button.left() - 1);
     }
-    QStyledItemDelegate::paint(painter, opt, index);
+    if (!paintPlainText(painter, opt, index))
+        QStyledItemDelegate::paint(painter, opt, index);
+}
+
+namespace {
+
+Qt::Alignment alignmentOf(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<Qt::Alignment>())
+        return value.value<Qt::Alignment>();
+    return Qt::Alignment(value.toInt());
+}
+
+// The colour group the style picks for an item's text and for its selection.
+QPalette::ColorGroup colorGroup(bool enabled, QStyle::State state) {
+    if (!enabled)
+        return QPalette::Disabled;
+    return state & QStyle::State_Active ? QPalette::Normal : QPalette::Inactive;
+}
+
+// One line laid out in the cell's width as the style lays out an item's text.
+void layOutLine(QTextLayout& layout, const QStyleOptionViewItem& opt, int width) {
+    QTextOption textOption;
+    textOption.setWrapMode(QTextOption::ManualWrap);
+    textOption.setTextDirection(opt.direction);
+    textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
+    layout.setTextOption(textOption);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, 0));
+    }
+}
+
+} // namespace
+
+// The style lays an item's text out three times per paint (for its size, its elision and its
+// drawing); a cell of one line that fits needs it once, drawn exactly as the style draws it.
+bool GridDelegate::paintPlainText(QPainter* painter, QStyleOptionViewItem& opt,
+                                  const QModelIndex& index) const {
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    if ((opt.state & QStyle::State_Editing) || (opt.features & QStyleOptionViewItem::WrapText) ||
+        style->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
+        return false;
+    enum { Display, Alignment, Font, Foreground, Background, Check, Decoration };
+    std::array<QModelRoleData, 7> roles{
+        {QModelRoleData(Qt::DisplayRole), QModelRoleData(Qt::TextAlignmentRole),
+         QModelRoleData(Qt::FontRole), QModelRoleData(Qt::ForegroundRole),
+         QModelRoleData(Qt::BackgroundRole), QModelRoleData(Qt::CheckStateRole),
+         QModelRoleData(Qt::DecorationRole)}};
+    index.multiData(roles);
+    if (roles[Check].data().isValid() || roles[Decoration].data().isValid())
+        return false;
+    const QVariant& display = roles[Display].data();
+    const QString text =
+        display.isValid() && !display.isNull() ? displayText(display, opt.locale) : QString();
+    if (roles[Alignment].data().isValid())
+        opt.displayAlignment = alignmentOf(roles[Alignment].data());
+    if (roles[Font].data().isValid())
+        opt.font = qvariant_cast<QFont>(roles[Font].data()).resolve(opt.font);
+    if (roles[Foreground].data().canConvert<QBrush>())
+        opt.palette.setBrush(QPalette::Text, qvariant_cast<QBrush>(roles[Foreground].data()));
+    if (roles[Background].data().canConvert<QBrush>())
+        opt.backgroundBrush = qvariant_cast<QBrush>(roles[Background].data());
+
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+    const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
+    QTextLayout layout(text, opt.font);
+    if (!text.isEmpty()) {
+        layOutLine(layout, opt, textRect.width());
+        const bool oneLine = !layout.createLine().isValid();
+        layout.endLayout();
+        if (!oneLine) // several lines: the style's own path places and elides them
+            return false;
+    }
+
+    painter->save();
+    painter->setClipRect(opt.rect);
+    const bool selected = opt.state & QStyle::State_Selected;
+    if (selected) {
+        const bool enabled = widget ? widget->isEnabled() : bool(opt.state & QStyle::State_Enabled);
+        painter->fillRect(opt.rect,
+                          opt.palette.brush(colorGroup(enabled, opt.state), QPalette::Highlight));
+    } else if (opt.backgroundBrush.style() != Qt::NoBrush) {
+        const QPointF origin = painter->brushOrigin();
+        painter->setBrushOrigin(opt.rect.topLeft());
+        painter->fillRect(opt.rect, opt.backgroundBrush);
+        painter->setBrushOrigin(origin);
+    }
+    if (!text.isEmpty()) {
+        const QPalette::ColorGroup group = colorGroup(opt.state & QStyle::State_Enabled, opt.state);
+        painter->setPen(
+            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
+                                                 layout.boundingRect().size().toSize(), textRect);
+        const QPointF at(textRect.x(), placed.top());
+        if (layout.lineAt(0).naturalTextWidth() > textRect.width()) {
+            QTextLayout elided(
+                QFontMetrics(opt.font).elidedText(text, opt.textElideMode, textRect.width()),
+                opt.font);
+            layOutLine(elided, opt, textRect.width());
+            elided.endLayout();
+            elided.draw(painter, at);
+        } else {
+            layout.draw(painter, at);
+        }
+    }
+    painter->restore();
+    return true;
 }

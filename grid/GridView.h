@@ -61,6 +61,11 @@ class GridDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+
+  private:
+    // False, having drawn nothing, for a cell the style must draw (check box, icon, editing).
+    bool paintPlainText(QPainter* painter, QStyleOptionViewItem& opt,
+                        const QModelIndex& index) const;
 };
 
 bool isCopyKey(const QKeyEvent* event);
