@@ -37,6 +37,20 @@ const std::vector<MigrationStep>& programMigrations() {
                         "NOT NULL DEFAULT 0)",
                         {}});
          }},
+        // The statistics count by these alone, without reading the rows themselves.
+        {17, "统计用的索引",
+         [](Connection& c) {
+             if (!c.columnsOf("Custom").isEmpty())
+                 c.execute({"CREATE INDEX IF NOT EXISTS Custom_AddDate ON Custom (AddDate)", {}});
+             if (c.columnsOf("T_Schedule").isEmpty())
+                 return;
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_Due ON T_Schedule "
+                        "(AwokeDate, Done)",
+                        {}});
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_UserDate ON T_Schedule "
+                        "(F_User, AwokeDate, Done, Awoke)",
+                        {}});
+         }},
     };
     return steps;
 }
