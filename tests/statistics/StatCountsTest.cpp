@@ -97,12 +97,17 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
     const Period year = periodOf(PeriodKind::Last12Months, kToday);
     const Period range =
         periodOf(PeriodKind::Range, kToday, QDate(2026, 3, 20), QDate(2026, 2, 10));
+    const Period longRange = periodOf(PeriodKind::Range, kToday, kToday.addDays(-450), kToday);
     auto added = [](const Period& p) {
         return QString(" from \"Custom\" where \"AddDate\">='%1 00:00:00' and \"AddDate\"<'%2 "
                        "00:00:00'")
             .arg(p.first.toString(Qt::ISODate), p.last.addDays(1).toString(Qt::ISODate));
     };
     const QString emptyOr = "coalesce(nullif(%1,''),'（空）')";
+    // An operator since removed is named by the key; the pool is the empty group.
+    const QString ownerName = "coalesce(a.\"username\", '' || c.\"Owner\", '（空）')";
+    const QString owned =
+        " from \"Custom\" c left join \"admin\" a on a.\"Userid\"=c.\"Owner\"";
     const QString status = "sum(case when \"Done\"=1 then 1 else 0 end), "
                            "sum(case when \"Done\"=0 and not (\"Awoke\"=1 and "
                            "\"AwokeDate\"<'2026-05-14') then 1 else 0 end), "
@@ -126,6 +131,12 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
          "select MONTH(\"AddDate\"), count(*)" + added(year) + " group by 1", true},
         {"weeks of a range given backwards", newCustomers(range, Step::Week, all),
          "select WEEK(\"AddDate\"), count(*)" + added(range) + " group by 1", true},
+        {"days of a long range, counted row by row", newCustomers(longRange, Step::Day, all),
+         "select DAY(\"AddDate\"), count(*)" + added(longRange) + " group by 1", true},
+        {"by owner, under the operators' names", customersBy(*db.connection, "owner", "", all),
+         "select " + ownerName + ", count(*)" + owned + " group by 1", true},
+        {"by owner, filtered", customersBy(*db.connection, "Owner", "", onlyA),
+         "select " + ownerName + ", count(*)" + owned + " where c.\"tel\"='A' group by 1", true},
         {"by a text column", customersBy(*db.connection, "otherinfo", "类型", all),
          "select " + emptyOr.arg("\"OtherInfo\"") + ", count(*) from \"Custom\" group by 1", true},
         {"by a text column, filtered", customersBy(*db.connection, "OtherInfo", "类型", onlyA),
