@@ -142,17 +142,19 @@ std::vector<qint64> counts(const QueryStore& rows, uint32_t row, int first, int 
     return out;
 }
 
-// One group of customers: its label, the condition that picks them and how many there are.
+// One group of customers: its label, the value that picks them (null for none) and how many.
 struct Group {
     QString label;
-    QString condition;
-    QVariantList values;
+    QVariant value;
     qint64 customers = 0;
 };
 
+// The condition on a group's value, and the values it binds.
+using GroupCondition = std::function<std::pair<QString, QVariantList>(const Group&)>;
+
 // The groups, largest first, as rows; past the most a chart can show, the rest are one more.
 StatTable cappedTable(const QString& title, const std::vector<Group>& groups,
-                      const CustomerFilter& filter) {
+                      const GroupCondition& conditionOf, const CustomerFilter& filter) {
     StatTable out{title, {QStringLiteral("客户数")}, {}};
     QStringList shown;
     QVariantList shownValues;
@@ -163,10 +165,10 @@ StatTable cappedTable(const QString& title, const std::vector<Group>& groups,
             rest += g.customers;
             continue;
         }
-        shown << "(" + g.condition + ")";
-        shownValues += g.values;
-        out.rows.push_back(
-            {g.label, {g.customers}, {customersWhere(g.condition, g.values, filter)}});
+        const auto [condition, values] = conditionOf(g);
+        shown << "(" + condition + ")";
+        shownValues += values;
+        out.rows.push_back({g.label, {g.customers}, {customersWhere(condition, values, filter)}});
     }
     // A null compared is neither true nor false; the case makes it "not shown" all the same.
     if (capped)
@@ -190,19 +192,25 @@ StatQuery customersByOwner(const QString& owner, const QString& title,
         for (uint32_t r = 0; r < rows.storedRows(); ++r) {
             const qint64 n = rows.integer(r, 2);
             if (rows.type(r, 0) == CellType::Null) {
-                groups.push_back({emptyLabel(), owner + " is null", {}, n});
+                groups.push_back({emptyLabel(), {}, n});
                 continue;
             }
             const qint64 key = rows.integer(r, 0);
             // An operator since removed is still named by the key the customers hold.
             const QString name = cellText(rows, r, 1);
-            groups.push_back(
-                {name.isEmpty() ? QString::number(key) : name, owner + "=?", {key}, n});
+            groups.push_back({name.isEmpty() ? QString::number(key) : name, key, n});
         }
         std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
             return a.customers != b.customers ? a.customers > b.customers : a.label < b.label;
         });
-        return cappedTable(title, groups, filter);
+        return cappedTable(
+            title, groups,
+            [&owner](const Group& g) -> std::pair<QString, QVariantList> {
+                if (g.value.isNull())
+                    return {owner + " is null", {}};
+                return {owner + "=?", {g.value}};
+            },
+            filter);
     };
     return {command, table};
 }
@@ -281,16 +289,18 @@ StatQuery customersBy(Connection& connection, const QString& column, const QStri
             folded.add(cellValue(rows, r, 0), cellText(rows, r, 0), counts(rows, r, 1, 1));
         folded.sort();
         std::vector<Group> groups;
-        for (const auto& g : folded.groups) {
-            const QString condition =
-                g.value.isNull()
-                    ? (text ? "(" + name + " is null or " + name + "='')" : name + " is null")
-                    : (text ? "StrComp(" + name + ",?,1)=0" : name + "=?");
-            groups.push_back({g.label, condition,
-                              g.value.isNull() ? QVariantList() : QVariantList{g.value},
-                              g.values[0]});
-        }
-        return cappedTable(title, groups, filter);
+        groups.reserve(folded.groups.size());
+        for (const auto& g : folded.groups)
+            groups.push_back({g.label, g.value, g.values[0]});
+        return cappedTable(
+            title, groups,
+            [&name, text](const Group& g) -> std::pair<QString, QVariantList> {
+                if (g.value.isNull())
+                    return {text ? "(" + name + " is null or " + name + "='')" : name + " is null",
+                            {}};
+                return {text ? "StrComp(" + name + ",?,1)=0" : name + "=?", {g.value}};
+            },
+            filter);
     };
     return {command, table};
 }
