@@ -48,7 +48,7 @@ const std::vector<MigrationStep>& programMigrations() {
                         "(AwokeDate, Done)",
                         {}});
              c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_UserDate ON T_Schedule "
-                        "(F_User, AwokeDate, Done, Awoke)",
+                        "(F_User, AwokeDate, Done, Awoke, CustCode)",
                         {}});
          }},
     };
