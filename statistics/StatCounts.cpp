@@ -309,25 +309,21 @@ StatQuery activitiesPerOperator(const Period& period, const QDate& today,
                                 const CustomerFilter& filter) {
     const QDateTime dayStart(today, QTime(0, 0));
     const QString overdue = kOpen + " and awoke=True and AwokeDate<?";
-    // The period is a condition of each sum rather than of the rows, so the statement reads the
-    // index of operator and date in its order, without sorting, on a database never analysed.
-    const QString inPeriod = "AwokeDate>=? and AwokeDate<? and ";
-    QVariantList params{period.start(), period.end(),   period.start(), period.end(),
-                        dayStart,       period.start(), period.end()};
+    QVariantList params{dayStart, period.start(), period.end()};
     params += filter.params;
-    SqlCommand command{"select F_User, sum(case when " + inPeriod +
-                           "Done=True then 1 else 0 end), sum(case when " + inPeriod + overdue +
-                           " then 1 else 0 end), sum(case when " + inPeriod +
-                           "1=1 then 1 else 0 end) from T_Schedule where 1=1" +
+    SqlCommand command{"select F_User, sum(case when Done=True then 1 else 0 end), "
+                       "sum(case when " +
+                           overdue +
+                           " then 1 else 0 end), count(*) from T_Schedule "
+                           "where AwokeDate>=? and AwokeDate<?" +
                            andActivityFilter(filter) + " group by 1",
                        params};
     auto table = [period, dayStart, overdue, filter](const QueryStore& rows) {
         FoldedGroups groups;
         for (uint32_t r = 0; r < rows.storedRows(); ++r) {
             std::vector<qint64> n = counts(rows, r, 1, 3); // done, overdue, all
-            if (n[2] > 0) // an operator with activities only outside the period
-                groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
-                           {n[0], n[2] - n[0] - n[1], n[1]});
+            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
+                       {n[0], n[2] - n[0] - n[1], n[1]});
         }
         groups.sort();
         // The condition of each column, besides the operator and the period.
