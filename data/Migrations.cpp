@@ -44,9 +44,12 @@ const std::vector<MigrationStep>& programMigrations() {
                  c.execute({"CREATE INDEX IF NOT EXISTS Custom_AddDate ON Custom (AddDate)", {}});
              if (c.columnsOf("T_Schedule").isEmpty())
                  return;
-             // Every column the activity counts read, after the date they range over.
-             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_DueCounts ON T_Schedule "
-                        "(AwokeDate, F_User, Done, Awoke, CustCode)",
+             // Every column the activity counts read, after what they range over.
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_Due ON T_Schedule "
+                        "(AwokeDate, Done, CustCode)",
+                        {}});
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_UserDate ON T_Schedule "
+                        "(F_User, AwokeDate, Done, Awoke, CustCode)",
                         {}});
          }},
     };

@@ -309,21 +309,33 @@ StatQuery activitiesPerOperator(const Period& period, const QDate& today,
                                 const CustomerFilter& filter) {
     const QDateTime dayStart(today, QTime(0, 0));
     const QString overdue = kOpen + " and awoke=True and AwokeDate<?";
-    QVariantList params{dayStart, period.start(), period.end()};
-    params += filter.params;
-    SqlCommand command{"select F_User, sum(case when Done=True then 1 else 0 end), "
-                       "sum(case when " +
-                           overdue +
-                           " then 1 else 0 end), count(*) from T_Schedule "
-                           "where AwokeDate>=? and AwokeDate<?" +
-                           andActivityFilter(filter) + " group by 1",
-                       params};
+    // Each operator's counts are ranges of the index of operator and date: nothing is sorted,
+    // and the database needs no statistics of its own to find that index.
+    QVariantList params;
+    auto countsWhere = [&](const QString& operatorCondition) {
+        QStringList columns;
+        for (const QString& kind : {QStringLiteral("Done=True"), overdue, QStringLiteral("1=1")}) {
+            columns << "(select count(*) from T_Schedule t where " + operatorCondition +
+                           " and AwokeDate>=? and AwokeDate<? and " + kind +
+                           andActivityFilter(filter) + ")";
+            params << period.start() << period.end();
+            if (kind == overdue)
+                params << dayStart;
+            params += filter.params;
+        }
+        return columns.join(", ");
+    };
+    QString sql = "select u.F_User, " + countsWhere("t.F_User=u.F_User") +
+                  " from (select distinct F_User from T_Schedule where F_User is not null) u";
+    sql += " union all select null, " + countsWhere("F_User is null");
+    const SqlCommand command{sql, params};
     auto table = [period, dayStart, overdue, filter](const QueryStore& rows) {
         FoldedGroups groups;
         for (uint32_t r = 0; r < rows.storedRows(); ++r) {
             std::vector<qint64> n = counts(rows, r, 1, 3); // done, overdue, all
-            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
-                       {n[0], n[2] - n[0] - n[1], n[1]});
+            if (n[2] > 0) // an operator with activities only outside the period, or filtered out
+                groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
+                           {n[0], n[2] - n[0] - n[1], n[1]});
         }
         groups.sort();
         // The condition of each column, besides the operator and the period.
