@@ -117,7 +117,8 @@ void measure(const char* engine, const QString& connString, bool picture) {
         {"new customers per day, last 12 months", newCustomers(year, Stats::Step::Day, {})},
         {"customers by owner", Stats::customersBy(*connection, "Owner", "负责人", {})},
         {"customers by a choice field", Stats::customersBy(*connection, "Kind", "类型", {})},
-        {"activities per operator, last 12 months", activitiesPerOperator(year, today, {})},
+        {"activities per operator, last 12 months",
+         activitiesPerOperator(*connection, year, today, {})},
         {"activities due, 8 weeks", Stats::activitiesDue(today, 56, {})},
     };
     for (const auto& chart : charts) {

@@ -305,30 +305,46 @@ StatQuery customersBy(Connection& connection, const QString& column, const QStri
     return {command, table};
 }
 
-StatQuery activitiesPerOperator(const Period& period, const QDate& today,
-                                const CustomerFilter& filter) {
+StatQuery activitiesPerOperator(const Connection& connection, const Period& period,
+                                const QDate& today, const CustomerFilter& filter) {
     const QDateTime dayStart(today, QTime(0, 0));
     const QString overdue = kOpen + " and awoke=True and AwokeDate<?";
-    // Each operator's counts are ranges of the index of operator and date: nothing is sorted,
-    // and the database needs no statistics of its own to find that index.
     QVariantList params;
-    auto countsWhere = [&](const QString& operatorCondition) {
-        QStringList columns;
-        for (const QString& kind : {QStringLiteral("Done=True"), overdue, QStringLiteral("1=1")}) {
-            columns << "(select count(*) from T_Schedule t where " + operatorCondition +
-                           " and AwokeDate>=? and AwokeDate<? and " + kind +
-                           andActivityFilter(filter) + ")";
-            params << period.start() << period.end();
-            if (kind == overdue)
-                params << dayStart;
-            params += filter.params;
-        }
-        return columns.join(", ");
-    };
-    QString sql = "select u.F_User, " + countsWhere("t.F_User=u.F_User") +
-                  " from (select distinct F_User from T_Schedule where F_User is not null) u";
-    sql += " union all select null, " + countsWhere("F_User is null");
-    const SqlCommand command{sql, params};
+    SqlCommand command;
+    if (connection.groupsByHashing()) {
+        params << dayStart << period.start() << period.end();
+        params += filter.params;
+        command = {"select F_User, sum(case when Done=True then 1 else 0 end), sum(case when " +
+                       overdue +
+                       " then 1 else 0 end), count(*) from T_Schedule where AwokeDate>=? and "
+                       "AwokeDate<?" +
+                       andActivityFilter(filter) + " group by 1",
+                   params};
+    } else {
+        // Sorting every activity of the period by operator would cost the most: each operator's
+        // counts are ranges of the index of operator and date instead, and the operators are
+        // found by seeking that index from one to the next.
+        auto countsWhere = [&](const QString& operatorCondition) {
+            QStringList columns;
+            for (const QString& kind :
+                 {QStringLiteral("Done=True"), overdue, QStringLiteral("1=1")}) {
+                columns << "(select count(*) from T_Schedule t where " + operatorCondition +
+                               " and AwokeDate>=? and AwokeDate<? and " + kind +
+                               andActivityFilter(filter) + ")";
+                params << period.start() << period.end();
+                if (kind == overdue)
+                    params << dayStart;
+                params += filter.params;
+            }
+            return columns.join(", ");
+        };
+        QString sql = "with recursive u(F_User) as (select min(F_User) from T_Schedule union all "
+                      "select (select min(F_User) from T_Schedule where F_User>u.F_User) from u "
+                      "where u.F_User is not null) select u.F_User, " +
+                      countsWhere("t.F_User=u.F_User") + " from u where u.F_User is not null";
+        sql += " union all select null, " + countsWhere("F_User is null");
+        command = {sql, params};
+    }
     auto table = [period, dayStart, overdue, filter](const QueryStore& rows) {
         FoldedGroups groups;
         for (uint32_t r = 0; r < rows.storedRows(); ++r) {

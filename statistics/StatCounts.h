@@ -58,7 +58,8 @@ StatQuery customersBy(Connection& connection, const QString& column, const QStri
                       const CustomerFilter& filter);
 // Contact activities due in the period per operator: done, open, and overdue (reminded, open
 // and due before today).
-StatQuery activitiesPerOperator(const Period& period, const QDate& today,
+StatQuery activitiesPerOperator(const Connection& connection, const Period& period,
+                                const QDate& today,
                                 const CustomerFilter& filter);
 // Open activities due on each of the days from today on.
 StatQuery activitiesDue(const QDate& today, int days, const CustomerFilter& filter);

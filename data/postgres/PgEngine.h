@@ -69,6 +69,7 @@ class PgConnection : public Connection {
                      const QList<NewColumn>& columns) override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
                    const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
+    bool groupsByHashing() const override { return true; }
     SqlCommand dayCandidates(const QString& table, const QString& column,
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server

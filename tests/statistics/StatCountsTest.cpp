@@ -106,8 +106,7 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
     const QString emptyOr = "coalesce(nullif(%1,''),'（空）')";
     // An operator since removed is named by the key; the pool is the empty group.
     const QString ownerName = "coalesce(a.\"username\", '' || c.\"Owner\", '（空）')";
-    const QString owned =
-        " from \"Custom\" c left join \"admin\" a on a.\"Userid\"=c.\"Owner\"";
+    const QString owned = " from \"Custom\" c left join \"admin\" a on a.\"Userid\"=c.\"Owner\"";
     const QString status = "sum(case when \"Done\"=1 then 1 else 0 end), "
                            "sum(case when \"Done\"=0 and not (\"Awoke\"=1 and "
                            "\"AwokeDate\"<'2026-05-14') then 1 else 0 end), "
@@ -143,10 +142,11 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
          "select " + emptyOr.arg("\"OtherInfo\"") + ", count(*) from \"Custom\" where 1=1" +
              sqlOnlyA + " group by 1",
          true},
-        {"activities per operator", activitiesPerOperator(quarter, kToday, all),
+        {"activities per operator", activitiesPerOperator(*db.connection, quarter, kToday, all),
          "select " + emptyOr.arg("\"F_User\"") + ", " + status + quarterActs + " group by 1",
          false},
-        {"activities per operator, filtered", activitiesPerOperator(quarter, kToday, onlyA),
+        {"activities per operator, filtered",
+         activitiesPerOperator(*db.connection, quarter, kToday, onlyA),
          "select " + emptyOr.arg("\"F_User\"") + ", " + status + quarterActs + actOnlyA +
              " group by 1",
          false},

@@ -89,7 +89,7 @@ TEST_P(StatisticsWindow, ShowsEveryChartAndGetsItsNumbersOut) {
     const StatQuery expected[] = {
         newCustomers(quarter, Step::Week, {}),
         customersBy(*db.connection, "OtherInfo", "", {}),
-        activitiesPerOperator(quarter, kToday, {}),
+        activitiesPerOperator(*db.connection, quarter, kToday, {}),
         activitiesDue(kToday, 28, {}),
     };
     const ChartStyle shapes[] = {ChartStyle::Bar, ChartStyle::Pie, ChartStyle::StackedBar,
@@ -145,8 +145,8 @@ TEST_P(StatisticsWindow, ShowsEveryChartAndGetsItsNumbersOut) {
         // The chart heads the first page, with the table's titles below it; every row follows.
         const QString printed = dir.filePath(QString("printed%1.pdf").arg(i));
         previews.window()->writePdf(printed);
-        EXPECT_TRUE(pdfInfo(printed).contains(QRegularExpression(
-            QString("Pages:\\s+%1\\n").arg(previews.window()->pageCount()))));
+        EXPECT_TRUE(pdfInfo(printed).contains(
+            QRegularExpression(QString("Pages:\\s+%1\\n").arg(previews.window()->pageCount()))));
         const QString first = pdfText(printed, 1);
         EXPECT_TRUE(first.contains(window.Pages->tabText(i))) << first.toStdString();
         EXPECT_LT(first.indexOf(window.Pages->tabText(i)), first.indexOf(table.labelTitle));
