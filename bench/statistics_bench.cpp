@@ -177,11 +177,11 @@ void measure(const char* engine, const QString& connString, bool picture) {
                         longestCpu, 50, " ms");
     std::printf("%s: window: longest wall time between its thread's ticks: %lld ms\n", engine,
                 longest);
-    // The README's picture is this window, on its activities page.
+    // The README's picture is this window, on its page of customers by owner.
     if (const QString file = qEnvironmentVariable("STATISTICS_PICTURE");
         picture && !file.isEmpty()) {
         window.resize(900, 620);
-        window.Pages->setCurrentWidget(window.Activities);
+        window.Pages->setCurrentWidget(window.CustomersBy);
         QCoreApplication::processEvents();
         window.grab().save(file);
     }
