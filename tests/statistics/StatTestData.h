@@ -27,11 +27,11 @@ inline void fill(TempDatabase& db) {
                 ? QVariant()
                 : QVariant(QDateTime(kToday.addDays(-random.bounded(420) + 30),
                                      QTime(random.bounded(24), random.bounded(60), 59)));
-        db.connection->execute({"insert into Custom (Company, tel, OtherInfo, AddDate, Owner) "
-                                "values (?, ?, ?, ?, ?)",
-                                {QString("客户%1").arg(i), random.bounded(2) ? "A" : "B",
-                                 kinds[random.bounded(8)], added,
-                                 owners[random.bounded(int(owners.size()))]}});
+        db.connection->execute(
+            {"insert into Custom (Company, tel, OtherInfo, AddDate, Owner) "
+             "values (?, ?, ?, ?, ?)",
+             {QString("客户%1").arg(i), random.bounded(2) ? "A" : "B", kinds[random.bounded(8)],
+              added, owners[random.bounded(int(owners.size()))]}});
     }
     for (int i = 0; i < 500; ++i)
         db.connection->execute(
