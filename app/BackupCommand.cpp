@@ -55,6 +55,9 @@ void tellOutcome(MessageService& messages, QWidget* owner, const BackupResult& r
 void runBackup(TFrm_Data& data, MessageService& messages, QWidget* owner, BackupReason reason,
                const QDateTime& now) {
     try {
+        // The daily copy is the shop's safety net whoever logs in; a copy on demand is a right.
+        if (reason == BackupReason::Asked)
+            data.rights.require(Permission::BackupRestore);
         const std::unique_ptr<Connection> connection = openDatabase(data.ConnString);
         if (reason == BackupReason::FirstStartOfTheDay && !dueToday(*connection, now.date()))
             return;

@@ -3,6 +3,7 @@
 #include "data/Engine.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -114,6 +115,7 @@ class TFrm_Custom : public QWidget {
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
     void layOut(bool reread = true); // the layout rows of "Custom" onto the grid
+    void showOwnerNames();           // the owner column shows operators by name
     void showRows();                 // laid out, counted and footed
     void showCount();                // the record count to status panel 1
     void setFooters();               // "总计" and the row count
@@ -154,4 +156,7 @@ class TFrm_Custom : public QWidget {
     QHBoxLayout* filterRow_ = nullptr;
     QList<QComboBox*> filterBoxes_;
     QStringList filterColumns_; // the column each filter box narrows
+    // Operators' names by key, read when the owner column is first shown after the list opens
+    // or is refreshed, never per search.
+    std::shared_ptr<const QHash<qint64, QString>> ownerNames_;
 };

@@ -37,6 +37,7 @@ const std::vector<MigrationStep>& programMigrations() {
                         "NOT NULL DEFAULT 0)",
                         {}});
          }},
+        {16, "客户列表的负责人列", Roles::addOwnerLayoutRow},
         // The statistics count by these alone, without reading the rows themselves.
         {17, "统计用的索引",
          [](Connection& c) {

@@ -171,8 +171,10 @@ void Query::open() {
     adopt(command_, QueryStore::read(*connection_, command_));
 }
 
+// One reset for the rows going and those coming: a view lays out and paints them once, its
+// scroll bars never seeing an empty result in between.
 void Query::adopt(SqlCommand command, std::unique_ptr<QueryStore> store) {
-    close();
+    sort_.clear();
     command_ = std::move(command);
     store_ = std::move(store);
     emit reset();
@@ -287,6 +289,11 @@ void Query::setDisplayLabel(int field, const QString& label) {
         store_->fields[size_t(field)].displayLabel = label;
 }
 
+void Query::setKeyTexts(int field, std::shared_ptr<const QHash<qint64, QString>> texts) {
+    if (store_ && field >= 0 && field < fieldCount())
+        store_->fields[size_t(field)].keyTexts = std::move(texts);
+}
+
 bool Query::isNull(int row, int field) const {
     return !store_ || row < 0 || row >= recordCount() || field < 0 || field >= fieldCount() ||
            store_->type(store_->order[size_t(row)], field) == CellType::Null;
@@ -301,7 +308,13 @@ QVariant Query::value(int row, int field) const {
 QString Query::displayText(int row, int field) const {
     if (isNull(row, field))
         return {};
-    return readCell<DisplayForm>(*store_, store_->order[size_t(row)], field);
+    const uint32_t stored = store_->order[size_t(row)];
+    if (const auto& texts = store_->fields[size_t(field)].keyTexts;
+        texts && store_->type(stored, field) == CellType::Integer)
+        if (const auto found = texts->constFind(store_->integer(stored, field));
+            found != texts->cend())
+            return *found;
+    return readCell<DisplayForm>(*store_, stored, field);
 }
 
 std::optional<std::string_view> Query::plainText(int row, int field) const {

@@ -4,6 +4,7 @@
 #include "SortText.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
 #include <functional>
@@ -16,6 +17,11 @@ struct FieldDef {
     FieldKind kind = FieldKind::Text;
     int size = 0;
     QString displayLabel; // set by a layout; lasts until the query is closed
+    // Set by a list that shows a key by its words (an owner by name); lasts as long. A key
+    // missing from it shows as its number.
+    std::shared_ptr<const QHash<qint64, QString>> keyTexts;
+    // What the field shows as: a text where keys are shown by their words.
+    FieldKind shownKind() const { return keyTexts ? FieldKind::Text : kind; }
 };
 
 class QueryStore;
@@ -62,6 +68,8 @@ class Query : public QObject {
     int findField(const QString& name) const;   // -1 when absent; letter case does not matter
     int fieldByName(const QString& name) const; // throws "<query>: Field '<name>' not found"
     void setDisplayLabel(int field, const QString& label);
+    // The field's whole-number keys show, print, export and sort as these words.
+    void setKeyTexts(int field, std::shared_ptr<const QHash<qint64, QString>> texts);
 
     // Cells by position in the present order.
     bool isNull(int row, int field) const;

@@ -164,7 +164,7 @@ TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
         CustomerFields::remove(c, field.id);
     EXPECT_TRUE(CustomerFields::all(c).isEmpty());
     EXPECT_EQ(c.columnsOf("Custom"), before);
-    EXPECT_EQ(db.scalar("select count(*) from T_FieldShow where TableName='Custom'").toInt(), 8);
+    EXPECT_EQ(db.scalar("select count(*) from T_FieldShow where TableName='Custom'").toInt(), 9);
 }
 
 TEST_P(CustomerFieldsTest, AChoiceInUseStaysAndBadDefinitionsChangeNothing) {
