@@ -171,7 +171,9 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
                         << row.label.toStdString();
             }
     }
-    // A column of many values: the most a chart shows, then the rest together, listed exactly.
+    // A column of many values: the most a chart shows, then the rest together, listed exactly,
+    // a customer without a name among them.
+    db.connection->execute({"insert into Custom (tel) values ('A')", {}});
     for (const CustomerFilter& filter : {all, onlyA}) {
         const StatTable many =
             count(*db.connection, customersBy(*db.connection, "Company", "", filter));
