@@ -15,6 +15,9 @@ StatisticsSetup statisticsSetup(TFrm_Data& data, ShowCustomers showCustomers) {
     }
     if (!setup.connection)
         return setup;
+    // The owner first: counted under the operators' names, and by its index.
+    if (setup.connection->columnsOf("Custom").contains("Owner", Qt::CaseInsensitive))
+        setup.columns.append({QStringLiteral("负责人"), QStringLiteral("Owner")});
     // The layout's titles name the columns as the list does; key and free texts say nothing.
     auto rows = setup.connection->query(Sql::searchFields());
     int name = -1, field = -1;
@@ -24,7 +27,7 @@ StatisticsSetup statisticsSetup(TFrm_Data& data, ShowCustomers showCustomers) {
         if (rows->column(i).name.compare("Field", Qt::CaseInsensitive) == 0)
             field = i;
     }
-    const QStringList skipped{"CustCode", "Company", "memo2", "introduce", "AddDate"};
+    const QStringList skipped{"CustCode", "Company", "memo2", "introduce", "AddDate", "Owner"};
     while (name >= 0 && field >= 0 && rows->next()) {
         const QString column =
             QString::fromUtf8(rows->text(field).data(), qsizetype(rows->text(field).size()));

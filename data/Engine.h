@@ -146,6 +146,9 @@ class Connection {
     // order the statement gives them without it.
     virtual SqlCommand dayCandidates(const QString& table, const QString& column,
                                      qint64 daysFromToday);
+    // Whether the engine groups many rows by hashing them; one that sorts them counts each
+    // group as ranges of an index instead.
+    virtual bool groupsByHashing() const { return false; }
     // Builds the engine's substring index of the customer table when there is none.
     virtual void createSearchIndex() {}
     // Builds that index anew, for a database written past its upkeep.

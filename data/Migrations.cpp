@@ -49,6 +49,21 @@ const std::vector<MigrationStep>& programMigrations() {
                         {}});
          }},
         {16, "客户列表的负责人列", Roles::addOwnerLayoutRow},
+        // The statistics count by these alone, without reading the rows themselves.
+        {17, "统计用的索引",
+         [](Connection& c) {
+             if (!c.columnsOf("Custom").isEmpty())
+                 c.execute({"CREATE INDEX IF NOT EXISTS Custom_AddDate ON Custom (AddDate)", {}});
+             if (c.columnsOf("T_Schedule").isEmpty())
+                 return;
+             // Every column the activity counts read, after what they range over.
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_Due ON T_Schedule "
+                        "(AwokeDate, Done, CustCode)",
+                        {}});
+             c.execute({"CREATE INDEX IF NOT EXISTS T_Schedule_UserDate ON T_Schedule "
+                        "(F_User, AwokeDate, Done, Awoke, CustCode)",
+                        {}});
+         }},
         {18, "客户选项字段的筛选索引", indexChoiceFields},
     };
     return steps;

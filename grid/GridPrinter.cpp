@@ -184,6 +184,18 @@ PrintDocument GridPrinter::makeDocument(const QPageLayout& paper, int resolution
     document.paper = paper;
     document.resolution = resolution;
     document.metrics = pageMetrics(document.style, settings_, paper, resolution);
+    if (cover_.paint) {
+        // At most three fifths of the page, so rows still fit below, and a line apart from them.
+        const int room = document.metrics.usableHeight() * 3 / 5;
+        document.metrics.coverHeight =
+            std::min(int(std::lround(document.metrics.usableWidth() * cover_.heightPerWidth)),
+                     room) +
+            document.metrics.rowHeight;
+        document.cover = [paint = cover_.paint,
+                          gap = document.metrics.rowHeight](QPainter& painter, const QRectF& room) {
+            paint(painter, room.adjusted(0, 0, 0, -gap));
+        };
+    }
     const PrintFit fit = fitOf(settings_);
     document.layout = composePages(document.snapshot, document.metrics, fit);
     if (settings_.stretchLongLines) {

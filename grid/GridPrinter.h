@@ -2,11 +2,14 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class DataGrid;
 class MessageService;
 class PrintPreviewService;
 class QPageLayout;
+class QPainter;
+class QRectF;
 struct PrintDocument;
 
 // What a grid printer prints with; changed through the print settings dialog and kept as long
@@ -37,6 +40,14 @@ class GridPrinter : public QObject {
     DataGrid& grid() const { return grid_; }
     QString title() const { return QStringLiteral("表格信息"); } // the print job's title
 
+    // A picture printed above the table on its first page (a chart of its numbers), as wide as
+    // the page allows and heightPerWidth as tall, at most three fifths of the page.
+    struct Cover {
+        std::function<void(QPainter&, const QRectF&)> paint;
+        double heightPerWidth = 0.625;
+    };
+    void setCover(Cover cover) { cover_ = std::move(cover); }
+
     // Opens the application's preview window on this grid's pages.
     void Preview();
 
@@ -49,4 +60,5 @@ class GridPrinter : public QObject {
     PrintPreviewService& previews_;
     MessageService& messages_;
     PrintSettings settings_;
+    Cover cover_;
 };

@@ -66,13 +66,13 @@ QList<QList<int>> columnGroups(const QList<int>& widths, int usable) {
 
 // Each band holds at least one row, so an oversized row cannot stall the composition.
 QList<RowBand> rowBands(const PrintSnapshot& snapshot, const PageMetrics& metrics,
-                        double usableHeight) {
+                        double usableHeight, double coverHeight) {
     const int rowCount = int(snapshot.rows.size());
     QList<RowBand> bands;
     int row = 0;
     do {
         RowBand band{row, 0, false};
-        double y = metrics.titleHeight;
+        double y = metrics.titleHeight + (bands.isEmpty() ? coverHeight : 0);
         while (row < rowCount &&
                (band.rowCount == 0 || y + metrics.heightOfRow(row) <= usableHeight)) {
             y += metrics.heightOfRow(row);
@@ -102,7 +102,8 @@ PrintLayout composePages(const PrintSnapshot& snapshot, const PageMetrics& metri
 
     layout.groups = fit == PrintFit::None ? columnGroups(layout.widths, usable)
                                           : columnGroups(layout.widths, std::max(usable, total));
-    const QList<RowBand> bands = rowBands(snapshot, metrics, metrics.usableHeight() / layout.scale);
+    const QList<RowBand> bands = rowBands(snapshot, metrics, metrics.usableHeight() / layout.scale,
+                                          metrics.coverHeight / layout.scale);
     for (const RowBand& band : bands)
         for (int g = 0; g < layout.groups.size(); ++g)
             layout.pages << PrintPage{g, band};

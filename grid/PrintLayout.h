@@ -34,6 +34,7 @@ struct PageMetrics {
     int titleHeight = 0;
     int rowHeight = 0;
     int footerHeight = 0;
+    int coverHeight = 0;   // kept above the table on the pages of its first rows, for a picture
     QList<int> rowHeights; // per printed row when rows grow with their texts; else empty
 
     int usableWidth() const; // never below 1, so composition always moves on

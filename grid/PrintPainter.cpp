@@ -81,6 +81,14 @@ void PrintPainter::paintPage(QPainter& painter, int pageIndex) const {
 
     painter.save();
     painter.translate(std::max(0, d.metrics.marginLeft), std::max(0, d.metrics.marginTop));
+    if (d.metrics.coverHeight > 0 && page.band == d.layout.pages.first().band) {
+        if (pageIndex == 0 && d.cover) {
+            painter.save();
+            d.cover(painter, QRectF(0, 0, d.metrics.usableWidth(), d.metrics.coverHeight));
+            painter.restore();
+        }
+        painter.translate(0, d.metrics.coverHeight);
+    }
     painter.scale(d.layout.scale, d.layout.scale);
     QPen pen(d.style.textColor, 1.0);
     pen.setCosmetic(false); // a printer's single dots would be too thin to see

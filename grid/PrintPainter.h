@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPageLayout>
+#include <functional>
 
 class QPainter;
 
@@ -34,6 +35,8 @@ struct PrintDocument {
     PrintStyle style;
     QPageLayout paper;   // paper size and orientation, for printers and PDF files
     int resolution = 96; // page units per inch
+    // Drawn on the first page in the room the metrics keep above the table, if there is one.
+    std::function<void(QPainter&, const QRectF&)> cover;
 
     int pageCount() const { return int(layout.pages.size()); }
 };

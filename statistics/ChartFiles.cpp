@@ -15,12 +15,24 @@ bool isPdf(const QString& path) {
     return path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
 }
 
-void paintScene(QGraphicsScene& scene, QPainter& painter, const QRectF& target) {
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    scene.render(&painter, target, QRectF(QPointF(0, 0), QSizeF(kChartFileSize)),
-                 Qt::KeepAspectRatio);
-}
+// A scene of its own, so a chart on a hidden page is drawn at full size all the same.
+class ChartScene {
+  public:
+    explicit ChartScene(QChart* chart) {
+        scene_.addItem(chart);
+        chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(kChartFileSize)));
+        scene_.setSceneRect(chart->geometry());
+    }
+    void paint(QPainter& painter, const QRectF& target) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        scene_.render(&painter, target, QRectF(QPointF(0, 0), QSizeF(kChartFileSize)),
+                      Qt::KeepAspectRatio);
+    }
+
+  private:
+    QGraphicsScene scene_;
+};
 
 } // namespace
 
@@ -31,12 +43,12 @@ QString chartFileName(const QString& typed, const QString& filter) {
     return name + (filter == kPdfFileFilter ? ".pdf" : ".png");
 }
 
+void paintChart(QChart* chart, QPainter& painter, const QRectF& target) {
+    ChartScene(chart).paint(painter, target);
+}
+
 void saveChartFile(QChart* chart, const QString& path) {
-    // A scene of its own, so a chart on a hidden page is drawn at full size all the same.
-    QGraphicsScene scene;
-    scene.addItem(chart);
-    chart->setGeometry(QRectF(QPointF(0, 0), QSizeF(kChartFileSize)));
-    scene.setSceneRect(chart->geometry());
+    ChartScene scene(chart);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw AppError(QString("无法创建文件 %1：%2").arg(path, file.errorString()));
@@ -50,13 +62,13 @@ void saveChartFile(QChart* chart, const QString& path) {
         QPainter painter(&pdf);
         written = painter.isActive();
         if (written)
-            paintScene(scene, painter, QRectF(0, 0, pdf.width(), pdf.height()));
+            scene.paint(painter, QRectF(0, 0, pdf.width(), pdf.height()));
     } else {
         QImage image(kChartFileSize * 2, QImage::Format_ARGB32);
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            paintScene(scene, painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
+            scene.paint(painter, QRectF(QPointF(0, 0), QSizeF(image.size())));
         }
         written = image.save(&file, "PNG");
     }

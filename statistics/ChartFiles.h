@@ -8,6 +8,8 @@
 
 QT_BEGIN_NAMESPACE
 class QChart;
+class QPainter;
+class QRectF;
 QT_END_NAMESPACE
 
 inline const QString kPngFileFilter = QStringLiteral("PNG图片(*.png)");
@@ -18,6 +20,9 @@ QString chartFileName(const QString& typed, const QString& filter);
 
 // The chart's size in a file, whatever the window's: a PNG has twice as many pixels.
 inline constexpr QSize kChartFileSize(960, 600);
+
+// Draws the chart (taken over and freed) into the target as a file shows it, proportions kept.
+void paintChart(QChart* chart, QPainter& painter, const QRectF& target);
 
 // Writes the chart (taken over and freed) under path: ".pdf" a landscape A4 page, else a PNG
 // picture, replacing any file there only once the new one is whole. Throws AppError.

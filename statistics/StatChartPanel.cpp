@@ -28,7 +28,7 @@ StatChartPanel::StatChartPanel(const QString& title, Stats::ChartStyle style,
     layout->addLayout(Options);
     Label_State = new QLabel(this);
     Btn_Save = new QPushButton(QStringLiteral("保存图表..."), this);
-    Btn_Print = new QPushButton(QStringLiteral("打印表格..."), this);
+    Btn_Print = new QPushButton(QStringLiteral("打印..."), this);
     Btn_Export = new QPushButton(QStringLiteral("导出表格..."), this);
     auto* commands = new QHBoxLayout;
     commands->addWidget(Label_State, 1);
@@ -46,6 +46,13 @@ StatChartPanel::StatChartPanel(const QString& title, Stats::ChartStyle style,
     split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);
     printer_ = new GridPrinter(*Grid, previews, messages, this);
+    // The chart as it stands heads the printed table.
+    const double heightPerWidth = double(kChartFileSize.height()) / kChartFileSize.width();
+    printer_->setCover({[this](QPainter& painter, const QRectF& room) {
+                            paintChart(Stats::makeChart(table_, style_, title_, font(), nullptr),
+                                       painter, room);
+                        },
+                        heightPerWidth});
 
     askChartFile = [this](const QString& filters) {
         QFileDialog dialog(this);
@@ -58,7 +65,7 @@ StatChartPanel::StatChartPanel(const QString& title, Stats::ChartStyle style,
                 saveChart(chartFileName(choice.path, choice.filter));
         });
     });
-    connect(Btn_Print, &QPushButton::clicked, this, [this] { printTable(); });
+    connect(Btn_Print, &QPushButton::clicked, this, [this] { printChart(); });
     connect(Btn_Export, &QPushButton::clicked, this, [this] { exportTable(); });
     connect(Grid, &DataGrid::rowDoubleClicked, this, [this] {
         if (rows_.isActive() && rows_.recordCount() > 0)
@@ -122,7 +129,7 @@ void StatChartPanel::saveChart(const QString& path) {
     saveChartFile(Stats::makeChart(table_, style_, title_, font(), nullptr), path);
 }
 
-void StatChartPanel::printTable() {
+void StatChartPanel::printChart() {
     guarded(messages_, [this] { printer_->Preview(); });
 }
 

@@ -53,7 +53,7 @@ class StatChartPanel : public QWidget {
     // Opens the customer list on exactly the customers of the row's count.
     void showCustomersOf(int row, int value);
     void saveChart(const QString& path); // throws AppError
-    void printTable();
+    void printChart();                   // the chart with its table below, through the preview
     void exportTable();
 
     // Asks for the chart's file name; tests put in their own.

@@ -37,6 +37,28 @@ SqlCommand customersWithActivities(const QString& condition, const QVariantList&
                           params, filter);
 }
 
+// Past this many steps one select per step makes too long a statement; the dates are then
+// grouped row by row instead.
+constexpr size_t kMostRanges = 400;
+
+using Ranges = std::vector<std::pair<QDateTime, QDateTime>>;
+
+// One count per range of the date column, numbered from 0: each select reads only the range
+// of an index on the column, where grouping by a function of the date reads every row.
+SqlCommand rangeCounts(const QString& fromWhere, const QString& column, const Ranges& ranges,
+                       const CustomerFilter& filter, bool activities) {
+    QStringList selects;
+    QVariantList params;
+    const QString tail = activities ? andActivityFilter(filter) : andFilter(filter);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        selects << "select " + QString::number(i) + ", count(*) from " + fromWhere + column +
+                       ">=? and " + column + "<?" + tail;
+        params << ranges[i].first << ranges[i].second;
+        params += filter.params;
+    }
+    return {selects.join(" union all "), params};
+}
+
 QString cellText(const QueryStore& rows, uint32_t row, int column) {
     switch (rows.type(row, column)) {
     case CellType::Null:
@@ -120,6 +142,79 @@ std::vector<qint64> counts(const QueryStore& rows, uint32_t row, int first, int 
     return out;
 }
 
+// One group of customers: its label, the value that picks them (null for none) and how many.
+struct Group {
+    QString label;
+    QVariant value;
+    qint64 customers = 0;
+};
+
+// The condition on a group's value, and the values it binds.
+using GroupCondition = std::function<std::pair<QString, QVariantList>(const Group&)>;
+
+// The groups, largest first, as rows; past the most a chart can show, the rest are one more.
+StatTable cappedTable(const QString& title, const std::vector<Group>& groups,
+                      const GroupCondition& conditionOf, const CustomerFilter& filter) {
+    StatTable out{title, {QStringLiteral("客户数")}, {}};
+    QStringList shown;
+    QVariantList shownValues;
+    qint64 rest = 0;
+    const bool capped = groups.size() > size_t(kMostGroups);
+    for (const Group& g : groups) {
+        if (capped && out.rows.size() + 1 >= size_t(kMostGroups)) {
+            rest += g.customers;
+            continue;
+        }
+        const auto [condition, values] = conditionOf(g);
+        shown << "(" + condition + ")";
+        shownValues += values;
+        out.rows.push_back({g.label, {g.customers}, {customersWhere(condition, values, filter)}});
+    }
+    // A null compared is neither true nor false; the case makes it "not shown" all the same.
+    if (capped)
+        out.rows.push_back(
+            {otherLabel(),
+             {rest},
+             {customersWhere("case when " + shown.join(" or ") + " then 1 else 0 end=0",
+                             shownValues, filter)}});
+    return out;
+}
+
+// Customers by owner, under the operators' names; the pool's are the empty group.
+StatQuery customersByOwner(const QString& owner, const QString& title,
+                           const CustomerFilter& filter) {
+    SqlCommand command{"select g." + owner + ", a.username, g.n from (select " + owner +
+                           ", count(*) as n from Custom where 1=1" + andFilter(filter) +
+                           " group by " + owner + ") g left join admin a on a.Userid=g." + owner,
+                       filter.params};
+    auto table = [owner, title, filter](const QueryStore& rows) {
+        std::vector<Group> groups;
+        for (uint32_t r = 0; r < rows.storedRows(); ++r) {
+            const qint64 n = rows.integer(r, 2);
+            if (rows.type(r, 0) == CellType::Null) {
+                groups.push_back({emptyLabel(), {}, n});
+                continue;
+            }
+            const qint64 key = rows.integer(r, 0);
+            // An operator since removed is still named by the key the customers hold.
+            const QString name = cellText(rows, r, 1);
+            groups.push_back({name.isEmpty() ? QString::number(key) : name, key, n});
+        }
+        std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
+            return a.customers != b.customers ? a.customers > b.customers : a.label < b.label;
+        });
+        return cappedTable(
+            title, groups,
+            [&owner](const Group& g) -> std::pair<QString, QVariantList> {
+                if (g.value.isNull())
+                    return {owner + " is null", {}};
+                return {owner + "=?", {g.value}};
+            },
+            filter);
+    };
+    return {command, table};
+}
+
 } // namespace
 
 QString emptyLabel() {
@@ -139,29 +234,38 @@ qint64 StatTable::total(int value) const {
 
 StatQuery newCustomers(const Period& period, Step step, const CustomerFilter& filter) {
     const QDate anchor = stepStart(step, period.first);
-    // Weeks are counted as whole days from their Monday; days and months by their boundaries.
-    const QString key = step == Step::Week    ? "datediff('d', ?, AddDate) / 7"
-                        : step == Step::Month ? "datediff('m', ?, AddDate)"
-                                              : "datediff('d', ?, AddDate)";
-    QVariantList params{QDateTime(anchor, QTime(0, 0)), period.start(), period.end()};
-    params += filter.params;
-    SqlCommand command{"select " + key + ", count(*) from Custom where AddDate>=? and AddDate<?" +
-                           andFilter(filter) + " group by 1",
-                       params};
-    auto table = [period, step, anchor, filter](const QueryStore& rows) {
+    std::vector<QDate> starts;
+    Ranges ranges;
+    for (QDate start = anchor; start <= period.last; start = nextStep(step, start)) {
+        starts.push_back(start);
+        ranges.push_back(
+            {QDateTime(std::max(start, period.first), QTime(0, 0)),
+             QDateTime(std::min(nextStep(step, start), period.last.addDays(1)), QTime(0, 0))});
+    }
+    SqlCommand command;
+    if (ranges.size() <= kMostRanges) {
+        command = rangeCounts("Custom where ", "AddDate", ranges, filter, false);
+    } else {
+        // Weeks are counted as whole days from their Monday; days and months by their bounds.
+        const QString key = step == Step::Week    ? "datediff('d', ?, AddDate) / 7"
+                            : step == Step::Month ? "datediff('m', ?, AddDate)"
+                                                  : "datediff('d', ?, AddDate)";
+        QVariantList params{QDateTime(anchor, QTime(0, 0)), period.start(), period.end()};
+        params += filter.params;
+        command = {"select " + key + ", count(*) from Custom where AddDate>=? and AddDate<?" +
+                       andFilter(filter) + " group by 1",
+                   params};
+    }
+    auto table = [step, starts, ranges, filter](const QueryStore& rows) {
         QHash<qint64, qint64> byStep;
         for (uint32_t r = 0; r < rows.storedRows(); ++r)
             byStep[rows.integer(r, 0)] += rows.integer(r, 1);
         StatTable out{QStringLiteral("日期"), {QStringLiteral("新增客户")}, {}};
-        qint64 index = 0;
-        for (QDate start = anchor; start <= period.last; start = nextStep(step, start), ++index) {
-            const QDateTime from(std::max(start, period.first), QTime(0, 0));
-            const QDateTime to(std::min(nextStep(step, start), period.last.addDays(1)),
-                               QTime(0, 0));
-            out.rows.push_back({stepLabel(step, start),
-                                {byStep.value(index)},
-                                {customersWhere("AddDate>=? and AddDate<?", {from, to}, filter)}});
-        }
+        for (size_t i = 0; i < starts.size(); ++i)
+            out.rows.push_back({stepLabel(step, starts[i]),
+                                {byStep.value(qint64(i))},
+                                {customersWhere("AddDate>=? and AddDate<?",
+                                                {ranges[i].first, ranges[i].second}, filter)}});
         return out;
     };
     return {command, table};
@@ -169,7 +273,10 @@ StatQuery newCustomers(const Period& period, Step step, const CustomerFilter& fi
 
 StatQuery customersBy(Connection& connection, const QString& column, const QString& title,
                       const CustomerFilter& filter) {
-    const QString name = connection.quoteIdentifier(Sql::customerColumn(connection, column));
+    const QString stored = Sql::customerColumn(connection, column);
+    if (stored.compare("Owner", Qt::CaseInsensitive) == 0)
+        return customersByOwner(connection.quoteIdentifier(stored), title, filter);
+    const QString name = connection.quoteIdentifier(stored);
     const FieldKind kind =
         connection.query({"select " + name + " from Custom where 1=0", {}})->column(0).kind;
     const bool text = kind == FieldKind::Text || kind == FieldKind::Memo;
@@ -177,59 +284,74 @@ StatQuery customersBy(Connection& connection, const QString& column, const QStri
                            " group by 1",
                        filter.params};
     auto table = [name, title, text, filter](const QueryStore& rows) {
-        FoldedGroups groups;
+        FoldedGroups folded;
         for (uint32_t r = 0; r < rows.storedRows(); ++r)
-            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0), counts(rows, r, 1, 1));
-        groups.sort();
-        StatTable out{title, {QStringLiteral("客户数")}, {}};
-        // Each shown group's condition; the rest, past the most a chart can show, are one more.
-        QStringList shown;
-        QVariantList shownValues;
-        qint64 rest = 0;
-        const bool capped = groups.groups.size() > size_t(kMostGroups);
-        for (const auto& g : groups.groups) {
-            if (capped && out.rows.size() + 1 >= size_t(kMostGroups)) {
-                rest += g.values[0];
-                continue;
-            }
-            const QString condition =
-                g.value.isNull()
-                    ? (text ? "(" + name + " is null or " + name + "='')" : name + " is null")
-                    : (text ? "StrComp(" + name + ",?,1)=0" : name + "=?");
-            const QVariantList values = g.value.isNull() ? QVariantList() : QVariantList{g.value};
-            shown << condition;
-            shownValues += values;
-            out.rows.push_back({g.label, g.values, {customersWhere(condition, values, filter)}});
-        }
-        if (capped)
-            out.rows.push_back(
-                {otherLabel(),
-                 {rest},
-                 {customersWhere("not (" + shown.join(" or ") + ")", shownValues, filter)}});
-        return out;
+            folded.add(cellValue(rows, r, 0), cellText(rows, r, 0), counts(rows, r, 1, 1));
+        folded.sort();
+        std::vector<Group> groups;
+        groups.reserve(folded.groups.size());
+        for (const auto& g : folded.groups)
+            groups.push_back({g.label, g.value, g.values[0]});
+        return cappedTable(
+            title, groups,
+            [&name, text](const Group& g) -> std::pair<QString, QVariantList> {
+                if (g.value.isNull())
+                    return {text ? "(" + name + " is null or " + name + "='')" : name + " is null",
+                            {}};
+                return {text ? "StrComp(" + name + ",?,1)=0" : name + "=?", {g.value}};
+            },
+            filter);
     };
     return {command, table};
 }
 
-StatQuery activitiesPerOperator(const Period& period, const QDate& today,
-                                const CustomerFilter& filter) {
+StatQuery activitiesPerOperator(const Connection& connection, const Period& period,
+                                const QDate& today, const CustomerFilter& filter) {
     const QDateTime dayStart(today, QTime(0, 0));
     const QString overdue = kOpen + " and awoke=True and AwokeDate<?";
-    QVariantList params{dayStart, period.start(), period.end()};
-    params += filter.params;
-    SqlCommand command{"select F_User, sum(case when Done=True then 1 else 0 end), "
-                       "sum(case when " +
-                           overdue +
-                           " then 1 else 0 end), count(*) from T_Schedule "
-                           "where AwokeDate>=? and AwokeDate<?" +
-                           andActivityFilter(filter) + " group by 1",
-                       params};
+    QVariantList params;
+    SqlCommand command;
+    if (connection.groupsByHashing()) {
+        params << dayStart << period.start() << period.end();
+        params += filter.params;
+        command = {"select F_User, sum(case when Done=True then 1 else 0 end), sum(case when " +
+                       overdue +
+                       " then 1 else 0 end), count(*) from T_Schedule where AwokeDate>=? and "
+                       "AwokeDate<?" +
+                       andActivityFilter(filter) + " group by 1",
+                   params};
+    } else {
+        // Sorting every activity of the period by operator would cost the most: each operator's
+        // counts are ranges of the index of operator and date instead, and the operators are
+        // found by seeking that index from one to the next.
+        auto countsWhere = [&](const QString& operatorCondition) {
+            QStringList columns;
+            for (const QString& kind :
+                 {QStringLiteral("Done=True"), overdue, QStringLiteral("1=1")}) {
+                columns << "(select count(*) from T_Schedule t where " + operatorCondition +
+                               " and AwokeDate>=? and AwokeDate<? and " + kind +
+                               andActivityFilter(filter) + ")";
+                params << period.start() << period.end();
+                if (kind == overdue)
+                    params << dayStart;
+                params += filter.params;
+            }
+            return columns.join(", ");
+        };
+        QString sql = "with recursive u(F_User) as (select min(F_User) from T_Schedule union all "
+                      "select (select min(F_User) from T_Schedule where F_User>u.F_User) from u "
+                      "where u.F_User is not null) select u.F_User, " +
+                      countsWhere("t.F_User=u.F_User") + " from u where u.F_User is not null";
+        sql += " union all select null, " + countsWhere("F_User is null");
+        command = {sql, params};
+    }
     auto table = [period, dayStart, overdue, filter](const QueryStore& rows) {
         FoldedGroups groups;
         for (uint32_t r = 0; r < rows.storedRows(); ++r) {
             std::vector<qint64> n = counts(rows, r, 1, 3); // done, overdue, all
-            groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
-                       {n[0], n[2] - n[0] - n[1], n[1]});
+            if (n[2] > 0) // an operator with activities only outside the period, or filtered out
+                groups.add(cellValue(rows, r, 0), cellText(rows, r, 0),
+                           {n[0], n[2] - n[0] - n[1], n[1]});
         }
         groups.sort();
         // The condition of each column, besides the operator and the period.
@@ -261,28 +383,23 @@ StatQuery activitiesPerOperator(const Period& period, const QDate& today,
 }
 
 StatQuery activitiesDue(const QDate& today, int days, const CustomerFilter& filter) {
-    const QDateTime from(today, QTime(0, 0));
-    QVariantList params{from, from, from.addDays(days)};
-    params += filter.params;
-    SqlCommand command{"select datediff('d', ?, AwokeDate), count(*) from T_Schedule where " +
-                           kOpen + " and AwokeDate>=? and AwokeDate<?" + andActivityFilter(filter) +
-                           " group by 1",
-                       params};
-    auto table = [today, days, filter](const QueryStore& rows) {
+    Ranges ranges;
+    for (int d = 0; d < days; ++d)
+        ranges.push_back({QDateTime(today.addDays(d), QTime(0, 0)),
+                          QDateTime(today.addDays(d + 1), QTime(0, 0))});
+    const SqlCommand command =
+        rangeCounts("T_Schedule where " + kOpen + " and ", "AwokeDate", ranges, filter, true);
+    auto table = [today, ranges, filter](const QueryStore& rows) {
         QHash<qint64, qint64> byDay;
         for (uint32_t r = 0; r < rows.storedRows(); ++r)
             byDay[rows.integer(r, 0)] += rows.integer(r, 1);
         StatTable out{QStringLiteral("日期"), {QStringLiteral("到期活动")}, {}};
-        for (int d = 0; d < days; ++d) {
-            const QDate day = today.addDays(d);
+        for (size_t d = 0; d < ranges.size(); ++d)
             out.rows.push_back(
-                {day.toString("yyyy-MM-dd"),
-                 {byDay.value(d)},
-                 {customersWithActivities(
-                     kOpen + " and AwokeDate>=? and AwokeDate<?",
-                     {QDateTime(day, QTime(0, 0)), QDateTime(day.addDays(1), QTime(0, 0))},
-                     filter)}});
-        }
+                {ranges[d].first.date().toString("yyyy-MM-dd"),
+                 {byDay.value(qint64(d))},
+                 {customersWithActivities(kOpen + " and AwokeDate>=? and AwokeDate<?",
+                                          {ranges[d].first, ranges[d].second}, filter)}});
         return out;
     };
     return {command, table};

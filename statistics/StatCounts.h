@@ -50,16 +50,16 @@ struct StatQuery {
 
 // New customers per step of the period, by AddDate; every step of the period has its row.
 StatQuery newCustomers(const Period& period, Step step, const CustomerFilter& filter);
-// Customers by the value of one customer column (a choice field, the owner, ...), most first;
-// values that differ only in letter case count together, and past kMostGroups - 1 groups the
-// rest count as one. Throws AppError for a name that is
-// no column of the customer table.
+// Customers by the value of one customer column (a choice field, ...), most first; values that
+// differ only in letter case count together, and past kMostGroups - 1 groups the rest count as
+// one. The owner column counts under the operators' names, its empty group the pool's
+// customers. Throws AppError for a name that is no column of the customer table.
 StatQuery customersBy(Connection& connection, const QString& column, const QString& title,
                       const CustomerFilter& filter);
 // Contact activities due in the period per operator: done, open, and overdue (reminded, open
-// and due before today).
-StatQuery activitiesPerOperator(const Period& period, const QDate& today,
-                                const CustomerFilter& filter);
+// and due before today). The statement suits the connection's engine.
+StatQuery activitiesPerOperator(const Connection& connection, const Period& period,
+                                const QDate& today, const CustomerFilter& filter);
 // Open activities due on each of the days from today on.
 StatQuery activitiesDue(const QDate& today, int days, const CustomerFilter& filter);
 

@@ -161,8 +161,11 @@ void TFrm_Statistics::countCustomersBy() {
 }
 
 void TFrm_Statistics::countActivities() {
-    run(Activities,
-        [this] { return activitiesPerOperator(period(), setup_.today(), setup_.filter); });
+    if (!setup_.connection)
+        return;
+    run(Activities, [this] {
+        return activitiesPerOperator(*setup_.connection, period(), setup_.today(), setup_.filter);
+    });
 }
 
 void TFrm_Statistics::countDue() {

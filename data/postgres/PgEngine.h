@@ -71,6 +71,7 @@ class PgConnection : public Connection {
                    const QString& defaultValue, bool notNull) override;          // in PgSchema.cpp
     void createValueIndex(const QString& table, const QString& column) override; // ditto
     void dropValueIndex(const QString& table, const QString& column) override;   // ditto
+    bool groupsByHashing() const override { return true; }
     SqlCommand dayCandidates(const QString& table, const QString& column,
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server

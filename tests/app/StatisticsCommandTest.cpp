@@ -11,8 +11,8 @@ namespace {
 
 class StatisticsCommandTest : public ShellTest {};
 
-// 统计 opens its window beside the list, grouping by the list's own columns; a click on a
-// group lists exactly its customers in the customer list.
+// 统计 opens its window beside the list, grouping by the owner and the list's own columns; a
+// click on a group lists exactly its customers in the customer list.
 TEST_F(StatisticsCommandTest, ClickedGroupsListExactlyTheirCustomers) {
     program.exec("insert into Custom (Company, OtherInfo) values ('a', 'VIP'), ('b', 'vip'), "
                  "('c', 'Vip'), ('d', '批发'), ('e', ''), ('f', null), ('g', '批发')");
@@ -24,6 +24,7 @@ TEST_F(StatisticsCommandTest, ClickedGroupsListExactlyTheirCustomers) {
     main->ShowStatistics->trigger();
     TFrm_Statistics* window = main->findChild<TFrm_Statistics*>();
     ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->Combo_Column->itemData(0).toString(), "Owner"); // counted first, by name
     ASSERT_GE(window->Combo_Column->findData("OtherInfo"), 0);
     EXPECT_EQ(window->Combo_Column->findData("memo2"), -1); // free texts make no groups
     window->Combo_Column->setCurrentIndex(window->Combo_Column->findData("OtherInfo"));

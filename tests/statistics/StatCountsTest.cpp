@@ -97,12 +97,16 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
     const Period year = periodOf(PeriodKind::Last12Months, kToday);
     const Period range =
         periodOf(PeriodKind::Range, kToday, QDate(2026, 3, 20), QDate(2026, 2, 10));
+    const Period longRange = periodOf(PeriodKind::Range, kToday, kToday.addDays(-450), kToday);
     auto added = [](const Period& p) {
         return QString(" from \"Custom\" where \"AddDate\">='%1 00:00:00' and \"AddDate\"<'%2 "
                        "00:00:00'")
             .arg(p.first.toString(Qt::ISODate), p.last.addDays(1).toString(Qt::ISODate));
     };
     const QString emptyOr = "coalesce(nullif(%1,''),'（空）')";
+    // An operator since removed is named by the key; the pool is the empty group.
+    const QString ownerName = "coalesce(a.\"username\", '' || c.\"Owner\", '（空）')";
+    const QString owned = " from \"Custom\" c left join \"admin\" a on a.\"Userid\"=c.\"Owner\"";
     const QString status = "sum(case when \"Done\"=1 then 1 else 0 end), "
                            "sum(case when \"Done\"=0 and not (\"Awoke\"=1 and "
                            "\"AwokeDate\"<'2026-05-14') then 1 else 0 end), "
@@ -126,16 +130,23 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
          "select MONTH(\"AddDate\"), count(*)" + added(year) + " group by 1", true},
         {"weeks of a range given backwards", newCustomers(range, Step::Week, all),
          "select WEEK(\"AddDate\"), count(*)" + added(range) + " group by 1", true},
+        {"days of a long range, counted row by row", newCustomers(longRange, Step::Day, all),
+         "select DAY(\"AddDate\"), count(*)" + added(longRange) + " group by 1", true},
+        {"by owner, under the operators' names", customersBy(*db.connection, "owner", "", all),
+         "select " + ownerName + ", count(*)" + owned + " group by 1", true},
+        {"by owner, filtered", customersBy(*db.connection, "Owner", "", onlyA),
+         "select " + ownerName + ", count(*)" + owned + " where c.\"tel\"='A' group by 1", true},
         {"by a text column", customersBy(*db.connection, "otherinfo", "类型", all),
          "select " + emptyOr.arg("\"OtherInfo\"") + ", count(*) from \"Custom\" group by 1", true},
         {"by a text column, filtered", customersBy(*db.connection, "OtherInfo", "类型", onlyA),
          "select " + emptyOr.arg("\"OtherInfo\"") + ", count(*) from \"Custom\" where 1=1" +
              sqlOnlyA + " group by 1",
          true},
-        {"activities per operator", activitiesPerOperator(quarter, kToday, all),
+        {"activities per operator", activitiesPerOperator(*db.connection, quarter, kToday, all),
          "select " + emptyOr.arg("\"F_User\"") + ", " + status + quarterActs + " group by 1",
          false},
-        {"activities per operator, filtered", activitiesPerOperator(quarter, kToday, onlyA),
+        {"activities per operator, filtered",
+         activitiesPerOperator(*db.connection, quarter, kToday, onlyA),
          "select " + emptyOr.arg("\"F_User\"") + ", " + status + quarterActs + actOnlyA +
              " group by 1",
          false},
@@ -160,7 +171,9 @@ TEST_P(StatisticsCounts, EqualTheEngineCommandLineAndListTheirCustomers) {
                         << row.label.toStdString();
             }
     }
-    // A column of many values: the most a chart shows, then the rest together, listed exactly.
+    // A column of many values: the most a chart shows, then the rest together, listed exactly,
+    // a customer without a name among them.
+    db.connection->execute({"insert into Custom (tel) values ('A')", {}});
     for (const CustomerFilter& filter : {all, onlyA}) {
         const StatTable many =
             count(*db.connection, customersBy(*db.connection, "Company", "", filter));

@@ -52,10 +52,22 @@ QString pdfInfo(const QString& path) {
     return QString::fromUtf8(reader.readAllStandardOutput());
 }
 
+// The text of the PDF's page (every page for 0), as a reader extracts it.
+QString pdfText(const QString& path, int page = 0) {
+    QStringList arguments;
+    if (page > 0)
+        arguments << "-f" << QString::number(page) << "-l" << QString::number(page);
+    QProcess reader;
+    reader.start("pdftotext", arguments << path << "-");
+    reader.waitForFinished(30000);
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
 class StatisticsWindow : public EngineTest {};
 
 // The window counts every chart off its thread as the core does, and each chart's numbers get
-// out: a click lists its customers, the chart saves as PNG and PDF, the table prints and exports.
+// out: a click lists its customers, the chart saves as PNG and PDF, prints above its table, and
+// the table exports.
 TEST_P(StatisticsWindow, ShowsEveryChartAndGetsItsNumbersOut) {
     fill(db);
     RecordingMessageService messages;
@@ -77,7 +89,7 @@ TEST_P(StatisticsWindow, ShowsEveryChartAndGetsItsNumbersOut) {
     const StatQuery expected[] = {
         newCustomers(quarter, Step::Week, {}),
         customersBy(*db.connection, "OtherInfo", "", {}),
-        activitiesPerOperator(quarter, kToday, {}),
+        activitiesPerOperator(*db.connection, quarter, kToday, {}),
         activitiesDue(kToday, 28, {}),
     };
     const ChartStyle shapes[] = {ChartStyle::Bar, ChartStyle::Pie, ChartStyle::StackedBar,
@@ -127,10 +139,20 @@ TEST_P(StatisticsWindow, ShowsEveryChartAndGetsItsNumbersOut) {
             cells << QString::number(v);
         EXPECT_EQ(lines[row + 1], cells.join(','));
 
-        panel->printTable();
+        panel->printChart();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return previews.window() && !previews.window()->making(); }, 10000));
-        EXPECT_GE(previews.window()->pageCount(), 1);
+        // The chart heads the first page, with the table's titles below it; every row follows.
+        const QString printed = dir.filePath(QString("printed%1.pdf").arg(i));
+        previews.window()->writePdf(printed);
+        EXPECT_TRUE(pdfInfo(printed).contains(
+            QRegularExpression(QString("Pages:\\s+%1\\n").arg(previews.window()->pageCount()))));
+        const QString first = pdfText(printed, 1);
+        EXPECT_TRUE(first.contains(window.Pages->tabText(i))) << first.toStdString();
+        EXPECT_LT(first.indexOf(window.Pages->tabText(i)), first.indexOf(table.labelTitle));
+        const QString all = pdfText(printed);
+        for (const StatRow& printedRow : table.rows)
+            EXPECT_TRUE(all.contains(printedRow.label)) << printedRow.label.toStdString();
     }
     previews.window()->close();
 }
