@@ -276,15 +276,52 @@ void TFrm_Custom::FormShow() {
         action->setToolTip(data_.rights.whyNot(permission));
     }
     Menu_Cust->setToolTipsVisible(true);
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
-    showCount();
-    layOut();
+    openList(Sql::allCustomers(data_.rights));
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
     setFooters();
     prepareKeys();
     buildFilters();
     loader_->warmUp(); // the first keystroke finds its connection made
+}
+
+// Over a network the rows come in parts off the window's thread, so the first show while the
+// others are on their way; a local file is read at once.
+void TFrm_Custom::openList(const SqlCommand& command) {
+    if (!data_.ADOConnection1 || !data_.ADOConnection1->overNetwork()) {
+        data_.OpenQuery(data_.Qry_Cust, command);
+        showCount();
+        layOut();
+        return;
+    }
+    abandonSearch();
+    data_.Qry_Cust.close();
+    data_.Qry_Cust.setCommand(command); // a refresh before the first part runs it whole
+    outstanding_ = command;
+    searchPinyin_ = false;
+    busy_ = std::make_unique<Busy>(Btn_S_Cust);
+    loader_->loadInParts(command,
+                         [this](SqlCommand c, std::unique_ptr<QueryStore> rows, bool last) {
+                             listPartLoaded(std::move(c), std::move(rows), last);
+                         });
+}
+
+void TFrm_Custom::listPartLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows, bool last) {
+    guarded(messages_, [&] {
+        if (last)
+            busy_.reset();
+        if (data_.Qry_Cust.isActive() && data_.Qry_Cust.command().sql == command.sql &&
+            data_.Qry_Cust.command().params == command.params) {
+            data_.Qry_Cust.appendPart(std::move(rows));
+            showCount();
+            return;
+        }
+        shownClock_.start();
+        data_.Qry_Cust.adopt(command, std::move(rows));
+        showCount();
+        layOut();
+        setFooters();
+    });
 }
 
 void TFrm_Custom::buildFilters() {
@@ -361,10 +398,10 @@ void TFrm_Custom::Btn_S_CustClick() {
     SqlCommand command;
     const auto filters = chosenFilters();
     try {
-        command = filters.isEmpty()
-                      ? Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights)
-                      : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters,
-                                            data_.rights);
+        command =
+            filters.isEmpty()
+                ? Sql::customerSearch(*data_.ADOConnection1, field, pattern, data_.rights)
+                : Sql::customerSearch(*data_.ADOConnection1, field, pattern, filters, data_.rights);
     } catch (...) {
         // A refused field leaves the list empty like any failing statement.
         abandonSearch();

@@ -109,7 +109,32 @@ void TFrm_Data::FormCreate() {
     DBConnected = true;
 }
 
+void TFrm_Data::openReaderSoon() {
+    if (spareMaker_ || ConnString.isEmpty())
+        return;
+    spareMaker_ = std::make_unique<Worker>();
+    spareMaker_->post([this](const std::atomic_bool&) {
+        try {
+            auto made = openConnection();
+            std::lock_guard lock(spareLock_);
+            spare_ = std::move(made);
+        } catch (const std::exception&) {
+            // The reader's own opening meets the failure again and reports it.
+        }
+    });
+}
+
 std::unique_ptr<Connection> TFrm_Data::openReader() const {
+    if (spareMaker_) {
+        spareMaker_->wait();
+        std::lock_guard lock(spareLock_);
+        if (spare_)
+            return std::move(spare_);
+    }
+    return openConnection();
+}
+
+std::unique_ptr<Connection> TFrm_Data::openConnection() const {
     // This run's own connection brought the server's schema up to date: a reader need not
     // ask the server for its version again.
     if (Pg::isPostgresUri(ConnString))

@@ -4,9 +4,11 @@
 #include "Query.h"
 #include "Rights.h"
 #include "SettingsFile.h"
+#include "Worker.h"
 
 #include <QObject>
 #include <memory>
+#include <mutex>
 
 class BusyWaiter;
 class MessageService;
@@ -48,6 +50,12 @@ class TFrm_Data : public QObject {
 
     // Another connection to the open database, for reading off the window's thread.
     std::unique_ptr<Connection> openReader() const;
+    // Starts making the next reader now, off the window's thread, so that the first
+    // openReader() finds it made (the customer list's, right after the login).
+    void openReaderSoon();
+    // A connection of its own, never the one openReaderSoon() makes, for other work off the
+    // window's thread.
+    std::unique_ptr<Connection> openConnection() const;
 
     void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
@@ -58,4 +66,7 @@ class TFrm_Data : public QObject {
     QString programDir_;
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;
+    mutable std::mutex spareLock_;
+    mutable std::unique_ptr<Connection> spare_; // made by openReaderSoon(), taken once
+    std::unique_ptr<Worker> spareMaker_;        // last: stops before the members it fills
 };
