@@ -865,9 +865,15 @@ std::unique_ptr<ResultSet> PgConnection::stream(const SqlCommand& command) {
         if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK)
             return std::make_unique<PgRowStream>(*this, first);
         const QString failure = first ? failureOf(first) : lostText;
+        const bool stale = first && !prepared.name.isEmpty() &&
+                           qstrcmp(PQresultErrorField(first, PG_DIAG_SQLSTATE), "0A000") == 0;
         PQclear(first);
         while (PGresult* rest = PQgetResult(conn_))
             PQclear(rest);
+        if (stale && attempt == 0) { // prepared before another workstation changed the table
+            forgetPrepared();
+            continue;
+        }
         // A read is asked again on a new connection, as any read is.
         if (PQstatus(conn_) == CONNECTION_BAD && attempt == 0) {
             ensureConnected();
