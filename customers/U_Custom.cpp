@@ -316,7 +316,7 @@ void TFrm_Custom::listPartLoaded(SqlCommand command, std::unique_ptr<QueryStore>
             showCount();
             return;
         }
-        shownClock_.start();
+        // No clock for a double click: an opening list replaced no rows a first click was on.
         data_.Qry_Cust.adopt(command, std::move(rows));
         showCount();
         layOut();
