@@ -5,11 +5,13 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "grid/DataGrid.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/WindowFont.h"
 
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -160,9 +162,13 @@ void TFrm_Activities::Btn_AddClick() {
     qint64 added = 0;
     TFrm_ActivityEdit editor(
         messages_, fresh,
-        [&](const QVariantMap& fields) {
-            Qry_Act.append(fields);
-            added = Qry_Act.asInteger(QStringLiteral("ID"));
+        [&](const QVariantMap& fields, const TFrm_ActivityEdit::Saved& saved) {
+            writeRow(data_.writes(), data_.ADOConnection1->author(), Qry_Act, RowChange::Append,
+                     fields, [&, saved](std::exception_ptr failure) {
+                         if (!failure)
+                             added = Qry_Act.asInteger(QStringLiteral("ID"));
+                         saved(failure);
+                     });
         },
         this);
     if (editor.exec() == QDialog::Accepted)
@@ -174,18 +180,36 @@ void TFrm_Activities::Btn_EditClick() {
         return;
     const Activity current = activityAt(Qry_Act, Qry_Act.recNo());
     TFrm_ActivityEdit editor(
-        messages_, current, [&](const QVariantMap& fields) { Qry_Act.edit(fields); }, this);
+        messages_, current,
+        [&](const QVariantMap& fields, const TFrm_ActivityEdit::Saved& saved) {
+            writeRow(data_.writes(), data_.ADOConnection1->author(), Qry_Act, RowChange::Edit,
+                     fields, saved);
+        },
+        this);
     editor.setRereadFrom(data_.ADOConnection1.get());
     if (editor.exec() == QDialog::Accepted)
         reopenAt(current.id);
 }
 
 void TFrm_Activities::Btn_DeleteClick() {
-    if (Qry_Act.recNo() < 0)
-        return;
+    if (Qry_Act.recNo() < 0 || data_.writes().busy())
+        return; // one deletion at a time: the next works on the row this one leaves current
     if (messages_.messageBox(this, QStringLiteral("确定要删除这条联系活动吗？"),
-                             QStringLiteral("警告"), MsgIcon::Question, mbYes | mbNo) == mbYes)
-        Qry_Act.remove();
+                             QStringLiteral("警告"), MsgIcon::Question, mbYes | mbNo) != mbYes)
+        return;
+    // Off the window's thread; the window shows it is busy until the row has gone.
+    setCursor(Qt::BusyCursor);
+    QPointer<TFrm_Activities> self(this);
+    writeRow(data_.writes(), data_.ADOConnection1->author(), Qry_Act, RowChange::Remove, {},
+             [self](std::exception_ptr failure) {
+                 if (!self)
+                     return;
+                 self->unsetCursor();
+                 guarded(self->messages_, [&] {
+                     if (failure)
+                         std::rethrow_exception(failure);
+                 });
+             });
 }
 
 void TFrm_Activities::Btn_DoneClick() {

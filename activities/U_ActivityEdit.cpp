@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -32,7 +33,23 @@ QLabel* fieldLabel(const QString& text, QWidget* parent) {
 
 TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity, Saver save,
                                      QWidget* owner)
-    : QDialog(owner), messages_(messages), original_(std::move(activity)), save_(std::move(save)) {
+    : TFrm_ActivityEdit(
+          messages, std::move(activity),
+          [save = std::move(save)](const QVariantMap& fields, const Saved& saved) {
+              std::exception_ptr failure;
+              try {
+                  save(fields);
+              } catch (...) {
+                  failure = std::current_exception();
+              }
+              saved(failure);
+          },
+          owner) {}
+
+TFrm_ActivityEdit::TFrm_ActivityEdit(MessageService& messages, Activity activity, SaverLater save,
+                                     QWidget* owner)
+    : SavingDialog(owner), messages_(messages), original_(std::move(activity)),
+      save_(std::move(save)) {
     applyWindowFont(*this);
     // Resizable for long content; a minimised modal window would hide the whole program.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -185,6 +202,8 @@ bool TFrm_ActivityEdit::refuse(const QString& text, QWidget* focus) {
 }
 
 void TFrm_ActivityEdit::Btn_OKClick() {
+    if (saving())
+        return; // one save at a time
     if (Date_Awoke->date().isNull()) {
         refuse(QStringLiteral("请输入正确的提醒日期！"), Date_Awoke);
         return;
@@ -199,18 +218,36 @@ void TFrm_ActivityEdit::Btn_OKClick() {
         return;
     }
     const QVariantMap fields = Activities::fieldsOf(a);
-    if (!original_.id) {
-        save_(fields); // throws on failure: the dialog stays open with what was typed
-        accept();
-        return;
-    }
+    startSaving({Edit_User, Date_Awoke, Time_Awoke, Check_Awoke, Edit_Subject, Memo_Content,
+                 Check_Done, Btn_OK});
+    QPointer<TFrm_ActivityEdit> self(this);
+    auto saved = [self, fields](std::exception_ptr failure) {
+        if (!self)
+            return;
+        self->finishSaving();
+        guarded(self->messages_, [&] { self->showSaved(failure, fields); });
+        if (self)
+            self->closeIfAsked();
+    };
     try {
-        save_(changedFields(loadedFields_, fields)); // never a field left untouched
+        // A new activity gets every field, one that exists only the changed ones.
+        save_(original_.id ? changedFields(loadedFields_, fields) : fields, saved);
+    } catch (...) {
+        finishSaving(); // refused before it was sent
+        throw;
+    }
+}
+
+// A failure keeps the dialog open with what was typed.
+void TFrm_ActivityEdit::showSaved(std::exception_ptr failure, const QVariantMap& typed) {
+    try {
+        if (failure)
+            std::rethrow_exception(failure);
     } catch (const RowConflict& conflict) {
-        if (!reread_)
+        if (!original_.id || !reread_)
             throw;
         messages_.showError(conflict.text());
-        if (!keepOwnChangesOverFreshRow(fields))
+        if (!keepOwnChangesOverFreshRow(typed))
             reject(); // deleted elsewhere: nothing is left to save onto
         return;
     }

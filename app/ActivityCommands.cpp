@@ -7,6 +7,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "reminders/U_Awoke.h"
 
 #include <QApplication>
@@ -65,7 +66,12 @@ void ActivityCommands::openActivity(qint64 id, QWidget* over) {
         Query row(QStringLiteral("Qry_Act"), data_.ADOConnection1.get());
         data_.OpenQuery(row, Activities::byId(id, data_.rights));
         TFrm_ActivityEdit editor(
-            messages_, activity, [&](const QVariantMap& fields) { row.edit(fields); }, over);
+            messages_, activity,
+            [&](const QVariantMap& fields, const TFrm_ActivityEdit::Saved& saved) {
+                writeRow(data_.writes(), data_.ADOConnection1->author(), row, RowChange::Edit,
+                         fields, saved);
+            },
+            over);
         editor.setRereadFrom(data_.ADOConnection1.get());
         editor.exec();
         refreshDueCount();

@@ -54,7 +54,14 @@ void tellOutcome(MessageService& messages, QWidget* owner, const BackupResult& r
 
 void runBackup(TFrm_Data& data, MessageService& messages, QWidget* owner, BackupReason reason,
                const QDateTime& now) {
+    // A server makes no file copies: the daily one needs no connection of its own to learn so.
+    if (reason == BackupReason::FirstStartOfTheDay && data.ADOConnection1 &&
+        !data.ADOConnection1->onlineBackup())
+        return;
     try {
+        // The daily copy is the shop's safety net whoever logs in; a copy on demand is a right.
+        if (reason == BackupReason::Asked)
+            data.rights.require(Permission::BackupRestore);
         const std::unique_ptr<Connection> connection = openDatabase(data.ConnString);
         if (reason == BackupReason::FirstStartOfTheDay && !dueToday(*connection, now.date()))
             return;

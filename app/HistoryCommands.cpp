@@ -30,6 +30,7 @@ void HistoryCommands::showOfCurrentCustomer(QWidget* over) {
 
 void HistoryCommands::showBin(QWidget* over) {
     TFrm_RecycleBin window(*data_.ADOConnection1, messages_, over);
+    window.setWrites(&data_.writes());
     connect(&window, &TFrm_RecycleBin::restored, this, [this] {
         if (refreshList)
             refreshList();

@@ -3,8 +3,8 @@
 #include "app/ActivityCommands.h"
 #include "app/BackupCommand.h"
 #include "app/ClockText.h"
-#include "app/StatisticsCommand.h"
 #include "app/HistoryCommands.h"
+#include "app/StatisticsCommand.h"
 #include "app/U_ChangePass.h"
 #include "app/U_FieldSetup.h"
 #include "app/U_Operators.h"
@@ -409,14 +409,19 @@ void TFrm_Main::ToolButton1Click() {
 
 // The customer commands arrive with the customer windows.
 void TFrm_Main::AddCustExecute() {
-    ::AddCustExecute(data_, messages_, this);
+    ::AddCustExecute(data_, messages_, this, listedFields());
 }
 
 void TFrm_Main::EditCustExecute() {
     ::EditCustExecute(
         data_, messages_, this,
         [this](QWidget* editor) { activities_->showOfCurrentCustomer(editor); },
-        [this](QWidget* editor) { history_->showOfCurrentCustomer(editor); });
+        [this](QWidget* editor) { history_->showOfCurrentCustomer(editor); }, listedFields());
+}
+
+// The customer commands work on the list's rows: its fields are theirs.
+const QList<FieldDefinition>* TFrm_Main::listedFields() const {
+    return Frm_Custom ? Frm_Custom->shopFields() : nullptr;
 }
 
 void TFrm_Main::DelCustExecute() {

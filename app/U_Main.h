@@ -20,6 +20,7 @@ class QToolBar;
 class QToolButton;
 class MessageService;
 class TFrm_Data;
+struct FieldDefinition;
 
 class ActivityCommands;
 class HistoryCommands;
@@ -130,6 +131,7 @@ class TFrm_Main : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    const QList<FieldDefinition>* listedFields() const;
     void FormShow();
     void applyRights(); // what the operator may not use is disabled, and says why
     void OpenCustomerList();

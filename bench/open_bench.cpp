@@ -1,12 +1,14 @@
 // Opening the customer list: Query::open of "Select  * from Custom" beside the floor, plain
 // sqlite3 stepping the same statement and reading every column as text. Prints the time
 // ratio per size, the time per row (growth should be linear) and the memory the open result
-// holds against the UTF-8 size of its cells.
+// holds against the UTF-8 size of its cells; at 100k also with ten of the shop's own fields,
+// which the floor reads as well.
 
 #include "bench/support/BenchSupport.h"
+#include "bench/support/ShopFields.h"
 #include "data/Query.h"
-#include "data/sqlite/SqliteEngine.h"
 #include "data/Statements.h"
+#include "data/sqlite/SqliteEngine.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -47,9 +49,15 @@ struct SizeResult {
     size_t cellBytes = 0, heldBytes = 0, mallocBytes = 0;
 };
 
-std::map<int, SizeResult> results;
+struct Size {
+    int rows, fields; // fields: the shop's own, besides the delivered ones
+    auto operator<=>(const Size&) const = default;
+};
+
+std::map<Size, SizeResult> results;
 
 struct Fixture {
+    Size size;
     QString path;
     std::unique_ptr<SqliteConnection> connection;
 };
@@ -75,19 +83,22 @@ size_t mallocInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-void benchFloor(benchmark::State& state, Fixture* fixture, int rows) {
+void benchFloor(benchmark::State& state, Fixture* fixture) {
     Timing total;
+    SizeResult& result = results[fixture->size];
     for (auto _ : state) {
         const Stopwatch watch;
-        results[rows].cellBytes = stepAsText(fixture->connection->handle());
+        result.cellBytes = stepAsText(fixture->connection->handle());
         watch.addTo(total);
     }
-    results[rows].floor = perIteration(total, state);
-    state.counters["rows"] = rows;
+    result.floor = perIteration(total, state);
+    state.counters["rows"] = fixture->size.rows;
 }
 
-void benchQuery(benchmark::State& state, Fixture* fixture, int rows) {
+void benchQuery(benchmark::State& state, Fixture* fixture) {
     Timing total;
+    const int rows = fixture->size.rows;
+    SizeResult& result = results[fixture->size];
     Query query("Qry_Cust", fixture->connection.get());
     query.setCommand(Sql::allCustomers());
     for (auto _ : state) {
@@ -95,36 +106,42 @@ void benchQuery(benchmark::State& state, Fixture* fixture, int rows) {
         const Stopwatch watch;
         query.open();
         watch.addTo(total);
-        results[rows].mallocBytes = mallocInUse() - before;
-        results[rows].heldBytes = query.bytesHeld();
+        result.mallocBytes = mallocInUse() - before;
+        result.heldBytes = query.bytesHeld();
         if (query.recordCount() != rows)
             state.SkipWithError("wrong row count");
         state.PauseTiming(); // closing is not part of opening
         query.close();
         state.ResumeTiming();
     }
-    results[rows].query = perIteration(total, state);
+    result.query = perIteration(total, state);
 }
 
 void printRatios() {
-    std::printf("\n%9s %9s %9s %9s %9s %9s %9s %9s %11s %12s\n", "rows", "floor ms", "Query ms",
-                "ratio", "floorCPU", "QueryCPU", "ratioCPU", "ns/row", "held/cells",
+    std::printf("\n%9s %6s %9s %9s %9s %9s %9s %9s %9s %11s %12s\n", "rows", "fields", "floor ms",
+                "Query ms", "ratio", "floorCPU", "QueryCPU", "ratioCPU", "ns/row", "held/cells",
                 "malloc/cells");
-    for (const auto& [rows, r] : results) {
+    for (const auto& [size, r] : results) {
         const double cells = double(r.cellBytes);
-        std::printf("%9d %9.1f %9.1f %9.2f %9.1f %9.1f %9.2f %9.0f %11.2f %12.2f\n", rows,
-                    r.floor.wall * 1e3, r.query.wall * 1e3, r.query.wall / r.floor.wall,
-                    r.floor.cpu * 1e3, r.query.cpu * 1e3, r.query.cpu / r.floor.cpu,
-                    r.query.cpu * 1e9 / rows, double(r.heldBytes) / cells,
-                    double(r.mallocBytes) / cells);
+        const int rows = size.rows;
+        std::printf("%9d %6d %9.1f %9.1f %9.2f %9.1f %9.1f %9.2f %9.0f %11.2f %12.2f\n", rows,
+                    size.fields, r.floor.wall * 1e3, r.query.wall * 1e3,
+                    r.query.wall / r.floor.wall, r.floor.cpu * 1e3, r.query.cpu * 1e3,
+                    r.query.cpu / r.floor.cpu, r.query.cpu * 1e9 / rows,
+                    double(r.heldBytes) / cells, double(r.mallocBytes) / cells);
     }
-    std::printf("cells: UTF-8 bytes of every cell read as text; ns/row: Query processor time\n");
-    if (const auto r = results.find(100'000); r != results.end()) {
-        const SizeResult& s = r->second;
-        BenchData::printBar("open 100k, time against the floor", s.query.wall / s.floor.wall, 1.6);
-        BenchData::printBar("open 100k, processor time against the floor",
-                            s.query.cpu / s.floor.cpu, 1.6);
-        BenchData::printBar("open 100k, memory against its UTF-8 cells",
+    std::printf("cells: UTF-8 bytes of every cell read as text; ns/row: Query processor time; "
+                "fields: the shop's own besides the delivered ones\n");
+    for (const auto& [size, s] : results) {
+        if (size.rows != 100'000)
+            continue;
+        const std::string open =
+            size.fields ? "open 100k with " + std::to_string(size.fields) + " shop fields"
+                        : std::string("open 100k");
+        BenchData::printBar(open + ", time against the floor", s.query.wall / s.floor.wall, 1.6);
+        BenchData::printBar(open + ", processor time against the floor", s.query.cpu / s.floor.cpu,
+                            1.6);
+        BenchData::printBar(open + ", memory against its UTF-8 cells",
                             double(s.heldBytes) / double(s.cellBytes), 2.0);
     }
 }
@@ -135,15 +152,26 @@ int main(int argc, char** argv) {
     BenchData::Application<QCoreApplication> app(argc, argv);
     QTemporaryDir dir;
     std::vector<std::unique_ptr<Fixture>> fixtures;
+    std::vector<Size> sizes;
     for (int rows : BenchData::sizesUpTo({10'000, 100'000, 1'000'000}, "OPEN_BENCH_MAX_ROWS")) {
+        sizes.push_back({rows, 0});
+        if (rows == 100'000)
+            sizes.push_back({rows, 10});
+    }
+    for (const Size& size : sizes) {
         auto fixture = std::make_unique<Fixture>();
-        fixture->path =
-            BenchData::customerDatabase(dir.filePath(QString("customers-%1.db").arg(rows)), rows);
+        fixture->size = size;
+        fixture->path = BenchData::customerDatabase(
+            dir.filePath(QString("customers-%1-%2.db").arg(size.rows).arg(size.fields)), size.rows);
+        if (size.fields) // the shop's fields need the migrated database; the rest stay as made
+            BenchData::addShopFields(fixture->path, size.fields);
         fixture->connection = openSqliteDatabase(fixture->path);
-        const int iterations = rows >= 1'000'000 ? 3 : rows >= 100'000 ? 10 : 50;
-        const std::string size = std::to_string(rows);
-        BenchData::registerPair(size, "Query::open", iterations, benchFloor, benchQuery,
-                                fixture.get(), rows);
+        const int iterations = size.rows >= 1'000'000 ? 3 : size.rows >= 100'000 ? 10 : 50;
+        std::string name = std::to_string(size.rows);
+        if (size.fields)
+            name += "+" + std::to_string(size.fields) + "fields";
+        BenchData::registerPair(name, "Query::open", iterations, benchFloor, benchQuery,
+                                fixture.get());
         fixtures.push_back(std::move(fixture));
     }
     return BenchData::runAndPrint(printRatios);

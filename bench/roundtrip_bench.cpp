@@ -12,6 +12,8 @@
 #include "bench/support/DelayRelay.h"
 #include "customers/U_AddCust.h"
 #include "customers/U_Custom.h"
+#include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "data/postgres/PgEngine.h"
 #include "data/postgres/PgSchema.h"
 #include "grid/DataGrid.h"
@@ -257,16 +259,16 @@ void walkProgram(const QString& programDir, BenchData::DelayRelay& relay, int de
     walk.add({"keystroke all", [] { search("客户名称", ""); }, listSettled, nullptr});
     walk.add({"open editor", [] { mainWindow()->EditCust->trigger(); },
               [] { return activeModal<TFrm_AddCust>() != nullptr; }, nullptr});
-    // A save leaves the editor open on the saved row.
-    walk.add(returned(
-        "save",
-        [delay] {
-            TFrm_AddCust* editor = activeModal<TFrm_AddCust>();
-            editor->Edit_OtherInfo->setText(QString("changed at %1 ms").arg(delay));
-            editor->Btn_OK->click();
-        },
-        closeModal<TFrm_AddCust>()));
-    walk.add(returned("delete", [] { mainWindow()->DelCust->trigger(); }));
+    // A save leaves the editor open on the saved row; it is done when its outcome shows.
+    walk.add({"save",
+              [delay] {
+                  TFrm_AddCust* editor = activeModal<TFrm_AddCust>();
+                  editor->Edit_OtherInfo->setText(QString("changed at %1 ms").arg(delay));
+                  editor->Btn_OK->click();
+              },
+              [] { return !activeModal<TFrm_AddCust>()->saving(); }, closeModal<TFrm_AddCust>()});
+    walk.add({"delete", [] { mainWindow()->DelCust->trigger(); },
+              [] { return !mainWindow()->data().writes().busy(); }, nullptr});
     walk.add({"open activities", [] { mainWindow()->ShowActivities->trigger(); },
               [] { return activeModal<QDialog>() != nullptr; }, closeModal<QDialog>()});
     walk.add({"open reminders", [] { mainWindow()->OpenAwoke->trigger(); },

@@ -1,6 +1,7 @@
 #include "customers/CustomerRecord.h"
 
 #include "data/Activities.h"
+#include "data/AppError.h"
 #include "data/Query.h"
 #include "data/U_Data.h"
 #include "grid/TextTrim.h"
@@ -51,20 +52,30 @@ QVariantMap customerFieldValues(const CustomerInput& input) {
     return values;
 }
 
-void saveEditedCustomer(Query& customers, const QVariantMap& values) {
-    Connection* connection = customers.connection();
+std::function<void(Connection&)> customerSaveJob(Query& customers, const QVariantMap& values,
+                                                 const std::shared_ptr<RowWrite>& write) {
     const int code = customers.findField(QStringLiteral("CustCode"));
     const bool renamed = values.contains("Company") && customers.recNo() >= 0 &&
                          values.value("Company").toString() != customers.asString("Company");
-    if (!connection || code < 0 || !renamed) {
-        customers.edit(values);
-        return;
-    }
-    Transaction transaction(*connection);
-    Activities::renameCustomer(*connection, customers.value(customers.recNo(), code).toLongLong(),
-                               values.value("Company").toString());
-    customers.edit(values);
-    transaction.commit();
+    *write = customers.prepare(RowChange::Edit, values);
+    if (code < 0 || !renamed)
+        return [write](Connection& connection) { write->run(connection); };
+    return [write, custCode = customers.value(customers.recNo(), code).toLongLong(),
+            name = values.value("Company").toString()](Connection& connection) {
+        Transaction transaction(connection);
+        Activities::renameCustomer(connection, custCode, name);
+        write->run(connection);
+        if (!write->refused()) // a refused save leaves the activities' name as it was
+            transaction.commit();
+    };
+}
+
+void saveEditedCustomer(Query& customers, const QVariantMap& values) {
+    if (!customers.connection())
+        throw AppError(customers.name() + ": 没有数据库连接");
+    auto write = std::make_shared<RowWrite>();
+    customerSaveJob(customers, values, write)(*customers.connection());
+    customers.take(*write);
 }
 
 QString duplicateNameText(TFrm_Data& data, const QString& name) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+#include <functional>
+#include <memory>
 
 class TFrm_Data;
 
@@ -36,9 +38,15 @@ QDate addDateShown(const QVariant& stored);
 // A stored AddDate that another program wrote as text that is no date; else "".
 QString unreadableAddDate(const QVariant& stored);
 
+class Connection;
 class Query;
-// Saves the values into the current customer of the query; a new name reaches the activities
-// linked to the customer in the same transaction. Throws AppError, then nothing is changed.
+class RowWrite;
+// A save of the values into the current customer of the query, prepared to run on any
+// connection: a new name reaches the activities linked to the customer in the same
+// transaction. The query takes the write in afterwards; a failure changes nothing.
+std::function<void(Connection&)> customerSaveJob(Query& customers, const QVariantMap& values,
+                                                 const std::shared_ptr<RowWrite>& write);
+// The same at once, on the query's connection. Throws AppError, then nothing is changed.
 void saveEditedCustomer(Query& customers, const QVariantMap& values);
 
 // What the editor says of a taken name: to an operator who may not see every customer, only

@@ -79,28 +79,43 @@ int ExtraFieldsPanel::preferredHeight() const {
 
 void ExtraFieldsPanel::load(const Query& query) {
     for (int i = 0; i < fields_.size(); ++i) {
-        const FieldDefinition& field = fields_[i];
-        const int column = query.findField(field.column);
-        const QVariant stored =
-            column >= 0 && query.recNo() >= 0 ? query.value(query.recNo(), column) : QVariant();
-        const QString text = CustomerFields::textOf(field, stored);
-        QWidget* box = inputs_[i];
-        if (auto* line = qobject_cast<QLineEdit*>(box)) {
-            if (line->maxLength() < text.size())
-                line->setMaxLength(int(text.size())); // loading never cuts what is stored
-            line->setText(text);
-        } else if (auto* memo = qobject_cast<QPlainTextEdit*>(box)) {
-            memo->setPlainText(text);
-        } else if (auto* date = qobject_cast<DateBox*>(box)) {
-            date->setDate(stored.toDateTime().date());
-        } else if (auto* check = qobject_cast<QCheckBox*>(box)) {
-            check->setChecked(stored.toBool());
-        } else if (auto* combo = qobject_cast<QComboBox*>(box)) {
-            // A stored value the list no longer offers is shown as it is; saving it is refused.
-            if (combo->findText(text, Qt::MatchFixedString) < 0)
-                combo->addItem(text);
-            combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString));
-        }
+        const int column = query.findField(fields_[i].column);
+        showStored(i, column >= 0 && query.recNo() >= 0 ? query.value(query.recNo(), column)
+                                                        : QVariant());
+    }
+}
+
+void ExtraFieldsPanel::showValues(const QVariantMap& values) {
+    for (int i = 0; i < fields_.size(); ++i)
+        if (values.contains(fields_[i].column))
+            showStored(i, values.value(fields_[i].column));
+}
+
+QString ExtraFieldsPanel::titleOf(const QString& column) const {
+    for (const FieldDefinition& field : fields_)
+        if (field.column.compare(column, Qt::CaseInsensitive) == 0)
+            return field.title;
+    return {};
+}
+
+void ExtraFieldsPanel::showStored(int i, const QVariant& stored) {
+    const QString text = CustomerFields::textOf(fields_[i], stored);
+    QWidget* box = inputs_[i];
+    if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        if (line->maxLength() < text.size())
+            line->setMaxLength(int(text.size())); // loading never cuts what is stored
+        line->setText(text);
+    } else if (auto* memo = qobject_cast<QPlainTextEdit*>(box)) {
+        memo->setPlainText(text);
+    } else if (auto* date = qobject_cast<DateBox*>(box)) {
+        date->setDate(stored.toDateTime().date());
+    } else if (auto* check = qobject_cast<QCheckBox*>(box)) {
+        check->setChecked(stored.toBool());
+    } else if (auto* combo = qobject_cast<QComboBox*>(box)) {
+        // A stored value the list no longer offers is shown as it is; saving it is refused.
+        if (combo->findText(text, Qt::MatchFixedString) < 0)
+            combo->addItem(text);
+        combo->setCurrentIndex(combo->findText(text, Qt::MatchFixedString));
     }
 }
 

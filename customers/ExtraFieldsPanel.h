@@ -19,6 +19,9 @@ class ExtraFieldsPanel : public QWidget {
     int preferredHeight() const; // what the area needs, capped so the dialog stays on screen
 
     void load(const Query& query); // the current row
+    // Stored values by column, as values() gives them; fields not named keep their inputs.
+    void showValues(const QVariantMap& values);
+    QString titleOf(const QString& column) const; // empty for no field of the panel
     void clear();
     // The values to store, by column. A value its field refuses throws AppError naming the
     // field, and *focus gets that field's input; the inputs keep what was typed.
@@ -26,6 +29,7 @@ class ExtraFieldsPanel : public QWidget {
 
   private:
     QWidget* makeInput(const FieldDefinition& field);
+    void showStored(int i, const QVariant& stored);
     QString typedText(int i) const;
 
     QList<FieldDefinition> fields_;

@@ -10,6 +10,7 @@
 #include "data/MessageService.h"
 #include "data/RowMerge.h"
 #include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "grid/DialogFrame.h"
 #include "grid/EnterOnFocus.h"
 #include "grid/TextTrim.h"
@@ -52,13 +53,14 @@ void setBoxText(QLineEdit* box, const QString& text) {
 
 } // namespace
 
-TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner)
-    : QDialog(owner), data_(data), messages_(messages) {
+TFrm_AddCust::TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner,
+                           const QList<FieldDefinition>* knownFields)
+    : SavingDialog(owner), data_(data), messages_(messages) {
     applyWindowFont(*this);
     setFixedSize(655, 322);
     frameFixedDialog(*this);
     buildControls();
-    addExtraFields();
+    addExtraFields(knownFields);
     connect(Btn_OK, &QPushButton::clicked, this,
             [this] { guarded(messages_, [&] { Btn_OKClick(); }); });
     connect(Btn_Cancel, &QPushButton::clicked, this,
@@ -128,9 +130,11 @@ void TFrm_AddCust::buildControls() {
 }
 
 // The shop's own fields below the delivered boxes; without any the editor stays as it was.
-void TFrm_AddCust::addExtraFields() {
+void TFrm_AddCust::addExtraFields(const QList<FieldDefinition>* knownFields) {
     QList<FieldDefinition> fields;
-    if (data_.ADOConnection1)
+    if (knownFields)
+        fields = *knownFields;
+    else if (data_.ADOConnection1)
         fields = CustomerFields::all(*data_.ADOConnection1);
     if (fields.isEmpty())
         return;
@@ -259,6 +263,8 @@ void TFrm_AddCust::showValues(const QVariantMap& values) {
     setBoxText(Edit_OtherInfo, values.value("OtherInfo").toString());
     DateEdit1->setDate(values.value("AddDate").toDateTime().date());
     Memo1->setPlainText(memoForBox(values.value("memo2").toString()));
+    if (ExtraFields)
+        ExtraFields->showValues(values);
 }
 
 // After another workstation's save: the row as it is now, with what this operator changed
@@ -267,9 +273,12 @@ void TFrm_AddCust::keepOwnChangesOverFreshRow(const QVariantMap& typed) {
     const QVariantMap loaded = loadedValues_;
     LoadCustomer();
     RowMerge merge = mergeOwnChanges(loaded, typed, loadedValues_);
-    for (const FieldClash& clash : merge.clashes)
-        if (!keepsOwnValue(messages_, this, customerFieldTitle(clash.field), clash))
+    for (const FieldClash& clash : merge.clashes) {
+        const QString shopTitle = ExtraFields ? ExtraFields->titleOf(clash.field) : QString();
+        const QString title = shopTitle.isEmpty() ? customerFieldTitle(clash.field) : shopTitle;
+        if (!keepsOwnValue(messages_, this, title, clash))
             merge.values.insert(clash.field, clash.theirs);
+    }
     showValues(merge.values);
 }
 
@@ -310,6 +319,8 @@ void TFrm_AddCust::refuse(const QString& text, QWidget* focus) {
 }
 
 void TFrm_AddCust::Btn_OKClick() {
+    if (saving())
+        return; // one save at a time: the next one works on the row this one leaves
     const QString name = trimBlanks(Edit_CustName->text());
     if (name.isEmpty()) {
         refuse(QStringLiteral("公司名称不能为空!"), Edit_CustName);
@@ -333,19 +344,42 @@ void TFrm_AddCust::Btn_OKClick() {
 void TFrm_AddCust::save() {
     QVariantMap values = customerFieldValues(input());
     values.insert(extraValues_);
-    if (mode_ == AddMode) {
-        // The test and the insert are one step, so two workstations never both add the name.
-        if (!appendCustomerUnlessTaken(data_.Qry_Cust, values)) {
-            refuse(duplicateNameText(data_, values.value("Company").toString()), Edit_CustName);
-            return;
-        }
-        ClearControls();
-    } else {
+    if (mode_ == AddMode)
+        addCustomer(values);
+    else
+        saveCustomer(values);
+}
+
+// The test for a taken name and the insert are one step, so two workstations never both add it.
+void TFrm_AddCust::addCustomer(const QVariantMap& values) {
+    const QString name = values.value("Company").toString();
+    auto write = std::make_shared<RowWrite>(data_.Qry_Cust.prepare(RowChange::Append, values));
+    auto added = std::make_shared<bool>(false);
+    runSave([write, added, name](Connection& c) { *added = appendUnlessTaken(c, *write, name); },
+            [this, write, added, name](std::exception_ptr failure) {
+                if (failure)
+                    std::rethrow_exception(failure);
+                if (!*added) {
+                    refuse(duplicateNameText(data_, name), Edit_CustName);
+                    return;
+                }
+                data_.Qry_Cust.take(*write);
+                ClearControls();
+            });
+}
+
+void TFrm_AddCust::saveCustomer(const QVariantMap& values) {
+    Query& query = data_.Qry_Cust;
+    auto write = std::make_shared<RowWrite>();
+    // Never a field left untouched; a new name reaches the linked activities too.
+    auto job = customerSaveJob(query, changedFields(loadedValues_, values), write);
+    runSave(std::move(job), [this, write, values](std::exception_ptr failure) {
         Query& query = data_.Qry_Cust;
         const int rows = query.recordCount();
         try {
-            // Never a field left untouched; a new name reaches the linked activities too.
-            saveEditedCustomer(query, changedFields(loadedValues_, values));
+            if (failure)
+                std::rethrow_exception(failure);
+            query.take(*write);
         } catch (const RowConflict& conflict) {
             if (query.recordCount() < rows) { // deleted: nothing of it is left to merge onto
                 LoadCustomer();
@@ -354,15 +388,25 @@ void TFrm_AddCust::save() {
             messages_.showError(conflict.text());
             keepOwnChangesOverFreshRow(values);
             return;
-        } catch (...) {
-            // Deleted elsewhere, the row has left the query: show the row that took its place,
-            // so the next save cannot overwrite that customer with this one's input.
-            if (query.recordCount() < rows)
-                LoadCustomer();
-            throw;
         }
         loadedAddDate_ = query.asVariant("AddDate");
         DateEdit1->setStoredText(unreadableAddDate(loadedAddDate_));
         loadedValues_ = shownValues();
-    }
+    });
+}
+
+void TFrm_AddCust::runSave(std::function<void(Connection&)> job,
+                           std::function<void(std::exception_ptr)> saved) {
+    // The operator sees the save is on its way and cannot start another or move off the row.
+    startSaving({PageControl1, DBNavigator1, Btn_OK, Btn_Activities, Btn_History});
+    QPointer<TFrm_AddCust> self(this);
+    data_.writes().run(data_.ADOConnection1->author(), std::move(job),
+                       [self, saved = std::move(saved)](std::exception_ptr failure) {
+                           if (!self)
+                               return;
+                           self->finishSaving();
+                           guarded(self->messages_, [&] { saved(failure); });
+                           if (self)
+                               self->closeIfAsked();
+                       });
 }

@@ -1,12 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "grid/SavingDialog.h"
+
 #include <QVariant>
 #include <QVariantMap>
+#include <exception>
 #include <functional>
 
+class Connection;
 class DateBox;
 class ExtraFieldsPanel;
+struct FieldDefinition;
 class MessageService;
 class QGroupBox;
 class QLabel;
@@ -20,12 +24,14 @@ struct CustomerInput;
 
 // The customer editor: adds customers to, or changes the current row of, the shared customer
 // query Qry_Cust, so the list follows every save and every move of the navigator at once.
-class TFrm_AddCust : public QDialog {
+class TFrm_AddCust : public SavingDialog {
     Q_OBJECT
   public:
     enum Mode { AddMode, EditMode };
 
-    TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner = nullptr);
+    // knownFields: the shop's own fields as the caller already read them; else they are read.
+    TFrm_AddCust(TFrm_Data& data, MessageService& messages, QWidget* owner = nullptr,
+                 const QList<FieldDefinition>* knownFields = nullptr);
 
     // Fixed for the dialog's life: set it after creating and before showing.
     void setMode(Mode mode) { mode_ = mode; }
@@ -67,10 +73,15 @@ class TFrm_AddCust : public QDialog {
   private:
     void buildControls();
     void limitToFieldSizes();
-    void addExtraFields();
+    void addExtraFields(const QList<FieldDefinition>* knownFields);
     CustomerInput input() const;
     void refuse(const QString& text, QWidget* focus); // the "提醒" box; nothing is saved
     void save();
+    void addCustomer(const QVariantMap& values);
+    void saveCustomer(const QVariantMap& values);
+    // Sends job off the window's thread; then saved runs here with what it threw, if anything.
+    void runSave(std::function<void(Connection&)> job,
+                 std::function<void(std::exception_ptr)> saved);
     void showValues(const QVariantMap& values);
     void keepOwnChangesOverFreshRow(const QVariantMap& typed);
 

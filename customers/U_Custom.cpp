@@ -9,12 +9,14 @@
 #include "data/QueryStore.h"
 #include "data/Statements.h"
 #include "data/U_Data.h"
+#include "data/WriteQueue.h"
 #include "fields/CustomerFields.h"
 #include "grid/ColumnLayout.h"
 #include "grid/DataGrid.h"
 #include "grid/GridPrinter.h"
 #include "grid/TextTrim.h"
 #include "grid/WindowFont.h"
+#include "operators/Owners.h"
 
 #include <QAction>
 #include <QApplication>
@@ -276,6 +278,7 @@ void TFrm_Custom::FormShow() {
         action->setToolTip(data_.rights.whyNot(permission));
     }
     Menu_Cust->setToolTipsVisible(true);
+    ownerNames_.reset();
     openList(Sql::allCustomers(data_.rights));
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
@@ -283,6 +286,7 @@ void TFrm_Custom::FormShow() {
     prepareKeys();
     buildFilters();
     loader_->warmUp(); // the first keystroke finds its connection made
+    data_.writes().warmUp(data_.ADOConnection1->author()); // and the first save or delete its own
 }
 
 // Over a network the rows come in parts off the window's thread, so the first show while the
@@ -334,7 +338,9 @@ void TFrm_Custom::buildFilters() {
     }
     if (!data_.ADOConnection1)
         return;
-    for (const FieldDefinition& field : CustomerFields::all(*data_.ADOConnection1)) {
+    shopFields_ = CustomerFields::all(*data_.ADOConnection1);
+    fieldsRead_ = true;
+    for (const FieldDefinition& field : shopFields_) {
         if (field.type != FieldType::Choice)
             continue;
         auto* box = new QComboBox(Panel1);
@@ -360,7 +366,7 @@ QList<std::pair<QString, QString>> TFrm_Custom::chosenFilters() const {
 
 void TFrm_Custom::reopenForNewFields() {
     abandonSearch();
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers());
+    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
     showRows();
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
@@ -544,7 +550,8 @@ void TFrm_Custom::Grid_CustSortMarkingChanged() {
 }
 
 void TFrm_Custom::N6Click() {
-    data_.Qry_FieldShow.close(); // the layout too is read anew
+    data_.Qry_FieldShow.close(); // the layout too is read anew, and the operators' names
+    ownerNames_.reset();
     const Query& customers = data_.Qry_Cust;
     const bool pinyinShown = searchPinyin_ && customers.command().sql == outstanding_.sql &&
                              customers.command().params == outstanding_.params;
@@ -586,6 +593,16 @@ void TFrm_Custom::N25Click() {
 
 void TFrm_Custom::layOut(bool reread) {
     ApplyColumnLayout(data_, *Grid_Cust, data_.Qry_Cust, layoutKey, reread);
+    showOwnerNames();
+}
+
+void TFrm_Custom::showOwnerNames() {
+    for (int i = 0; i < Grid_Cust->columnCount(); ++i)
+        if (Grid_Cust->column(i).fieldName.compare(u"Owner", Qt::CaseInsensitive) == 0) {
+            if (data_.ADOConnection1)
+                Owners::showOwnerNames(*data_.ADOConnection1, data_.Qry_Cust, ownerNames_);
+            return;
+        }
 }
 
 // A search and a refresh alike: the count goes to the status bar and under the list. The
@@ -609,6 +626,8 @@ void TFrm_Custom::setFooters() {
     const int columns = Grid_Cust->columnCount();
     auto setFooter = [&](int i, TFooterValueType kind, const QString& text) {
         GridColumn column = Grid_Cust->column(i);
+        if (column.footerKind == kind && column.footerText == text)
+            return; // set by the search before, on columns it kept
         column.footerKind = kind;
         column.footerText = text;
         Grid_Cust->setColumn(i, column);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "data/Engine.h"
+#include "fields/CustomerFields.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -102,6 +104,11 @@ class TFrm_Custom : public QWidget {
     void reopenForNewFields();
     // 筛选: one drop-down per choice field, "全部" when it does not narrow.
     QList<QComboBox*> filterBoxes() const { return filterBoxes_; }
+    // The shop's own fields as the list last read them, with its columns: the editor opened
+    // from the list shows these without asking the database again. Null until read.
+    const QList<FieldDefinition>* shopFields() const {
+        return fieldsRead_ ? &shopFields_ : nullptr;
+    }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -114,6 +121,7 @@ class TFrm_Custom : public QWidget {
     void buildMenu();
     void handle(void (TFrm_Custom::*handler)());
     void layOut(bool reread = true); // the layout rows of "Custom" onto the grid
+    void showOwnerNames();           // the owner column shows operators by name
     void showRows();                 // laid out, counted and footed
     void showCount();                // the record count to status panel 1
     void setFooters();               // "总计" and the row count
@@ -155,5 +163,10 @@ class TFrm_Custom : public QWidget {
     QElapsedTimer shownClock_;   // since the latest search result showed
     QHBoxLayout* filterRow_ = nullptr;
     QList<QComboBox*> filterBoxes_;
+    QList<FieldDefinition> shopFields_;
+    bool fieldsRead_ = false;
     QStringList filterColumns_; // the column each filter box narrows
+    // Operators' names by key, read when the owner column is first shown after the list opens
+    // or is refreshed, never per search.
+    std::shared_ptr<const QHash<qint64, QString>> ownerNames_;
 };

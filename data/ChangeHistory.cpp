@@ -1,6 +1,7 @@
 #include "ChangeHistory.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace ChangeHistory {
 
@@ -55,6 +56,11 @@ void mirrorColumns(Connection& connection, const QString& source, const QString&
     QStringList have;
     for (const QString& c : connection.columnsOf(bin))
         have << c.toLower();
+    // The names are known without a statement; only a missing column's type needs one.
+    const QStringList sourceColumns = connection.columnsOf(source);
+    if (std::all_of(sourceColumns.begin(), sourceColumns.end(),
+                    [&](const QString& c) { return have.contains(c.toLower()); }))
+        return;
     auto rows = connection.query(
         {"select * from " + connection.quoteIdentifier(source) + " where 1=0", {}});
     for (int i = 0; i < rows->columnCount(); ++i) {

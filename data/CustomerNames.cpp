@@ -13,15 +13,23 @@ bool customerNameTaken(Connection& connection, const QString& name) {
     return connection.query(Sql::customerByCompany(name))->next();
 }
 
+bool appendUnlessTaken(Connection& connection, RowWrite& write, const QString& name) {
+    Transaction transaction(connection);
+    lockCustomerNames(connection);
+    if (customerNameTaken(connection, name))
+        return false; // rolled back: the lock goes before anyone is asked anything
+    write.run(connection);
+    transaction.commit();
+    return true;
+}
+
 bool appendCustomerUnlessTaken(Query& customers, const QVariantMap& values) {
     if (!customers.connection())
         throw AppError(customers.name() + ": 没有数据库连接");
-    Connection& connection = *customers.connection();
-    Transaction transaction(connection);
-    lockCustomerNames(connection);
-    if (customerNameTaken(connection, values.value(QStringLiteral("Company")).toString()))
-        return false; // rolled back: the lock goes before anyone is asked anything
-    customers.append(values);
-    transaction.commit();
+    RowWrite write = customers.prepare(RowChange::Append, values);
+    if (!appendUnlessTaken(*customers.connection(), write,
+                           values.value(QStringLiteral("Company")).toString()))
+        return false;
+    customers.take(write);
     return true;
 }

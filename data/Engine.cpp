@@ -63,8 +63,8 @@ void Connection::addColumn(const QString& table, const QString& column, const QS
     if (table.compare(QStringLiteral("Custom"), Qt::CaseInsensitive) == 0) {
         const QStringList binned = columnsOf(ChangeHistory::customerBin);
         if (!binned.isEmpty() && !binned.contains(column, Qt::CaseInsensitive))
-            execute({"ALTER TABLE " + quoteIdentifier(ChangeHistory::customerBin) +
-                         " ADD COLUMN " + quoteIdentifier(column) + " " + declared,
+            execute({"ALTER TABLE " + quoteIdentifier(ChangeHistory::customerBin) + " ADD COLUMN " +
+                         quoteIdentifier(column) + " " + declared,
                      {}});
     }
     // Triggers that name their columns learn of the new one, so its changes are recorded too.
@@ -75,6 +75,17 @@ void Connection::addColumn(const QString& table, const QString& column, const QS
 void Connection::dropColumn(const QString& table, const QString& column) {
     execute(
         {"ALTER TABLE " + quoteIdentifier(table) + " DROP COLUMN " + quoteIdentifier(column), {}});
+}
+
+// Named after its table and column, so the index of a column is found again to drop it.
+void Connection::createValueIndex(const QString& table, const QString& column) {
+    execute({"CREATE INDEX IF NOT EXISTS " + quoteIdentifier(table + "_" + column) + " ON " +
+                 quoteIdentifier(table) + " (" + quoteIdentifier(column) + ")",
+             {}});
+}
+
+void Connection::dropValueIndex(const QString& table, const QString& column) {
+    execute({"DROP INDEX IF EXISTS " + quoteIdentifier(table + "_" + column), {}});
 }
 
 QString Connection::columnDeclaration(const NewColumn& column) const {

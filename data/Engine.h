@@ -147,6 +147,10 @@ class Connection {
                            const QString& defaultValue, bool notNull);
     // Removes a column from a table; the column must be in no index.
     virtual void dropColumn(const QString& table, const QString& column);
+    // An index that finds the rows whose column "=" a value as the statements compare texts
+    // (the list's filter by a choice); made when missing. Dropped before its column goes.
+    virtual void createValueIndex(const QString& table, const QString& column);
+    virtual void dropValueIndex(const QString& table, const QString& column);
     // A condition true for at least every row of the table whose date/time column falls on the
     // day daysFromToday after the today that the statement's own Date() reads, so that an engine
     // may narrow a day's statement through an index; "1=1" where it cannot. The rows keep the

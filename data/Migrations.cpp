@@ -5,6 +5,17 @@
 #include "ChangeHistory.h"
 #include "Roles.h"
 
+void indexChoiceFields(Connection& connection) {
+    if (connection.columnsOf("T_CustomField").isEmpty())
+        return;
+    QStringList columns;
+    auto rows = connection.query({"SELECT Field FROM T_CustomField WHERE FieldType='choice'", {}});
+    while (rows->next())
+        columns << QString::fromUtf8(rows->text(0).data(), qsizetype(rows->text(0).size()));
+    for (const QString& column : columns)
+        connection.createValueIndex("Custom", column);
+}
+
 const std::vector<MigrationStep>& programMigrations() {
     // Add a step at the end; a released step is never changed, only followed by another.
     static const std::vector<MigrationStep> steps = {
@@ -37,6 +48,8 @@ const std::vector<MigrationStep>& programMigrations() {
                         "NOT NULL DEFAULT 0)",
                         {}});
          }},
+        {16, "客户列表的负责人列", Roles::addOwnerLayoutRow},
+        {18, "客户选项字段的筛选索引", indexChoiceFields},
     };
     return steps;
 }

@@ -18,6 +18,10 @@ struct MigrationStep {
 // The program's steps, oldest first.
 const std::vector<MigrationStep>& programMigrations();
 
+// Indexes the column of every choice field for the list's filter: a step of its own, and after
+// a copy to a server, where the steps do not run again.
+void indexChoiceFields(Connection& connection);
+
 // 0 for a database that no step has touched.
 int schemaVersion(Connection& connection);
 

@@ -5,7 +5,10 @@
 #include "QuerySort.h"
 #include "QueryStore.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -171,10 +174,13 @@ void Query::open() {
     adopt(command_, QueryStore::read(*connection_, command_));
 }
 
+// One reset for the rows going and those coming: a view lays out and paints them once, its
+// scroll bars never seeing an empty result in between.
 void Query::adopt(SqlCommand command, std::unique_ptr<QueryStore> store) {
-    close();
+    sort_.clear();
     command_ = std::move(command);
     store_ = std::move(store);
+    ++opening_;
     emit reset();
     emit currentChanged(store_->current);
 }
@@ -203,6 +209,7 @@ void Query::close() {
     if (!store_)
         return;
     store_.reset();
+    ++opening_;
     sort_.clear();
     emit reset();
     emit currentChanged(-1);
@@ -307,6 +314,11 @@ void Query::setDisplayLabel(int field, const QString& label) {
         store_->fields[size_t(field)].displayLabel = label;
 }
 
+void Query::setKeyTexts(int field, std::shared_ptr<const QHash<qint64, QString>> texts) {
+    if (store_ && field >= 0 && field < fieldCount())
+        store_->fields[size_t(field)].keyTexts = std::move(texts);
+}
+
 bool Query::isNull(int row, int field) const {
     return !store_ || row < 0 || row >= recordCount() || field < 0 || field >= fieldCount() ||
            store_->type(store_->order[size_t(row)], field) == CellType::Null;
@@ -321,7 +333,13 @@ QVariant Query::value(int row, int field) const {
 QString Query::displayText(int row, int field) const {
     if (isNull(row, field))
         return {};
-    return readCell<DisplayForm>(*store_, store_->order[size_t(row)], field);
+    const uint32_t stored = store_->order[size_t(row)];
+    if (const auto& texts = store_->fields[size_t(field)].keyTexts;
+        texts && store_->type(stored, field) == CellType::Integer)
+        if (const auto found = texts->constFind(store_->integer(stored, field));
+            found != texts->cend())
+            return *found;
+    return readCell<DisplayForm>(*store_, stored, field);
 }
 
 std::optional<std::string_view> Query::plainText(int row, int field) const {
@@ -420,8 +438,8 @@ class QueryWriter {
         return out;
     }
 
-    // The new row as stored, auto-number and defaults filled in, from the statement itself.
-    std::unique_ptr<ResultSet> insert(const QVariantMap& values) {
+    // Gives back the new row as stored, auto-number and defaults filled in.
+    SqlCommand insert(const QVariantMap& values) const {
         const auto set = assignments(values);
         QString sql = "INSERT INTO " + q(target_.table);
         SqlCommand command;
@@ -437,12 +455,12 @@ class QueryWriter {
             sql += " (" + names.join(", ") + ") VALUES (" + marks.join(", ") + ")";
         }
         command.sql = sql + returning();
-        auto rows = connection_.query(command);
-        return rows->next() ? std::move(rows) : nullptr;
+        return command;
     }
 
-    // The row as saved, in the same round trip; null when it was no longer as read.
-    std::unique_ptr<ResultSet> update(uint32_t row, const QList<QPair<int, QVariant>>& set) {
+    // Gives back the row as saved, in the same round trip; nothing when it was no longer as
+    // read.
+    SqlCommand update(uint32_t row, const QList<QPair<int, QVariant>>& set) const {
         QStringList parts;
         SqlCommand command;
         for (const auto& [f, v] : set) {
@@ -452,27 +470,25 @@ class QueryWriter {
         command.sql = "UPDATE " + q(target_.table) + " SET " + parts.join(", ");
         addUnchangedCondition(command, row);
         command.sql += returning();
-        auto rows = connection_.query(command);
-        return rows->next() ? std::move(rows) : nullptr;
+        return command;
     }
 
-    bool erase(uint32_t row) {
+    SqlCommand erase(uint32_t row) const {
         SqlCommand command{"DELETE FROM " + q(target_.table), {}};
         addUnchangedCondition(command, row);
-        return connection_.execute(command) > 0;
+        return command;
     }
 
-    qint64 key(uint32_t row) const { return store_.integer(row, target_.keyField); }
-
-    // The row as the database has it now; null when it is gone.
-    std::unique_ptr<ResultSet> readRow(qint64 key) {
-        auto rows = connection_.query({"SELECT " + selectList() + " FROM " + q(target_.table) +
-                                           " WHERE " + baseName(target_.keyField) + " = ?",
-                                       {key}});
-        return rows->next() ? std::move(rows) : nullptr;
+    // The row as the database has it now.
+    SqlCommand readRow(uint32_t row) const {
+        return {"SELECT " + selectList() + " FROM " + q(target_.table) + " WHERE " +
+                    baseName(target_.keyField) + " = ?",
+                {key(row)}};
     }
 
   private:
+    qint64 key(uint32_t row) const { return store_.integer(row, target_.keyField); }
+
     // The query's columns under its own names, as a row is read back.
     QString selectList() const {
         QStringList select;
@@ -505,6 +521,70 @@ class QueryWriter {
     EditTarget target_;
 };
 
+namespace {
+
+// A result's current row, kept after its statement is gone, so another thread may hand it on.
+class KeptRow : public ResultSet {
+  public:
+    explicit KeptRow(const ResultSet& from) : cells_(size_t(from.columnCount())) {
+        from.readRow(cells_.data());
+        texts_.resize(cells_.size());
+        for (size_t i = 0; i < cells_.size(); ++i) {
+            columns_.push_back(from.column(int(i)));
+            texts_[i] = std::string(cells_[i].text);
+        }
+        for (size_t i = 0; i < cells_.size(); ++i)
+            cells_[i].text = texts_[i];
+    }
+    int columnCount() const override { return int(cells_.size()); }
+    const ColumnInfo& column(int i) const override { return columns_[size_t(i)]; }
+    bool next() override { return false; }
+    CellType type(int i) const override { return cells_[size_t(i)].type; }
+    qint64 toInt64(int i) const override { return cells_[size_t(i)].integer; }
+    double toDouble(int i) const override { return cells_[size_t(i)].real; }
+    std::string_view text(int i) const override { return cells_[size_t(i)].text; }
+    void readRow(CellValue* cells) const override {
+        std::copy(cells_.begin(), cells_.end(), cells);
+    }
+
+  private:
+    std::vector<ColumnInfo> columns_;
+    std::vector<CellValue> cells_;
+    std::vector<std::string> texts_;
+};
+
+// The first row the command gives, kept; null when it gives none.
+std::unique_ptr<ResultSet> firstRow(Connection& connection, const SqlCommand& command) {
+    auto rows = connection.query(command);
+    return rows->next() ? std::make_unique<KeptRow>(*rows) : nullptr;
+}
+
+} // namespace
+
+RowWrite::RowWrite() = default;
+RowWrite::~RowWrite() = default;
+RowWrite::RowWrite(RowWrite&&) noexcept = default;
+RowWrite& RowWrite::operator=(RowWrite&&) noexcept = default;
+
+// One statement changes the row and gives it back, so a save costs the server one round trip.
+void RowWrite::run(Connection& connection) {
+    refused_ = false;
+    switch (change_) {
+    case RowChange::Append:
+        row_ = firstRow(connection, write_);
+        return;
+    case RowChange::Edit:
+        row_ = firstRow(connection, writes_ ? write_ : reread_);
+        refused_ = writes_ && !row_;
+        break;
+    case RowChange::Remove:
+        refused_ = connection.execute(write_) == 0;
+        break;
+    }
+    if (refused_) // shown as the database has it now
+        row_ = firstRow(connection, reread_);
+}
+
 QueryStore& Query::writableStore(bool needsCurrentRow) const {
     if (!store_)
         throw AppError(name_ + ": 查询没有打开");
@@ -519,67 +599,84 @@ void Query::setChangeCheck(std::function<void(RowChange, QVariantMap&)> check) {
     changeCheck_ = std::move(check);
 }
 
-void Query::append(const QVariantMap& given) {
-    QueryStore& store = writableStore(false);
+RowWrite Query::prepare(RowChange change, const QVariantMap& given) {
+    QueryStore& store = writableStore(change != RowChange::Append);
     QVariantMap values = given;
     if (changeCheck_)
-        changeCheck_(RowChange::Append, values);
-    QueryWriter writer(*this, store);
-    const std::unique_ptr<ResultSet> fresh = writer.insert(values);
-    if (!fresh)
-        throw AppError(name_ + ": 新记录写入后无法读回");
-    store.order.push_back(store.addRow(*fresh));
-    store.orderChanged();
-    store.current = recordCount() - 1;
-    store.bof = store.eof = false;
-    emit rowInserted(store.current);
-    emit currentChanged(store.current);
+        changeCheck_(change, values);
+    const QueryWriter writer(*this, store);
+    RowWrite write;
+    write.change_ = change;
+    write.opening_ = opening_;
+    if (change == RowChange::Append) {
+        write.write_ = writer.insert(values);
+        return write;
+    }
+    const uint32_t row = store.order[size_t(store.current)];
+    write.record_ = row;
+    write.reread_ = writer.readRow(row);
+    if (change == RowChange::Remove) {
+        write.write_ = writer.erase(row);
+        return write;
+    }
+    const auto set = writer.assignments(values);
+    write.writes_ = !set.isEmpty(); // nothing to write: the row is only read again
+    if (write.writes_)
+        write.write_ = writer.update(row, set);
+    return write;
 }
 
-// One statement changes the row and gives it back, so a save costs the server one round trip.
-void Query::edit(const QVariantMap& given) {
-    QueryStore& store = writableStore(true);
-    QVariantMap values = given;
-    if (changeCheck_)
-        changeCheck_(RowChange::Edit, values);
-    QueryWriter writer(*this, store);
-    const uint32_t row = store.order[size_t(store.current)];
-    const auto set = writer.assignments(values);
-    if (set.isEmpty()) { // nothing to write: the row is only read again
-        if (const auto fresh = writer.readRow(writer.key(row)))
-            store.setRow(row, *fresh);
-    } else {
-        const std::unique_ptr<ResultSet> fresh = writer.update(row, set);
-        if (!fresh)
-            refuseChange(writer, store.current);
-        store.setRow(row, *fresh);
-    }
-    emit rowChanged(store.current);
+void Query::append(const QVariantMap& values) {
+    RowWrite write = prepare(RowChange::Append, values);
+    write.run(*connection_);
+    take(write);
+}
+
+void Query::edit(const QVariantMap& values) {
+    RowWrite write = prepare(RowChange::Edit, values);
+    write.run(*connection_);
+    take(write);
 }
 
 void Query::remove() {
-    QueryStore& store = writableStore(true);
-    if (changeCheck_) {
-        QVariantMap none;
-        changeCheck_(RowChange::Remove, none);
-    }
-    QueryWriter writer(*this, store);
-    const int position = store.current;
-    if (!writer.erase(store.order[size_t(position)]))
-        refuseChange(writer, position);
-    dropPosition(position);
+    RowWrite write = prepare(RowChange::Remove);
+    write.run(*connection_);
+    take(write);
 }
 
-// Someone else changed or deleted the row: show it as the database has it, then say so.
-void Query::refuseChange(QueryWriter& writer, int position) {
-    const uint32_t row = store_->order[size_t(position)];
-    if (auto fresh = writer.readRow(writer.key(row))) {
-        store_->setRow(row, *fresh);
-        emit rowChanged(position);
-    } else {
-        dropPosition(position);
+void Query::take(RowWrite& write) {
+    const bool ours = store_ && write.opening_ == opening_;
+    const int position = ours && write.record_ >= 0 ? positionOfRecord(write.record_) : -1;
+    switch (write.change_) {
+    case RowChange::Append:
+        if (!write.row_)
+            throw AppError(name_ + ": 新记录写入后无法读回");
+        if (!ours)
+            return;
+        store_->order.push_back(store_->addRow(*write.row_));
+        store_->orderChanged();
+        store_->current = recordCount() - 1;
+        store_->bof = store_->eof = false;
+        emit rowInserted(store_->current);
+        emit currentChanged(store_->current);
+        return;
+    case RowChange::Edit:
+    case RowChange::Remove:
+        break;
     }
-    throw RowConflict();
+    // After a refusal the row shows as the database has it now, then the refusal is said.
+    if (position >= 0) {
+        const bool gone = write.change_ == RowChange::Remove ? !write.refused_ || !write.row_
+                                                             : write.refused_ && !write.row_;
+        if (gone) {
+            dropPosition(position);
+        } else if (write.row_) {
+            store_->setRow(uint32_t(write.record_), *write.row_);
+            emit rowChanged(position);
+        }
+    }
+    if (write.refused_)
+        throw RowConflict();
 }
 
 void Query::dropPosition(int position) {

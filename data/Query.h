@@ -4,6 +4,7 @@
 #include "SortText.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
 #include <functional>
@@ -16,12 +17,44 @@ struct FieldDef {
     FieldKind kind = FieldKind::Text;
     int size = 0;
     QString displayLabel; // set by a layout; lasts until the query is closed
+    // Set by a list that shows a key by its words (an owner by name); lasts as long. A key
+    // missing from it shows as its number.
+    std::shared_ptr<const QHash<qint64, QString>> keyTexts;
+    // What the field shows as: a text where keys are shown by their words.
+    FieldKind shownKind() const { return keyTexts ? FieldKind::Text : kind; }
 };
 
 class QueryStore;
 class QueryWriter;
 
 enum class RowChange { Append, Edit, Remove };
+
+// A change of one row in three steps, so that its statements may run on another thread and
+// connection: the query prepares it, run() sends it, and the query that prepared it takes
+// the outcome in. Movable, not copyable.
+class RowWrite {
+  public:
+    RowWrite();
+    ~RowWrite();
+    RowWrite(RowWrite&&) noexcept;
+    RowWrite& operator=(RowWrite&&) noexcept;
+
+    // Sends the statements on connection, from any thread. Throws AppError.
+    void run(Connection& connection);
+    // Someone else had changed or deleted the row since it was read: nothing was written.
+    bool refused() const { return refused_; }
+
+  private:
+    friend class Query;
+    RowChange change_ = RowChange::Edit;
+    qint64 record_ = -1;  // the row's id in the result it was prepared on
+    quint64 opening_ = 0; // which opening of the query that result was
+    SqlCommand write_;    // an append or edit returns the row as written
+    SqlCommand reread_;   // the row as it is now, after a refusal
+    bool writes_ = true;  // false: nothing to write, the row is only read again
+    bool refused_ = false;
+    std::unique_ptr<ResultSet> row_; // as written, or as it is now; none when gone
+};
 
 // An SQL statement with a client-side result set and a current row. The whole result is read
 // when the query opens; rows are read by position and field, changed through the query, and
@@ -65,6 +98,8 @@ class Query : public QObject {
     int findField(const QString& name) const;   // -1 when absent; letter case does not matter
     int fieldByName(const QString& name) const; // throws "<query>: Field '<name>' not found"
     void setDisplayLabel(int field, const QString& label);
+    // The field's whole-number keys show, print, export and sort as these words.
+    void setKeyTexts(int field, std::shared_ptr<const QHash<qint64, QString>> texts);
 
     // Cells by position in the present order.
     bool isNull(int row, int field) const;
@@ -89,6 +124,13 @@ class Query : public QObject {
     // Asked before each of those with the values it is to write (none for a removal): it
     // may add to them, or throw AppError to refuse the change.
     void setChangeCheck(std::function<void(RowChange, QVariantMap&)> check);
+
+    // The same changes in steps (see RowWrite). prepare() asks the change check and builds the
+    // statements for the current row (none for an append); take() shows the outcome as
+    // append(), edit() and remove() do, and throws as they do. An outcome for a result the
+    // query no longer holds changes nothing in it, but a refusal is still thrown.
+    RowWrite prepare(RowChange change, const QVariantMap& values = {});
+    void take(RowWrite& write);
 
     // Re-orders the open result without running the statement again; the current row stays
     // current. An empty text restores the database's order. Throws AppError for a bad text.
@@ -116,7 +158,6 @@ class Query : public QObject {
 
   private:
     QueryStore& writableStore(bool needsCurrentRow) const;
-    [[noreturn]] void refuseChange(QueryWriter& writer, int position);
     void dropPosition(int position);
 
     QString name_;
@@ -124,5 +165,6 @@ class Query : public QObject {
     SqlCommand command_;
     QString sort_;
     std::unique_ptr<QueryStore> store_;
+    quint64 opening_ = 0; // counts the results the query held, so an outcome finds its own
     std::function<void(RowChange, QVariantMap&)> changeCheck_;
 };

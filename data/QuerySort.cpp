@@ -10,6 +10,7 @@
 #include <array>
 #include <numeric>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
@@ -42,12 +43,28 @@ struct SortCell {
     std::string_view text; // a text's UTF-8, or a blob's bytes
 };
 
-SortCell sortCell(const QueryStore& store, uint32_t row, int field, bool dates) {
+// The UTF-8 of the words a field's keys show as, so a sort follows what the list shows.
+using KeyWords = std::unordered_map<qint64, QByteArray>;
+
+KeyWords keyWords(const QueryStore& store, int field) {
+    KeyWords words;
+    if (const auto& texts = store.fields[size_t(field)].keyTexts)
+        for (auto i = texts->cbegin(); i != texts->cend(); ++i)
+            words.emplace(i.key(), i.value().toUtf8());
+    return words;
+}
+
+SortCell sortCell(const QueryStore& store, uint32_t row, int field, bool dates,
+                  const KeyWords& words) {
     switch (store.type(row, field)) {
     case CellType::Null:
         break;
-    case CellType::Integer:
-        return {Number, wholeNumber(store.integer(row, field)), {}};
+    case CellType::Integer: {
+        const qint64 value = store.integer(row, field);
+        if (const auto found = words.find(value); found != words.end() && !found->second.isEmpty())
+            return {Text, {}, {found->second.constData(), size_t(found->second.size())}};
+        return {Number, wholeNumber(value), {}};
+    }
     case CellType::Float:
         return {Number, {false, 0, store.real(row, field)}, {}};
     case CellType::Text: {
@@ -86,10 +103,11 @@ class TextKeys {
 class TieColumn {
   public:
     TieColumn(const QueryStore& store, int field, bool descending, TextKeys& textKey)
-        : descending_(descending), cells_(store.storedRows()), texts_(store.storedRows()) {
+        : descending_(descending), words_(keyWords(store, field)), cells_(store.storedRows()),
+          texts_(store.storedRows()) {
         const bool dates = holdsDates(store, field);
         for (uint32_t row : store.order) {
-            cells_[row] = sortCell(store, row, field, dates);
+            cells_[row] = sortCell(store, row, field, dates, words_);
             if (cells_[row].rank == Text)
                 texts_[row] = textKey(cells_[row].text);
         }
@@ -119,6 +137,7 @@ class TieColumn {
     }
 
     bool descending_;
+    KeyWords words_; // the cells' texts point into it
     std::vector<SortCell> cells_;
     std::vector<std::optional<QCollatorSortKey>> texts_;
 };
@@ -174,8 +193,9 @@ class FirstColumn {
         texts_.reserve(store.order.size());
         bytes_.reserve(store.order.size());
         const bool dates = holdsDates(store, field);
+        const KeyWords words = keyWords(store, field);
         for (uint32_t row : store.order)
-            add(row, sortCell(store, row, field, dates), textKey);
+            add(row, sortCell(store, row, field, dates, words), textKey);
     }
 
     void sort(bool descending, const TieColumns& ties) {

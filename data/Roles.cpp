@@ -70,6 +70,41 @@ void addOwners(Connection& connection) {
     connection.execute({"CREATE INDEX IF NOT EXISTS Custom_Owner ON Custom (Owner)", {}});
 }
 
+void addOwnerLayoutRow(Connection& connection) {
+    if (connection.columnsOf("T_FieldShow").isEmpty())
+        return;
+    const auto count = [&](const QString& column, const QString& value) {
+        auto rows = connection.query(
+            {"select count(*) from T_FieldShow where TableName=? and " + column + "=?",
+             {QStringLiteral("Custom"), value}});
+        return rows->next() ? rows->toInt64(0) : 0;
+    };
+    if (count("Field", "Owner") > 0)
+        return;
+    // The chooser shows and hides columns by title, so a shop's own 负责人 keeps its own.
+    const QString title =
+        count("Name", "负责人") > 0 ? QStringLiteral("负责人（操作员）") : QStringLiteral("负责人");
+    auto last = connection.query(
+        {"select max(ShowID) from T_FieldShow where TableName=?", {QStringLiteral("Custom")}});
+    const qint64 showId =
+        last->next() && last->type(0) != CellType::Null ? last->toInt64(0) + 1 : 0;
+    last.reset();
+    connection.execute({"insert into T_FieldShow (TableName, Name, Field, show, ShowID, Width, "
+                        "SumField, ShowButton) values (?, ?, ?, 0, ?, 80, 0, 0)",
+                        {QStringLiteral("Custom"), title, QStringLiteral("Owner"), showId}});
+}
+
+QHash<qint64, OperatorName> operatorNames(Connection& connection) {
+    QHash<qint64, OperatorName> names;
+    auto rows = connection.query({"select Userid, username, IsUser from admin", {}});
+    while (rows->next()) {
+        const std::string_view name = rows->text(1);
+        names.insert(rows->toInt64(0), {QString::fromUtf8(name.data(), qsizetype(name.size())),
+                                        rows->type(2) != CellType::Null && rows->toInt64(2) != 0});
+    }
+    return names;
+}
+
 void addShopSettings(Connection& connection) {
     connection.createTable(
         "T_ShopSetting", "ID",

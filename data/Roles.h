@@ -6,6 +6,7 @@
 #include "Engine.h"
 #include "Rights.h"
 
+#include <QHash>
 #include <optional>
 
 namespace Roles {
@@ -18,9 +19,11 @@ PermissionSet salespersonPermissions();
 // change and last login; operators already there get the manager's role, so nobody loses a
 // right.
 void addRoles(Connection& connection);
-// Each customer's owner (an operator's key; existing customers get none) and its hidden
-// layout row.
+// Each customer's owner (an operator's key; existing customers get none).
 void addOwners(Connection& connection);
+// The list's owner column 负责人, hidden until a shop shows it; a database that has the row
+// already (the delivered one) is left alone.
+void addOwnerLayoutRow(Connection& connection);
 // The shop's own settings, kept in the database so every workstation reads the same, and the
 // notices of customers the pool took back.
 void addShopSettings(Connection& connection);
@@ -31,6 +34,14 @@ std::optional<PermissionSet> permissionsOf(Connection& connection, qint64 roleId
 // none but seeing their own customers and the pool.
 Rights rightsOf(Connection& connection, qint64 userId, const QString& name);
 SqlCommand rightsRead(qint64 userId); // the one statement rightsOf() runs
+
+// Every operator's key with their name and whether they may log in, in one statement: the
+// owner column shows names, an import reads them back.
+struct OperatorName {
+    QString name;
+    bool enabled = false;
+};
+QHash<qint64, OperatorName> operatorNames(Connection& connection);
 
 void recordLogin(Connection& connection, qint64 userId, const QDateTime& when);
 

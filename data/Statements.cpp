@@ -49,18 +49,31 @@ QString customerColumn(Connection& connection, const QString& field) {
     throw AppError(QString("查询字段 '%1' 不是客户表的字段").arg(field));
 }
 
+namespace {
+
+// The keyword is bound and keeps its own wildcards; the engine may narrow by an index. The
+// owner column is searched by the operators' names it shows, not by their keys.
+SqlCommand customerContains(Connection& connection, const QString& field, const QString& keyword) {
+    const QString column = customerColumn(connection, field);
+    if (column.compare(QStringLiteral("Owner"), Qt::CaseInsensitive) != 0)
+        return connection.containsCondition("Custom", column, keyword);
+    SqlCommand named = connection.containsCondition("admin", "username", keyword);
+    named.sql = connection.quoteIdentifier(column) + " in (select Userid from admin where " +
+                named.sql + ")";
+    return named;
+}
+
+} // namespace
+
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword) {
-    // The keyword is bound and keeps its own wildcards; the engine may narrow by an index.
-    SqlCommand contains =
-        connection.containsCondition("Custom", customerColumn(connection, field), keyword);
+    SqlCommand contains = customerContains(connection, field, keyword);
     contains.sql.prepend("Select * from Custom where ");
     return contains;
 }
 
 SqlCommand customerSearch(Connection& connection, const QString& field, const QString& keyword,
                           const QList<std::pair<QString, QString>>& sameAs) {
-    SqlCommand command =
-        connection.containsCondition("Custom", customerColumn(connection, field), keyword);
+    SqlCommand command = customerContains(connection, field, keyword);
     command.sql = "Select * from Custom where (" + command.sql + ")";
     for (const auto& [column, value] : sameAs) {
         command.sql += " and " + customerColumn(connection, column) + "=?";

@@ -4,6 +4,7 @@
 #include "data/Guard.h"
 #include "data/MessageService.h"
 #include "data/Statements.h"
+#include "data/WriteQueue.h"
 #include "data/postgres/PgEngine.h"
 
 #include <QDir>
@@ -109,6 +110,18 @@ void TFrm_Data::FormCreate() {
     DBConnected = true;
 }
 
+namespace {
+
+std::unique_ptr<Connection> openAnother(const QString& connString) {
+    // This run's own connection brought the server's schema up to date: another connection
+    // need not ask the server for its version again.
+    if (Pg::isPostgresUri(connString))
+        return Pg::openPostgresDatabase(connString);
+    return openDatabase(connString);
+}
+
+} // namespace
+
 void TFrm_Data::openReaderSoon() {
     if (spareMaker_ || ConnString.isEmpty())
         return;
@@ -135,11 +148,20 @@ std::unique_ptr<Connection> TFrm_Data::openReader() const {
 }
 
 std::unique_ptr<Connection> TFrm_Data::openConnection() const {
-    // This run's own connection brought the server's schema up to date: a reader need not
-    // ask the server for its version again.
-    if (Pg::isPostgresUri(ConnString))
-        return Pg::openPostgresDatabase(ConnString);
-    return openDatabase(ConnString);
+    return openAnother(ConnString);
+}
+
+WriteQueue& TFrm_Data::writes() {
+    if (writes_ && (!writes_->inPlace() || writes_->inPlace() == ADOConnection1.get()))
+        return *writes_;
+    // Only a server costs a round trip per statement; a file's writes stay where its lock
+    // waits are shown.
+    if (Pg::isPostgresUri(ConnString) || !ADOConnection1)
+        writes_ = std::make_unique<WriteQueue>(
+            [connString = ConnString] { return openAnother(connString); });
+    else
+        writes_ = std::make_unique<WriteQueue>(*ADOConnection1);
+    return *writes_;
 }
 
 void TFrm_Data::OpenQuery(Query& query, const SqlCommand& command) {

@@ -12,6 +12,7 @@
 
 class BusyWaiter;
 class MessageService;
+class WriteQueue;
 
 // The data module: one per run, created by the main sequence and handed to every window.
 class TFrm_Data : public QObject {
@@ -56,6 +57,9 @@ class TFrm_Data : public QObject {
     // A connection of its own, never the one openReaderSoon() makes, for other work off the
     // window's thread.
     std::unique_ptr<Connection> openConnection() const;
+    // Saves and deletes off the window's thread, on a connection of their own, made at the
+    // first use; the operator's name goes with each.
+    WriteQueue& writes();
 
     void OpenQuery(Query& query, const SqlCommand& command); // close, replace, open
     void ExecQuery(Query& query, const SqlCommand& command); // close, replace, execute
@@ -66,6 +70,7 @@ class TFrm_Data : public QObject {
     QString programDir_;
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;
+    std::unique_ptr<WriteQueue> writes_;
     mutable std::mutex spareLock_;
     mutable std::unique_ptr<Connection> spare_; // made by openReaderSoon(), taken once
     std::unique_ptr<Worker> spareMaker_;        // last: stops before the members it fills

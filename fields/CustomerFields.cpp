@@ -1,9 +1,12 @@
 #include "CustomerFields.h"
 
 #include "data/AppError.h"
+#include "data/ChangeHistory.h"
+#include "data/Roles.h"
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace {
@@ -99,6 +102,24 @@ FieldDefinition checkedDefinition(Connection& connection, FieldDefinition field)
     else
         field.choices.clear();
     return field;
+}
+
+const QString kLastNumber = QStringLiteral("LastFieldNumber");
+
+// The highest number a field's column has ever had: a removed field's column name stays its own,
+// since history rows and backups name it. The columns scanned cover databases that removed a
+// field before the number was kept.
+qint64 lastFieldNumber(Connection& connection) {
+    qint64 last = scalar(connection, {"select max(ID) from " + CustomerFields::kTable, {}});
+    if (!connection.columnsOf("T_ShopSetting").isEmpty())
+        last = std::max(last, Roles::shopSetting(connection, kLastNumber, "0").toLongLong());
+    static const QRegularExpression numbered(QStringLiteral("^Fld(\\d+)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    for (const QString& table : {kCustomers, ChangeHistory::customerBin})
+        for (const QString& column : connection.columnsOf(table))
+            if (const auto match = numbered.match(column); match.hasMatch())
+                last = std::max(last, match.captured(1).toLongLong());
+    return last;
 }
 
 FieldDefinition readDefinition(const ResultSet& rows) {
@@ -252,7 +273,7 @@ FieldDefinition add(Connection& connection, FieldDefinition field) {
     Transaction transaction(connection);
     field = checkedDefinition(connection, field);
     // Under the write lock; a second workstation adding at once meets the key and fails.
-    field.id = scalar(connection, {"select max(ID) from " + kTable, {}}) + 1;
+    field.id = lastFieldNumber(connection) + 1;
     field.column = QString("Fld%1").arg(field.id);
     field.order = int(scalar(connection, {"select max(ShowOrder) from " + kTable, {}})) + 1;
     connection.execute(
@@ -263,8 +284,12 @@ FieldDefinition add(Connection& connection, FieldDefinition field) {
           field.type == FieldType::Text ? field.length : 0,
           field.type == FieldType::Number ? field.decimals : 0,
           field.choices.isEmpty() ? QVariant() : field.choices.join(u'\n'), field.order}});
+    if (!connection.columnsOf("T_ShopSetting").isEmpty())
+        Roles::setShopSetting(connection, kLastNumber, QString::number(field.id));
     connection.addColumn(kCustomers, field.column, declaredType(field),
                          field.type == FieldType::YesNo ? "0" : "", false);
+    if (field.type == FieldType::Choice) // the list's filter finds its customers at once
+        connection.createValueIndex(kCustomers, field.column);
     const qint64 showId = scalar(connection, {"select max(ShowID) from T_FieldShow where "
                                               "TableName=?",
                                               {kCustomers}}) +
@@ -333,6 +358,8 @@ void remove(Connection& connection, qint64 id) {
     const FieldDefinition field = definitionById(connection, id);
     connection.execute(
         {"delete from T_FieldShow where TableName=? and Field=?", {kCustomers, field.column}});
+    if (field.type == FieldType::Choice)
+        connection.dropValueIndex(kCustomers, field.column);
     connection.dropColumn(kCustomers, field.column);
     connection.execute({"delete from " + kTable + " where ID=?", {id}});
     transaction.commit();

@@ -40,22 +40,53 @@ void applyLayoutRow(DataGrid& grid, Query& query, const LayoutRow& row) {
     grid.setColumn(i, column); // also shows the new title
 }
 
+// The column as applyLayoutRow leaves it, apart from its footer, which its owner may set.
+bool showsLayoutRow(const GridColumn& column, const LayoutRow& row) {
+    return column.fieldName == row.field && column.width == row.width && column.title == row.name &&
+           column.titleButton && column.sortMarker == smNoneEh &&
+           column.alwaysShowEditButton == row.button && column.visible && !column.textOf &&
+           column.trueText.isEmpty() && column.falseText.isEmpty();
+}
+
+bool showsLayout(const DataGrid& grid, const Query& query, const QList<LayoutRow>& rows) {
+    if (!grid.hasOwnColumns() || grid.columnCount() != rows.size())
+        return false;
+    for (int i = 0; i < rows.size(); ++i)
+        if (!showsLayoutRow(grid.column(i), rows[i]) || query.findField(rows[i].field) < 0)
+            return false;
+    return true;
+}
+
 } // namespace
 
 void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName,
                        bool reread) {
-    grid.clearColumns();
     Query& rows = data.Qry_FieldShow;
     const SqlCommand layout = Sql::shownLayout(tableName);
-    if (reread || !rows.isActive() || rows.command().sql != layout.sql ||
-        rows.command().params != layout.params)
+    const bool kept = !reread && rows.isActive() && rows.command().sql == layout.sql &&
+                      rows.command().params == layout.params;
+    if (!kept) {
+        grid.clearColumns(); // a layout that cannot be read leaves no columns
         data.OpenQuery(rows, layout);
+    }
+    QList<LayoutRow> shown;
     rows.first();
     const int n = qMin(rows.recordCount(), maxShownColumns);
     for (int i = 0; i < n; ++i) {
-        applyLayoutRow(grid, query, readLayoutRow(rows));
+        shown.append(readLayoutRow(rows));
         rows.next();
     }
+    // A new result under the columns a search left: only its titles are new, so the header and
+    // the view keep their geometry and the result is painted once.
+    if (kept && showsLayout(grid, query, shown)) {
+        for (const LayoutRow& row : shown)
+            query.setDisplayLabel(query.fieldByName(row.field), row.name);
+        grid.refreshTitles();
+        return;
+    }
+    grid.clearColumns();
+    for (const LayoutRow& row : shown)
+        applyLayoutRow(grid, query, row);
 }
 
 void SaveColumnLayout(TFrm_Data& data, MessageService& messages, DataGrid& grid,

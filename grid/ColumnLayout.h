@@ -13,7 +13,8 @@ class MessageService;
 // Replaces the grid's columns by the shown layout rows of the table. Throws AppError
 // "<query>: Field '<f>' not found" for a row naming a missing field; earlier columns stay.
 // Without reread the rows last read for the same table are used again while they are open;
-// whatever writes the layout closes them.
+// whatever writes the layout closes them. A grid that still shows their columns as laid out
+// (no width dragged, no column moved or sorted) then keeps them and only takes the titles.
 void ApplyColumnLayout(TFrm_Data& data, DataGrid& grid, Query& query, const QString& tableName,
                        bool reread = true);
 

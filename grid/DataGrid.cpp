@@ -408,6 +408,13 @@ void DataGrid::moveColumn(int from, int to) {
     d->moveColumnData(from, to);
 }
 
+void DataGrid::refreshTitles() {
+    d->model->refreshTitles();
+    // The titles come last with a new result: laid out now, the view paints it once, not again
+    // when its layout timer fires after the first paint.
+    d->view->layOutPending();
+}
+
 QString DataGrid::columnTitle(int i) const {
     return d->model->columnTitle(i);
 }

@@ -38,6 +38,7 @@ public:
     void setColumn(int i, const GridColumn& column);
     void clearColumns(); // markers, footers and buttons go with them
     void moveColumn(int from, int to);
+    void refreshTitles();             // the query's display labels changed; lays the view out
     QString columnTitle(int i) const; // the field's display label, else the field name
     int columnField(int i) const;     // the query field behind the column, -1 when missing
 

@@ -54,7 +54,7 @@ std::vector<SheetColumn> sheetColumns(const Query& query, const DataGrid& grid) 
         SheetColumn c;
         c.field = grid.columnField(i);
         if (c.field >= 0)
-            c.kind = query.field(c.field).kind;
+            c.kind = query.field(c.field).shownKind();
         c.footerKind = column.footerKind;
         c.title = grid.columnTitle(i);
         c.footerText = grid.footerValueText(i);

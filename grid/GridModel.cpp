@@ -81,7 +81,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
         return cellText(index.row(), index.column());
     case Qt::TextAlignmentRole: {
         const int f = fields_.at(index.column());
-        const bool number = f >= 0 && queryActive() && isNumberKind(query_->field(f).kind);
+        const bool number = f >= 0 && queryActive() && isNumberKind(query_->field(f).shownKind());
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     case EditButtonRole:

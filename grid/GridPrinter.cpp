@@ -67,7 +67,7 @@ PrintSnapshot snapshotOf(const DataGrid& grid, double unitsPerPixel) {
         if (!column.visible)
             continue;
         const int field = open ? grid.columnField(i) : -1;
-        const bool number = field >= 0 && isNumberKind(query->field(field).kind);
+        const bool number = field >= 0 && isNumberKind(query->field(field).shownKind());
         const int width = int(std::lround(column.width * unitsPerPixel));
         snapshot.columns << PrintColumn{grid.columnTitle(i), width, number,
                                         column.footerKind != fvtStaticText};

@@ -34,7 +34,7 @@ SheetTable gridSheetTable(const Query& query, const DataGrid& grid) {
         c.title = grid.columnTitle(i);
         c.field = grid.columnField(i);
         if (c.field >= 0)
-            c.kind = query.field(c.field).kind;
+            c.kind = query.field(c.field).shownKind();
         c.footer = sheetFooter(column.footerKind);
         c.footerText = grid.footerValueText(i);
         c.widthPixels = column.width;

@@ -17,6 +17,9 @@ class GridView : public QTableView {
     void selectAll() override {}                    // Ctrl+A belongs to the window
     void keyboardSearch(const QString&) override {} // typing does not jump between rows
 
+    // A layout a change left for later is done now, before the change is painted.
+    void layOutPending() { executeDelayedItemsLayout(); }
+
     void markRows(int first, int last, bool marked);
     void updateRow(int row);
 

@@ -52,23 +52,34 @@ QVariant orNull(const QString& text) {
 
 } // namespace
 
-void keep(Connection& c, qint64 custCode, bool withActivities, const QDateTime& now) {
-    const QString columns = columnList(c, "Custom", customerBin);
-    c.execute({"INSERT INTO Custom_Bin (" + columns + ", BinnedAt, BinnedBy, BinnedHost) SELECT " +
-                   columns + ", ?, ?, ? FROM Custom WHERE CustCode = ?",
+KeptColumns columnsToKeep(Connection& c, bool withActivities) {
+    KeptColumns columns{columnList(c, "Custom", customerBin), {}};
+    if (withActivities && hasActivities(c))
+        columns.activities = columnList(c, "T_Schedule", activityBin);
+    return columns;
+}
+
+void keep(Connection& c, qint64 custCode, const KeptColumns& columns, const QDateTime& now) {
+    c.execute({"INSERT INTO Custom_Bin (" + columns.customer +
+                   ", BinnedAt, BinnedBy, BinnedHost) SELECT " + columns.customer +
+                   ", ?, ?, ? FROM Custom WHERE CustCode = ?",
                {now, orNull(c.author().who), orNull(c.author().host), custCode}});
-    if (!withActivities || !hasActivities(c))
+    if (columns.activities.isEmpty())
         return;
-    const QString activity = columnList(c, "T_Schedule", activityBin);
-    c.execute({"INSERT INTO T_Schedule_Bin (" + activity + ", BinnedAt) SELECT " + activity +
-                   ", ? FROM T_Schedule WHERE CustCode = ?",
+    c.execute({"INSERT INTO T_Schedule_Bin (" + columns.activities + ", BinnedAt) SELECT " +
+                   columns.activities + ", ? FROM T_Schedule WHERE CustCode = ?",
                {now, custCode}});
     c.execute({"DELETE FROM T_Schedule WHERE CustCode = ?", {custCode}});
 }
 
+void keep(Connection& c, qint64 custCode, bool withActivities, const QDateTime& now) {
+    keep(c, custCode, columnsToKeep(c, withActivities), now);
+}
+
 void moveCustomer(Connection& c, qint64 custCode, bool withActivities, const QDateTime& now) {
+    const KeptColumns columns = columnsToKeep(c, withActivities);
     Transaction transaction(c);
-    keep(c, custCode, withActivities, now);
+    keep(c, custCode, columns, now);
     c.execute({"DELETE FROM Custom WHERE CustCode = ?", {custCode}});
     transaction.commit();
 }

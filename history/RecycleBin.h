@@ -28,8 +28,17 @@ Retention readRetention(const SettingsFile& settings);
 
 namespace RecycleBin {
 
+// The columns keep() copies, learnt before its transaction begins, where the connection knows
+// them without asking the server. Empty activities: none are kept.
+struct KeptColumns {
+    QString customer, activities;
+};
+KeptColumns columnsToKeep(Connection& connection, bool withActivities);
+
 // Copies the customer, and its activities when asked, into the bin and removes the activities;
 // the caller removes the customer's own row in the same transaction.
+void keep(Connection& connection, qint64 custCode, const KeptColumns& columns,
+          const QDateTime& now = QDateTime::currentDateTime());
 void keep(Connection& connection, qint64 custCode, bool withActivities,
           const QDateTime& now = QDateTime::currentDateTime());
 // keep() and the customer's removal, in one transaction.

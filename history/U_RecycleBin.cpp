@@ -2,9 +2,11 @@
 
 #include "data/Guard.h"
 #include "data/MessageService.h"
+#include "data/WriteQueue.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -43,7 +45,11 @@ TFrm_RecycleBin::TFrm_RecycleBin(Connection& connection, MessageService& message
 }
 
 void TFrm_RecycleBin::reload() {
-    rows_ = RecycleBin::list(connection_);
+    showRows(RecycleBin::list(connection_));
+}
+
+void TFrm_RecycleBin::showRows(std::vector<BinnedCustomer> rows) {
+    rows_ = std::move(rows);
     Grid_Bin->setRowCount(int(rows_.size()));
     for (int i = 0; i < int(rows_.size()); ++i) {
         const BinnedCustomer& b = rows_[size_t(i)];
@@ -86,13 +92,38 @@ void TFrm_RecycleBin::Btn_RestoreClick() {
 
 void TFrm_RecycleBin::Btn_PurgeClick() {
     const BinnedCustomer* b = current();
-    if (!b || !RecycleBin::mayPurge(connection_.author()))
+    if (!b || purging_ || !RecycleBin::mayPurge(connection_.author()))
         return;
     const int answer = messages_.messageBox(
         this, QStringLiteral("确定要彻底删除客户“%1”吗？删除后不能恢复！").arg(b->company),
         QStringLiteral("警告"), MsgIcon::Warning, mbYes | mbNo);
     if (answer != mbYes)
         return;
-    RecycleBin::purge(connection_, b->custCode);
-    reload();
+    if (!writes_) {
+        RecycleBin::purge(connection_, b->custCode);
+        reload();
+        return;
+    }
+    // The removal and the bin as it is then travel together; the window is busy meanwhile.
+    purging_ = true;
+    setCursor(Qt::BusyCursor);
+    auto rows = std::make_shared<std::vector<BinnedCustomer>>();
+    QPointer<TFrm_RecycleBin> self(this);
+    writes_->run(
+        connection_.author(),
+        [rows, code = b->custCode](Connection& c) {
+            RecycleBin::purge(c, code);
+            *rows = RecycleBin::list(c);
+        },
+        [self, rows](std::exception_ptr failure) {
+            if (!self)
+                return;
+            self->purging_ = false;
+            self->unsetCursor();
+            guarded(self->messages_, [&] {
+                if (failure)
+                    std::rethrow_exception(failure);
+                self->showRows(std::move(*rows));
+            });
+        });
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class MessageService;
+class WriteQueue;
 class QPushButton;
 class QTableWidget;
 
@@ -14,6 +15,8 @@ class TFrm_RecycleBin : public QDialog {
     Q_OBJECT
   public:
     TFrm_RecycleBin(Connection& connection, MessageService& messages, QWidget* parent = nullptr);
+    // Removals for good go through writes, off the window's thread, where one is given.
+    void setWrites(WriteQueue* writes) { writes_ = writes; }
 
     QTableWidget* Grid_Bin;
     QPushButton* Btn_Restore;
@@ -21,6 +24,7 @@ class TFrm_RecycleBin : public QDialog {
     QPushButton* Btn_Close;
 
     void reload();
+    void showRows(std::vector<BinnedCustomer> rows);
     void Btn_RestoreClick();
     void Btn_PurgeClick();
 
@@ -33,4 +37,6 @@ class TFrm_RecycleBin : public QDialog {
     Connection& connection_;
     MessageService& messages_;
     std::vector<BinnedCustomer> rows_;
+    WriteQueue* writes_ = nullptr;
+    bool purging_ = false;
 };

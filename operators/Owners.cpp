@@ -1,6 +1,7 @@
 #include "operators/Owners.h"
 
 #include "data/AppError.h"
+#include "data/Query.h"
 #include "data/Roles.h"
 
 #include <map>
@@ -135,6 +136,20 @@ QString nameTakenText(const NameHolder& holder) {
         return QStringLiteral("该客户名称已存在，这位客户在公海中，可以领取。");
     return QStringLiteral("该客户名称已存在，负责人是%1。")
         .arg(holder.ownerName.isEmpty() ? QStringLiteral("已删除的操作员") : holder.ownerName);
+}
+
+void showOwnerNames(Connection& connection, Query& customers, OwnerNames& names) {
+    const int field = customers.findField(QStringLiteral("Owner"));
+    if (field < 0)
+        return;
+    if (!names) {
+        auto read = std::make_shared<QHash<qint64, QString>>();
+        const auto operators = Roles::operatorNames(connection);
+        for (auto i = operators.cbegin(); i != operators.cend(); ++i)
+            read->insert(i.key(), i.value().name);
+        names = std::move(read);
+    }
+    customers.setKeyTexts(field, names);
 }
 
 } // namespace Owners

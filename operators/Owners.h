@@ -7,8 +7,12 @@
 #include "data/Rights.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
+#include <memory>
 #include <optional>
+
+class Query;
 
 namespace Owners {
 
@@ -45,5 +49,11 @@ struct NameHolder {
 std::optional<NameHolder> nameHolder(Connection& connection, const QString& name);
 // What the duplicate test tells: the name is taken, and by whom.
 QString nameTakenText(const NameHolder& holder);
+
+// Operators' names by key, as the owner column shows them.
+using OwnerNames = std::shared_ptr<const QHash<qint64, QString>>;
+// The customers' Owner field shows, prints, exports and sorts by the operators' names; names
+// are read into names when it is still empty, so a list reads them once, not per search.
+void showOwnerNames(Connection& connection, Query& customers, OwnerNames& names);
 
 } // namespace Owners

@@ -12,8 +12,8 @@
 #include <QDateTime>
 #include <QHash>
 #include <QLocale>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -99,6 +99,8 @@ class RowConverter {
 
   private:
     static QString fieldValue(const QVariant& cell, const ImportField& f, QVariant& value) {
+        if (f.namesOperator)
+            return operatorKey(cell, f, value);
         switch (f.kind) {
         case FieldKind::DateTime: {
             if (cellText(cell).trimmed().isEmpty())
@@ -149,6 +151,20 @@ class RowConverter {
         }
         if (f.size > 0 && characterCount(value.toString()) > f.size)
             return QStringLiteral("超过 %1 个字符").arg(f.size);
+        return {};
+    }
+
+    // An empty cell leaves the customer to the pool; a name must be an operator who may log in.
+    static QString operatorKey(const QVariant& cell, const ImportField& f, QVariant& value) {
+        const QString name = trimBlanks(cellText(cell));
+        if (name.isEmpty())
+            return {};
+        const auto found = f.operators.constFind(nameFoldKey(name));
+        if (found == f.operators.cend())
+            return QStringLiteral("“%1”不是本店的操作员").arg(name);
+        if (!found->enabled)
+            return QStringLiteral("“%1”已停用").arg(name);
+        value = found->key;
         return {};
     }
 

@@ -1,7 +1,10 @@
 #include "output/ImportMapping.h"
 
+#include "data/NameFold.h"
+#include "data/Roles.h"
 #include "data/SettingsFile.h"
 #include "data/Statements.h"
+#include "data/TextTrim.h"
 
 #include <QCryptographicHash>
 
@@ -58,6 +61,18 @@ static void addChoices(Connection& connection, ImportFields& result) {
                 f.choices = textOf(*rows, 1).split(u'\n', Qt::SkipEmptyParts);
 }
 
+// The operators an owner column may name, read once for the whole file.
+static void addOperators(Connection& connection, ImportFields& result) {
+    for (ImportField& f : result.fields)
+        if (f.field.compare(QStringLiteral("Owner"), Qt::CaseInsensitive) == 0) {
+            f.namesOperator = true;
+            const auto operators = Roles::operatorNames(connection);
+            for (auto i = operators.cbegin(); i != operators.cend(); ++i)
+                f.operators.insert(nameFoldKey(trimBlanks(i.value().name)),
+                                   {i.key(), i.value().enabled});
+        }
+}
+
 ImportFields importFields(Connection& connection) {
     ImportFields result;
     {
@@ -82,6 +97,7 @@ ImportFields importFields(Connection& connection) {
                 f.title = title;
     }
     addChoices(connection, result);
+    addOperators(connection, result);
     return result;
 }
 

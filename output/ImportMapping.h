@@ -5,6 +5,7 @@
 
 #include "data/Engine.h"
 
+#include <QHash>
 #include <QStringList>
 #include <vector>
 
@@ -17,6 +18,13 @@ struct ImportField {
     FieldKind kind = FieldKind::Text;
     int size = 0;        // the most characters a text may have; 0: no limit
     QStringList choices; // a choice field's offers: a cell names one, letter case aside
+    // The owner column: a cell names an operator (letter case aside), by the folded name.
+    bool namesOperator = false;
+    struct Operator {
+        qint64 key = 0;
+        bool enabled = false;
+    };
+    QHash<QString, Operator> operators;
 };
 
 struct ImportFields {

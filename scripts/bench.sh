@@ -19,7 +19,7 @@ cmake --build "$build" -j 2 >/dev/null
 
 export QT_QPA_PLATFORM=offscreen
 export OPEN_BENCH_MAX_ROWS=$max_rows SEARCH_BENCH_MAX_ROWS=$max_rows SORT_BENCH_MAX_ROWS=$max_rows
-export ACTIVITIES_BENCH_MAX_ROWS=$max_rows PINYIN_BENCH_MAX_ROWS=$max_rows
+export ACTIVITIES_BENCH_MAX_ROWS=$max_rows PINYIN_BENCH_MAX_ROWS=$max_rows FILTER_BENCH_MAX_ROWS=$max_rows
 export PG_BENCH_MAX_ROWS=$max_rows STATISTICS_BENCH_MAX_ROWS=$max_rows
 # The program over a delaying relay: 100k customers at most.
 export ROUNDTRIP_BENCH_ROWS=$((max_rows < 100000 ? max_rows : 100000))

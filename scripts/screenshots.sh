@@ -38,7 +38,8 @@ shot() {
     echo "$1.png: $geometry"
 }
 
-# The customer list's context menu, and its n-th item; "mark" clicks a row first.
+# The customer list's context menu, and its n-th item (新增, 编辑, 删除, four of activities and
+# history, three of owners, 打印, 刷新, 设置列显示, 保存列属性, 字段设置); "mark" clicks a row first.
 menu_item() {
     xdotool mousemove 400 300
     [ "${2:-}" != mark ] || xdotool click 1 sleep 0.3
@@ -59,10 +60,16 @@ xdotool mousemove 400 300 click 1 sleep 0.3 # a customer with activities
 xdotool key ctrl+r
 shot activities
 xdotool key alt+q
-menu_item 10 mark # 设置列显示
+menu_item 13 mark # 设置列显示
 shot chooser
 xdotool key Escape
-menu_item 8 # 打印
+menu_item 15 # 字段设置: the demo's own fields
+shot fields
+xdotool key alt+q sleep 1 # the list takes the fields again
+xdotool key ctrl+e       # the marked customer, its own fields filled
+shot editor-fields
+xdotool key alt+q
+menu_item 11 # 打印
 shot preview 4 full
 xdotool key Escape
 # A pinyin search: the 拼音 box beside the keyword box on, then the initials of 北京华 typed.

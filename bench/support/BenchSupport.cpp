@@ -1,7 +1,10 @@
 #include "bench/support/BenchSupport.h"
 
 #include "bench/support/CustomerGenerator.h"
+#include "data/JetFunctions.h"
 #include "data/Statements.h"
+
+#include <sqlite3.h>
 
 #include <QtGlobal>
 #include <algorithm>
@@ -97,6 +100,49 @@ CustomerListGrid::CustomerListGrid(const QString& path, bool withCustomerCode)
 
 CustomerListFixture::CustomerListFixture(int customers, bool withCustomerCode)
     : list(customerDatabase(dir.filePath("customers.db"), customers), withCustomerCode) {}
+
+int stepStatement(sqlite3* db, const SqlCommand& command) {
+    const QByteArray sql = command.sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+    for (int i = 0; i < command.params.size(); ++i) {
+        const QByteArray text = command.params[i].toString().toUtf8();
+        sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    int rows = 0;
+    const int columns = sqlite3_column_count(st);
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c)
+            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+    }
+    sqlite3_finalize(st);
+    return rows;
+}
+
+IndexedFloor indexedFloor(benchmark::State& state, const QString& path, const SqlCommand& command,
+                          const SqlCommand& scan) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    registerJetFunctions(db);
+    sqlite3_exec(db, "PRAGMA cache_size=-65536", nullptr, nullptr, nullptr); // as the program's
+    IndexedFloor floor;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        floor.rows = stepStatement(db, command);
+        floor.seconds += secondsSince(start);
+        state.PauseTiming();
+        start = Clock::now();
+        if (stepStatement(db, scan) != floor.rows)
+            state.SkipWithError("the index found other rows than the full scan");
+        floor.scanSeconds += secondsSince(start);
+        state.ResumeTiming();
+    }
+    sqlite3_close(db);
+    floor.seconds /= double(state.iterations());
+    floor.scanSeconds /= double(state.iterations());
+    return floor;
+}
 
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path) {
     std::FILE* out = std::fopen(path.toLocal8Bit().constData(), "wb");

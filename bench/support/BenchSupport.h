@@ -133,6 +133,20 @@ struct CustomerListFixture {
     CustomerListGrid list;
 };
 
+// Steps the statement through plain sqlite3, every cell of every row read as text; gives the
+// number of rows. The floor of the statements the customer list runs.
+int stepStatement(sqlite3* db, const SqlCommand& command);
+
+// A statement of the customer list and the same one without its index, each stepped through
+// plain sqlite3 on the database at path as the program opens it, every iteration of the state;
+// only the first is timed for the state. Mean wall seconds of each, and the rows found.
+struct IndexedFloor {
+    double seconds = 0, scanSeconds = 0;
+    int rows = 0;
+};
+IndexedFloor indexedFloor(benchmark::State& state, const QString& path, const SqlCommand& command,
+                          const SqlCommand& scan);
+
 // The floor of the export benchmarks: the grid's cells read from the query and written as CSV
 // lines with plain buffered writes, numbers as digits, nothing quoted.
 void writePlainCsv(const Query& query, const DataGrid& grid, const QString& path);

@@ -74,7 +74,9 @@ class PgConnection : public Connection {
     void createTable(const QString& table, const QString& keyColumn,
                      const QList<NewColumn>& columns) override;
     void addColumn(const QString& table, const QString& column, const QString& declared,
-                   const QString& defaultValue, bool notNull) override; // in PgSchema.cpp
+                   const QString& defaultValue, bool notNull) override;          // in PgSchema.cpp
+    void createValueIndex(const QString& table, const QString& column) override; // ditto
+    void dropValueIndex(const QString& table, const QString& column) override;   // ditto
     SqlCommand dayCandidates(const QString& table, const QString& column,
                              qint64 daysFromToday) override;
     void interrupt() override; // the statement running now is cancelled on the server

@@ -3,6 +3,7 @@
 #include "PgEngine.h"
 #include "data/AppError.h"
 #include "data/DisplayFormat.h"
+#include "data/Migrations.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -541,6 +542,17 @@ void PgConnection::addColumn(const QString& table, const QString& column, const 
     refreshNames();
 }
 
+// "=" on a text column compares folded texts here, so the index holds the folded ones.
+void PgConnection::createValueIndex(const QString& table, const QString& column) {
+    executeNative("CREATE INDEX IF NOT EXISTS " + quoteName(table + "_" + column + "_fold") +
+                  " ON " + quoteName(names_.value(table.toLower(), table)) + " (custdesk_fold(" +
+                  quoteName(names_.value(column.toLower(), column)) + "::text))");
+}
+
+void PgConnection::dropValueIndex(const QString& table, const QString& column) {
+    executeNative("DROP INDEX IF EXISTS " + quoteName(table + "_" + column + "_fold"));
+}
+
 void PgConnection::createTable(const QString& table, const QString& keyColumn,
                                const QList<NewColumn>& columns) {
     QStringList parts{quoteName(keyColumn) +
@@ -719,6 +731,8 @@ CopyReport copyFromSqlite(const QString& sqlitePath, PgConnection& target,
             if (t.name.compare("Custom", Qt::CaseInsensitive) == 0)
                 addSearchIndexes(target, t, report);
         }
+        target.refreshNames();
+        indexChoiceFields(target); // the file's indexes compare texts unfolded
         // Triggers stay behind in the file; the server's own record from here on.
         if (!target.columnsOf("T_History").isEmpty())
             target.installChangeHistory();

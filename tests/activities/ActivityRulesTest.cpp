@@ -11,6 +11,7 @@
 #include "grid/DataGrid.h"
 #include "tests/data/DataTestSupport.h"
 #include "tests/support/RecordingMessageService.h"
+#include "tests/support/WriteWait.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -244,7 +245,7 @@ TEST_P(ActivityRules, RenamingACustomerRenamesItsLinkedActivitiesTogether) {
         editor.setMode(TFrm_AddCust::EditMode);
         editor.show();
         editor.Edit_CustName->setText(c.typed);
-        editor.Btn_OK->click();
+        clickAndWait(editor.Btn_OK, *data);
         EXPECT_EQ(messages.shown.size(), c.refused ? 1 : 0) << c.typed;
         EXPECT_EQ(nameOf(linked), QString::fromUtf8(c.linkedName)) << c.typed;
         EXPECT_EQ(nameOf(byName), "甲") << "unlinked rows keep what they were written with";

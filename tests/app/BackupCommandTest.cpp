@@ -30,6 +30,13 @@ TEST_F(BackupCommandTest, TheDailyBackupRunsOnceADayAndTheMenuCommandEveryTime) 
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.last().text.startsWith(QStringLiteral("数据库已备份到 ")));
     EXPECT_EQ(messages.last().caption, QStringLiteral("备份数据库"));
+
+    // The command itself refuses a role without the right, not only its disabled entry.
+    data->rights = Rights(2, "小李", "业务员", unsigned(Permission::AddCustomers));
+    runBackup(*data, messages, main.get(), BackupReason::Asked);
+    EXPECT_EQ(backups(), 2);
+    EXPECT_EQ(messages.last().text,
+              QStringLiteral("数据库备份失败：您的角色“业务员”不能备份或恢复数据库。"));
 }
 
 TEST_F(BackupCommandTest, AFailedBackupIsToldOnceAndTheProgramGoesOn) {

@@ -39,7 +39,7 @@ TEST_F(CustomList, OpeningShowsAllCustomersCountFootersAndEverySearchField) {
         fields << w.Combo_Type->itemText(i);
     // Hidden columns are searchable too, in the table's order.
     EXPECT_EQ(fields, (QStringList{"客户名称", "联系电话", "手机号码", "合同编号", "添加时间",
-                                   "详细说明", "客户编号", "客户介绍"}));
+                                   "详细说明", "客户编号", "客户介绍", "负责人"}));
     EXPECT_EQ(w.Combo_Type->currentIndex(), 0);
     EXPECT_EQ(w.Grid_Cust->toolTip(), "点击右键,显示出功能菜单.");
     QStringList menu;

@@ -6,6 +6,7 @@
 #include "customers/U_AddCust.h"
 #include "data/Statements.h"
 #include "grid/DataGrid.h"
+#include "tests/data/DataTestSupport.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -316,3 +317,48 @@ TEST_F(CustomerEditor, EditAndDeleteOnAnEmptyListDoNothing) {
 }
 
 } // namespace
+
+// Saves and deletes reach a server off the window's thread. While one is on its way a second
+// click must not send another built on the row as it was (the server would refuse it as
+// changed), a close must wait to show the outcome, and a delete is only ever of a row the
+// operator said yes to.
+class WritesOnTheirWay : public CustomerFixture, public ::testing::WithParamInterface<TestEngine> {
+  protected:
+    WritesOnTheirWay() : CustomerFixture(GetParam()) {}
+};
+
+TEST_P(WritesOnTheirWay, TakeNoSecondAndACloseWaitsForTheOutcome) {
+    data->OpenQuery(data->Qry_Cust, Sql::allCustomers());
+    for (const char* tel : {"1", "2", "3"}) {
+        SCOPED_TRACE(tel);
+        messages.clear();
+        TFrm_AddCust dialog(*data, messages);
+        dialog.setMode(TFrm_AddCust::EditMode);
+        dialog.show();
+        dialog.Edit_tel->setText(tel);
+        dialog.Btn_OK->click();
+        dialog.Btn_OKClick(); // the button may be off; the handler must refuse too
+        dialog.Btn_Cancel->click();
+        EXPECT_EQ(dialog.isVisible(), dialog.saving()) << "closed before the outcome showed";
+        waitForWrites(*data);
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+        EXPECT_EQ(data->Qry_Cust.asString("tel"), tel) << "the list follows the save";
+        EXPECT_EQ(customerRows(QString("tel='%1'").arg(tel)), 1);
+    }
+
+    const int before = customerRows();
+    messages.clear();
+    messages.answers = {mbYes, mbYes};
+    DelCustExecute(*data, messages, nullptr);
+    DelCustExecute(*data, messages, nullptr);
+    waitForWrites(*data);
+    const int asked = int(messages.shown.size());
+    ASSERT_GE(asked, 1);
+    for (const MessageBoxRequest& shown : messages.shown)
+        EXPECT_EQ(shown.text, QStringLiteral("确定要删除客户记录吗！"));
+    EXPECT_EQ(customerRows(), before - asked) << "one deletion for each yes";
+    EXPECT_EQ(data->Qry_Cust.recordCount(), before - asked);
+}
+
+RUN_ON_EVERY_ENGINE(WritesOnTheirWay);

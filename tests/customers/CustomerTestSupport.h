@@ -7,6 +7,7 @@
 #include "tests/support/SearchWait.h"
 #include "tests/support/TempProgram.h"
 #include "tests/support/TestDatabases.h"
+#include "tests/support/WriteWait.h"
 
 #include <QAction>
 #include <QApplication>

@@ -109,7 +109,7 @@ TEST_P(ExtraFieldsEditor, EachTypeIsCheckedNamedSavedAndLoadedAgain) {
             qobject_cast<DateBox*>(panel.input(3))->setDate(QDate(2026, 3, 9));
     }
     messages.clear();
-    dialog->Btn_OK->click();
+    clickAndWait(dialog->Btn_OK, *data);
     EXPECT_TRUE(messages.texts().isEmpty()) << messages.texts().join('\n').toStdString();
     ASSERT_EQ(customerRows(), before + 1);
     EXPECT_EQ(textIn(panel.input(0)), ""); // ready for the next customer
@@ -123,7 +123,7 @@ TEST_P(ExtraFieldsEditor, EachTypeIsCheckedNamedSavedAndLoadedAgain) {
         EXPECT_EQ(textIn(edit->ExtraFields->input(i)), loaded[i]) << i;
     EXPECT_EQ(qobject_cast<DateBox*>(edit->ExtraFields->input(3))->date(), QDate(2026, 3, 9));
     type(edit->ExtraFields->input(5), "经销商");
-    edit->Btn_OK->click();
+    clickAndWait(edit->Btn_OK, *data);
     EXPECT_EQ(customerRows("Fld6='经销商'"), 1);
 }
 

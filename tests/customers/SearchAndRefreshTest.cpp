@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <random>
 
 namespace {
 
@@ -118,6 +119,58 @@ TEST_P(SearchAndRefresh, AnImportShowsTheNewCustomersAndTheirCount) {
     EXPECT_EQ(counts.last(), "当前共有 5 条客户记录");
     EXPECT_EQ(list->Grid_Cust->footerValueText(0), "总计");
     EXPECT_EQ(list->Grid_Cust->footerValueText(1), "5");
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
+}
+
+// Searches keep the columns they find unless something changed them: in any order of typing,
+// refreshing, dragged widths, title sorts and a layout written meanwhile, every result shows
+// exactly the columns, widths and titles the stored layout gives, unsorted, with its footers.
+TEST_P(SearchAndRefresh, EveryResultShowsTheStoredLayoutWhateverCameBefore) {
+    openList();
+    DataGrid& grid = *list->Grid_Cust;
+    std::mt19937 random(20261211);
+    const QStringList keywords = {"", "A", "公司", "0", "x", "Acme", "1"};
+    for (int step = 0; step < 60; ++step) {
+        SCOPED_TRACE(step);
+        QHeaderView& header = *grid.view()->horizontalHeader();
+        const int action = int(random() % 5);
+        if (action == 0) { // a dragged border
+            header.resizeSection(int(random() % 2), 50 + int(random() % 90));
+        } else if (action == 1) { // a title click sorts the shown rows
+            QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                              QPoint(header.sectionViewportPosition(0) + 5, 5));
+        } else if (action == 2) { // the layout changes, as the column chooser writes it
+            data->ADOConnection1->execute(
+                {"UPDATE T_FieldShow SET Width=?, Name=? WHERE TableName='Custom' AND Field='tel'",
+                 {60 + int(random() % 80), QStringLiteral("电话%1").arg(random() % 3)}});
+            data->Qry_FieldShow.close();
+        } else if (action == 3) {
+            list->N6->trigger();
+        } else {
+            choose("客户名称", keywords[int(random() % keywords.size())]);
+            QTest::keyClick(list->Edit_Key, Qt::Key_A);
+        }
+        waitForSearch(*list);
+        if (action < 3)
+            continue; // the list shows what the operator did until the next result
+        data->OpenQuery(data->Qry_Temp, {"SELECT Name, Field, Width FROM T_FieldShow WHERE "
+                                         "TableName='Custom' AND show=1 ORDER BY ShowID",
+                                         {}});
+        Query& layout = data->Qry_Temp;
+        ASSERT_EQ(grid.columnCount(), layout.recordCount());
+        layout.first();
+        for (int i = 0; i < grid.columnCount(); ++i, layout.next()) {
+            EXPECT_EQ(grid.column(i).fieldName, layout.asString("Field"));
+            EXPECT_EQ(grid.column(i).width, layout.asInteger("Width"));
+            EXPECT_EQ(header.sectionSize(i), layout.asInteger("Width"));
+            EXPECT_EQ(grid.column(i).sortMarker, smNoneEh);
+            EXPECT_EQ(titles().value(i), layout.asString("Name"));
+        }
+        EXPECT_TRUE(grid.sortMarkedColumns().isEmpty());
+        EXPECT_EQ(grid.footerValueText(0), "总计");
+        EXPECT_EQ(grid.footerValueText(1), QString::number(data->Qry_Cust.recordCount()));
+        EXPECT_EQ(grid.view()->model()->rowCount(), data->Qry_Cust.recordCount());
+    }
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
 }
 

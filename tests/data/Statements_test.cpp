@@ -47,12 +47,12 @@ TEST_P(StatementsTest, EveryStatementRunsOnTheDeliveredSchema) {
     EXPECT_EQ(rows(Sql::operatorForPassword("ADMIN")), 1);
     EXPECT_EQ(rows(Sql::softInfo()), 1);
     EXPECT_EQ(rows(Sql::allCustomers()), 0);
-    EXPECT_EQ(rows(Sql::searchFields()), 8);
+    EXPECT_EQ(rows(Sql::searchFields()), 9);
     EXPECT_EQ(rows(Sql::searchFieldLookup("客户名称")), 1);
     EXPECT_EQ(rows(Sql::customerSearch(*db.connection, "Company", "x")), 0);
     EXPECT_EQ(rows(Sql::customerByCompany("x")), 0);
     EXPECT_EQ(rows(Sql::shownLayout("Custom")), 6);
-    EXPECT_EQ(rows(Sql::chooserRows("custom", false)), 2);
+    EXPECT_EQ(rows(Sql::chooserRows("custom", false)), 3);
     EXPECT_EQ(rows(Sql::chooserRows("Custom", true)), 6);
     EXPECT_EQ(rows(Sql::reminders("Admin", "0")), 0);
     EXPECT_EQ(db.connection->execute(Sql::saveLayoutColumn("custom", "company", 3, 200)), 1);

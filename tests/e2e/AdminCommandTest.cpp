@@ -45,6 +45,13 @@ TEST(AdminCommand, ExportsAndImportsThroughEveryFormatAndReportsFailures) {
         file.write("客户名称,添加时间\r\n丙,2024-01-01\r\n丁,不是日期\r\n");
     }
     const QString source = from.databasePath(), target = to.databasePath();
+    { // the owner column shown: the files name 甲公司's owner, and the import reads it back
+        auto c = openDatabase(source);
+        c->execute({"update T_FieldShow set show=1 where Field='Owner'", {}});
+        c->execute({"update Custom set Owner=(select Userid from admin where username='Admin') "
+                    "where Company='甲公司'",
+                    {}});
+    }
     const struct {
         QStringList arguments;
         int exitCode;
@@ -84,6 +91,14 @@ TEST(AdminCommand, ExportsAndImportsThroughEveryFormatAndReportsFailures) {
     EXPECT_TRUE(after.readAll().startsWith(
         "\xEF\xBB\xBF客户名称,联系电话,手机号码,合同编号,添加时间,详细说明\r\n"
         "甲公司,010,,,2024-03-05,\r\nZeta,,,,,\r\n"));
+    auto owned = openDatabase(target)->query(
+        {"select c.Company from Custom c inner join admin a on a.Userid=c.Owner "
+         "where a.username='Admin' order by c.CustCode",
+         {}});
+    QStringList companies;
+    while (owned->next())
+        companies << QString::fromUtf8(owned->text(0).data(), qsizetype(owned->text(0).size()));
+    EXPECT_EQ(companies, (QStringList{"甲公司", "甲公司"}));
 }
 
 // A shop locked out of the operator window adds, lists, disables and resets operators from a

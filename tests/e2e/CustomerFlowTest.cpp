@@ -1,5 +1,6 @@
 #include "tests/e2e/ProgramRun.h"
 #include "tests/support/SearchWait.h"
+#include "tests/support/WriteWait.h"
 
 #include "customers/RecordNavigator.h"
 #include "customers/U_AddCust.h"
@@ -68,18 +69,18 @@ TEST_P(EndToEnd, CustomersAreAddedSearchedEditedBrowsedAndDeletedThroughTheWindo
                 EXPECT_EQ(editor->windowTitle(), QStringLiteral("添加客户信息"));
                 QTest::keyClicks(editor->Edit_CustName, kObrien);
                 QTest::keyClicks(editor->Edit_Mobile, "13800001111");
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 EXPECT_TRUE(editor->Edit_CustName->text().isEmpty()) << "ready for the next";
                 commitText(editor->Edit_CustName, kChinese);
                 QTest::keyClicks(editor->Edit_tel, "010-62345678");
                 QTest::keyClicks(editor->Memo1, "line one");
                 QTest::keyClick(editor->Memo1, Qt::Key_Return);
                 commitText(editor->Memo1, QStringLiteral("第二行"));
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 QTest::keyClicks(editor->Edit_CustName, kAcme);
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 QTest::keyClicks(editor->Edit_CustName, "o'brien trading");
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 EXPECT_EQ(messages.last().text, QStringLiteral("客户名称有重复!"));
                 editor->Btn_Cancel->click();
             },
@@ -122,7 +123,7 @@ TEST_P(EndToEnd, CustomersAreAddedSearchedEditedBrowsedAndDeletedThroughTheWindo
                 EXPECT_EQ(editor->windowTitle(), QStringLiteral("编辑客户信息"));
                 EXPECT_EQ(editor->Edit_CustName->text(), kObrien);
                 typeOver(editor->Edit_Mobile, "13912345678");
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 EXPECT_EQ(gridTexts(grid, mobileColumn).first(), "13912345678");
                 RecordNavigator* nav = editor->DBNavigator1;
                 nav->button(RecordNavigator::nbNext)->click();
@@ -148,12 +149,14 @@ TEST_P(EndToEnd, CustomersAreAddedSearchedEditedBrowsedAndDeletedThroughTheWindo
         clickRow(grid, gridRowOf(grid, kAcme));
         messages.answers << mbNo;
         QTest::keyClick(grid.view(), Qt::Key_Delete);
+        waitForWrites(main.data());
         EXPECT_EQ(messages.last().text, QStringLiteral("确定要删除客户记录吗！"));
         EXPECT_EQ(messages.last().caption, QStringLiteral("警告"));
         EXPECT_EQ(messages.last().buttons, mbYes | mbNo);
         EXPECT_EQ(gridTexts(grid, 0).size(), 3);
         messages.answers << mbYes;
         QTest::keyClick(grid.view(), Qt::Key_Delete);
+        waitForWrites(main.data());
         EXPECT_EQ(gridTexts(grid, 0), (QStringList{kObrien, kChinese}));
     });
     EXPECT_EQ(db("select Company from Custom order by CustCode"),

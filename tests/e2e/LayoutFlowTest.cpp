@@ -1,4 +1,5 @@
 #include "tests/e2e/ProgramRun.h"
+#include "tests/support/WriteWait.h"
 
 #include "customers/U_AddCust.h"
 #include "customers/U_Custom.h"
@@ -21,8 +22,8 @@ class Layouts : public EndToEnd {
   protected:
     void SetUp() override {
         exec("insert into Custom (Company, tel, Mobile) values "
-                     "('Mid Co', '020-2', '139'), ('Alpha', '010-1', '137'), "
-                     "('Zeta 公司', '021-3', '138')");
+             "('Mid Co', '020-2', '139'), ('Alpha', '010-1', '137'), "
+             "('Zeta 公司', '021-3', '138')");
     }
     // Column order and width of the shown rows of the customer list, as stored.
     QList<QStringList> storedLayout() const {
@@ -126,7 +127,7 @@ TEST_P(Layouts, TitleClicksSortTheListAndTheEditorChangesTheRowClicked) {
             [&](TFrm_AddCust* editor) {
                 EXPECT_EQ(editor->Edit_CustName->text(), "Zeta 公司");
                 QTest::keyClicks(editor->Edit_OtherInfo, "HT-9");
-                editor->Btn_OK->click();
+                clickAndWait(editor->Btn_OK, main.data());
                 editor->Btn_Cancel->click();
             },
             "the editor");

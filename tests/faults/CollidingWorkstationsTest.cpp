@@ -4,6 +4,7 @@
 #include "SaverProcess.h"
 
 #include "activities/U_ActivityEdit.h"
+#include "customers/ExtraFieldsPanel.h"
 #include "customers/U_AddCust.h"
 #include "data/Activities.h"
 #include "data/CustomerNames.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTemporaryDir>
 
 namespace {
@@ -51,11 +53,17 @@ class Collisions : public EngineTest {
         ASSERT_EQ(other.lines(), QStringList{"OK"});
     }
     QString text(const QString& sql, qint64 id) const { return db.scalar(sql, {id}).toString(); }
+    // A save reaches a server off the window's thread; its button takes input again once the
+    // outcome shows.
+    static void clickAndWaitForOutcome(QPushButton* save) {
+        save->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return save->isEnabled(); }, 20000));
+    }
     // The first save is refused, and asks about a field both changed, showing the other value.
     void refusedOnce(QPushButton* save, const SaveCase& c) {
         messages.clear();
         messages.answers = c.answer ? QList<int>{mbOK, c.answer} : QList<int>{mbOK};
-        save->click();
+        clickAndWaitForOutcome(save);
         ASSERT_EQ(messages.shown.size(), c.answer ? 2 : 1)
             << messages.texts().join('\n').toStdString();
         EXPECT_EQ(messages.shown[0].text, "该记录已被其他用户修改或删除，未能保存。");
@@ -66,7 +74,7 @@ class Collisions : public EngineTest {
     // The next save goes through, and the row holds both workstations' changes.
     void savedThen(QPushButton* save, const QString& row, qint64 id, const SaveCase& c) {
         messages.clear();
-        save->click();
+        clickAndWaitForOutcome(save);
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.texts().join('\n').toStdString();
         EXPECT_EQ(text(row.arg(c.otherField), id), c.expectOther);
         EXPECT_EQ(text(row.arg(c.ownField), id), c.expectOwn);
@@ -87,7 +95,16 @@ TEST_P(Collisions, ACustomerSavedElsewhereKeepsBothChanges) {
         {"tel", "999", "tel", "555", mbNo, "999", "999"},
         {"tel", "555", "tel", "555", 0, "555", "555"},
         {"memo2", "他的说明", "Mobile", "138", 0, "他的说明", "138"},
+        // The shop's own field 联系人 (Fld1) is merged like the delivered ones.
+        {"tel", "999", "Fld1", "王五", 0, "999", "王五"},
+        {"Fld1", "李四", "tel", "555", 0, "李四", "555"},
+        {"Fld1", "李四", "Fld1", "王五", mbYes, "王五", "王五"},
+        {"Fld1", "李四", "Fld1", "王五", mbNo, "李四", "李四"},
     };
+    FieldDefinition contact;
+    contact.title = "联系人";
+    ASSERT_EQ(CustomerFields::add(*data->ADOConnection1, contact).column, "Fld1");
+    db.connection = db.secondConnection(); // one that knows the new column
     int n = 0;
     for (const SaveCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << n);
@@ -99,11 +116,16 @@ TEST_P(Collisions, ACustomerSavedElsewhereKeepsBothChanges) {
         TFrm_AddCust editor(*data, messages);
         editor.setMode(TFrm_AddCust::EditMode);
         editor.show();
-        QLineEdit* box = QString(c.ownField) == "tel" ? editor.Edit_tel : editor.Edit_Mobile;
+        QLineEdit* box = QString(c.ownField) == "tel" ? editor.Edit_tel
+                         : QString(c.ownField) == "Fld1"
+                             ? qobject_cast<QLineEdit*>(editor.ExtraFields->input(0))
+                             : editor.Edit_Mobile;
         box->setText(c.ownValue);
         otherSaves("Custom", "CustCode", code, c.otherField, c.otherValue);
 
         refusedOnce(editor.Btn_OK, c);
+        if (c.answer && QString(c.ownField) == "Fld1")
+            EXPECT_TRUE(messages.shown.value(1).text.contains("“联系人”")) << "asked by its title";
         const QString field = QString("select %1 from Custom where CustCode=?");
         EXPECT_EQ(text(field.arg(c.otherField), code), c.otherValue) << "nothing written yet";
         if (QString(c.otherField) == "Company")

@@ -102,7 +102,19 @@ QStringList companiesInOrder(Query& query) {
     return names;
 }
 
-class CustomerFieldsTest : public EngineTest {};
+class CustomerFieldsTest : public EngineTest {
+  protected:
+    // The index that serves the list's filter by the column: 1 when it is there.
+    qint64 valueIndexes(const QString& column) const {
+        return db.engine == TestEngine::Postgres
+                   ? db.scalar("select count(*) from pg_indexes where indexname=?",
+                               {"Custom_" + column + "_fold"})
+                         .toLongLong()
+                   : db.scalar("select count(*) from sqlite_master where type='index' and name=?",
+                               {"Custom_" + column})
+                         .toLongLong();
+    }
+};
 
 TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
     Connection& c = *db.connection;
@@ -150,6 +162,12 @@ TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
             EXPECT_EQ(query.recordCount(), k.searchHits);
         }
 
+        if (field.type == FieldType::Choice) { // the list's filter, through the column's index
+            query.setCommand(Sql::customerSearch(c, "Company", "", {{field.column, "POTENTIAL"}}));
+            query.open();
+            EXPECT_EQ(companiesInOrder(query), QStringList{"乙"});
+        }
+
         CustomerFields::rename(c, field.id, QString("改") + field.title);
         EXPECT_EQ(db.scalar("select Name from T_FieldShow where Field=?", {field.column}),
                   "改" + field.title);
@@ -160,11 +178,18 @@ TEST_P(CustomerFieldsTest, EveryTypeIsAddedUsedRenamedAndRemoved) {
     ASSERT_EQ(fields.size(), std::size(kCases));
     CustomerFields::reorder(c, {fields.last().id});
     EXPECT_EQ(CustomerFields::all(c).first().id, fields.last().id);
-    for (const FieldDefinition& field : fields)
+    QStringList used;
+    for (const FieldDefinition& field : fields) {
+        used << field.column;
         CustomerFields::remove(c, field.id);
+    }
     EXPECT_TRUE(CustomerFields::all(c).isEmpty());
+    // History rows and backups name a removed field's column: the next field gets a new one.
+    const FieldDefinition next = CustomerFields::add(c, def("再加", FieldType::Text));
+    EXPECT_FALSE(used.contains(next.column, Qt::CaseInsensitive)) << next.column.toStdString();
+    CustomerFields::remove(c, next.id);
     EXPECT_EQ(c.columnsOf("Custom"), before);
-    EXPECT_EQ(db.scalar("select count(*) from T_FieldShow where TableName='Custom'").toInt(), 8);
+    EXPECT_EQ(db.scalar("select count(*) from T_FieldShow where TableName='Custom'").toInt(), 9);
 }
 
 TEST_P(CustomerFieldsTest, AChoiceInUseStaysAndBadDefinitionsChangeNothing) {
@@ -174,6 +199,13 @@ TEST_P(CustomerFieldsTest, AChoiceInUseStaysAndBadDefinitionsChangeNothing) {
     const FieldDefinition field =
         CustomerFields::add(c, def("来源", FieldType::Choice, 0, 0, {"展会", "网络"}));
     c.execute({"update Custom set " + field.column + "=?", {QString("展会")}});
+    // A choice field added before its column was indexed gets the index by the migration step.
+    EXPECT_EQ(valueIndexes(field.column), 1);
+    c.dropValueIndex("Custom", field.column);
+    ASSERT_EQ(valueIndexes(field.column), 0);
+    c.execute({"update T_SchemaVersion set Version=17", {}});
+    migrate(c);
+    EXPECT_EQ(valueIndexes(field.column), 1);
     EXPECT_NE(errorOf([&] { CustomerFields::setChoices(c, field.id, {"网络"}); }).find("展会"),
               std::string::npos);
     CustomerFields::setChoices(c, field.id, {"展会", "转介绍"});

@@ -53,18 +53,18 @@ TEST_F(FieldChooser, ShowsHiddenLeftAndShownRightWithTheArrowsThatCanAct) {
     chooser->show();
     EXPECT_EQ(chooser->windowTitle(), "选择显示的字段");
     EXPECT_EQ(chooser->size(), QSize(387, 269));
-    EXPECT_EQ(items(chooser->SrcList), (QStringList{"客户编号", "客户介绍"}));
+    EXPECT_EQ(items(chooser->SrcList), (QStringList{"客户编号", "客户介绍", "负责人"}));
     EXPECT_EQ(items(chooser->DstList).size(), 6);
     EXPECT_TRUE(chooser->Btn_ok->isDefault());
     EXPECT_EQ(chooser->SP_right->focusPolicy(), Qt::NoFocus);
 
     chooser->SP_allleftClick();
-    EXPECT_EQ(items(chooser->SrcList).size(), 8);
+    EXPECT_EQ(items(chooser->SrcList).size(), 9);
     EXPECT_FALSE(chooser->SP_left->isEnabled());
     EXPECT_FALSE(chooser->SP_allleft->isEnabled());
     EXPECT_TRUE(chooser->SP_right->isEnabled());
     chooser->SP_allrightClick();
-    EXPECT_EQ(items(chooser->DstList).size(), 8);
+    EXPECT_EQ(items(chooser->DstList).size(), 9);
     EXPECT_FALSE(chooser->SP_right->isEnabled());
     EXPECT_FALSE(chooser->SP_allright->isEnabled());
 
@@ -80,10 +80,10 @@ TEST_F(FieldChooser, ArrowWithoutSelectionSelectsTheFirstItemThenMovesIt) {
     chooser->show();
     chooser->SrcList->clearSelection();
     chooser->SP_rightClick();
-    EXPECT_EQ(items(chooser->SrcList).size(), 2) << "nothing selected, nothing moves";
+    EXPECT_EQ(items(chooser->SrcList).size(), 3) << "nothing selected, nothing moves";
     ASSERT_EQ(chooser->SrcList->selectedItems().size(), 1);
     chooser->SP_rightClick();
-    EXPECT_EQ(items(chooser->SrcList), QStringList{"客户介绍"});
+    EXPECT_EQ(items(chooser->SrcList), (QStringList{"客户介绍", "负责人"}));
     EXPECT_EQ(items(chooser->DstList).last(), "客户编号");
     chooser->DstList->setCurrentRow(0);
     chooser->SP_leftClick();

@@ -9,6 +9,7 @@
 #include "grid/ExcelExport.h"
 #include "grid/ExportLosses.h"
 #include "grid/GridSheet.h"
+#include "operators/Owners.h"
 #include "output/CustomerImport.h"
 #include "output/ImportFile.h"
 #include "tools/admin/AdminCommand.h"
@@ -196,6 +197,8 @@ int exportCommand(const QStringList& given) {
     DataGrid grid;
     grid.setQuery(&data.Qry_Cust);
     ApplyColumnLayout(data, grid, data.Qry_Cust, QStringLiteral("Custom"));
+    Owners::OwnerNames names;
+    Owners::showOwnerNames(*data.ADOConnection1, data.Qry_Cust, names);
     const ExportFormat kind = format == "xlsx"  ? ExportFormat::Xlsx
                               : format == "csv" ? ExportFormat::Csv
                                                 : ExportFormat::Xls;

@@ -8,9 +8,8 @@
 // An existing file at that path is replaced.
 
 #include "bench/support/CustomerGenerator.h"
+#include "bench/support/ShopFields.h"
 #include "data/AppError.h"
-#include "data/Migrations.h"
-#include "fields/CustomerFields.h"
 
 #include <QByteArray>
 #include <QString>
@@ -46,59 +45,6 @@ void exec(const QString& path, const char* sql) {
         throw std::runtime_error(message);
 }
 
-FieldDefinition demoField(const char* title, FieldType type, int length, QStringList choices) {
-    FieldDefinition field;
-    field.title = QString::fromUtf8(title);
-    field.type = type;
-    field.length = length;
-    field.choices = choices;
-    return field;
-}
-
-// The values as small keyed tables, so that one statement fills a million customers.
-QString valueTable(const QString& name, const QStringList& values) {
-    QString sql = "CREATE TEMP TABLE " + name + " (i INTEGER PRIMARY KEY, v TEXT);";
-    for (int i = 0; i < values.size(); ++i)
-        sql += QString("INSERT INTO %1 VALUES (%2, '%3');").arg(name).arg(i).arg(values[i]);
-    return sql;
-}
-
-// A value of each list for every customer, picked by its key so that every run gives the same.
-QString pick(const QString& table, qsizetype size, int stride) {
-    const QString n = QString::number(size);
-    return "(SELECT v FROM " + table + " WHERE i = (CustCode * " + QString::number(stride) +
-           " + CustCode / " + n + ") % " + n + ")";
-}
-
-void addDemoFields(const QString& path) {
-    const QStringList types = {"经销商", "终端", "潜在客户"};
-    const QStringList sources = {"展会", "网络", "转介绍", "电话营销"};
-    QStringList columns;
-    {
-        const std::unique_ptr<Connection> c = migrated(openDatabase(path));
-        for (const FieldDefinition& field : {demoField("联系人", FieldType::Text, 20, {}),
-                                             demoField("地址", FieldType::Text, 100, {}),
-                                             demoField("客户类型", FieldType::Choice, 0, types),
-                                             demoField("客户来源", FieldType::Choice, 0, sources)})
-            columns << CustomerFields::add(*c, field).column;
-    }
-    const QStringList surnames = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴"};
-    const QStringList titles = {"先生", "女士", "经理", "总"};
-    const QStringList cities = {"北京市海淀区", "上海市浦东新区", "广州市天河区",
-                                "杭州市西湖区", "成都市武侯区",   "武汉市洪山区"};
-    const QStringList roads = {"中山路", "人民大道", "建设路", "解放路", "科技园路"};
-    QString sql = "BEGIN;" + valueTable("d_surname", surnames) + valueTable("d_title", titles) +
-                  valueTable("d_city", cities) + valueTable("d_road", roads) +
-                  valueTable("d_type", types) + valueTable("d_source", sources);
-    sql += "UPDATE Custom SET " + columns[0] + " = " + pick("d_surname", surnames.size(), 7) +
-           " || " + pick("d_title", titles.size(), 3) + ", " + columns[1] + " = " +
-           pick("d_city", cities.size(), 1) + " || " + pick("d_road", roads.size(), 3) +
-           " || (1 + CustCode % 188) || '号', " + columns[2] + " = " +
-           pick("d_type", types.size(), 5) + ", " + columns[3] + " = " +
-           pick("d_source", sources.size(), 3) + ";COMMIT;";
-    exec(path, sql.toUtf8().constData());
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,7 +64,7 @@ int main(int argc, char** argv) {
         BenchData::addCustomers(path, customers, kSeed);
         BenchData::addActivities(path, user, kActivities, kSeed);
         exec(path, kDueSoon);
-        addDemoFields(path);
+        BenchData::addShopFields(path, 4);
     } catch (const AppError& e) {
         std::fprintf(stderr, "custdesk_demodata: %s\n", e.text().toLocal8Bit().constData());
         return 1;
