@@ -45,14 +45,22 @@ void identifyOperator(TFrm_Data& data, const QString& currentOperator) {
 }
 
 void purgeExpiredHistory(TFrm_Data& data, MessageService& messages, QWidget* owner) {
-    if (!data.ADOConnection1)
-        return;
+    if (data.ADOConnection1)
+        tellPurgeFailure(messages, owner, purgeExpiredHistory(*data.ADOConnection1, data.IniFile));
+}
+
+QString purgeExpiredHistory(Connection& connection, const SettingsFile& settings) {
     try {
-        RecycleBin::purgeExpired(*data.ADOConnection1, readRetention(data.IniFile));
+        RecycleBin::purgeExpired(connection, readRetention(settings));
+        return {};
     } catch (const std::exception& error) {
-        messages.messageBox(owner,
-                            QStringLiteral("清理过期的回收站和历史记录失败：%1")
-                                .arg(QString::fromUtf8(error.what())),
-                            QStringLiteral("提示"), MsgIcon::Warning, mbOK);
+        return QString::fromUtf8(error.what());
     }
+}
+
+void tellPurgeFailure(MessageService& messages, QWidget* owner, const QString& failure) {
+    if (!failure.isEmpty())
+        messages.messageBox(owner,
+                            QStringLiteral("清理过期的回收站和历史记录失败：%1").arg(failure),
+                            QStringLiteral("提示"), MsgIcon::Warning, mbOK);
 }

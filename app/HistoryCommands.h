@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <functional>
 
+class Connection;
 class MessageService;
+class SettingsFile;
 class QWidget;
 class TFrm_Data;
 
@@ -31,3 +34,7 @@ void identifyOperator(TFrm_Data& data, const QString& currentOperator);
 // After the daily backup: what outlived the bin's and the history's retention goes for good.
 // A failure is told and stops nothing.
 void purgeExpiredHistory(TFrm_Data& data, MessageService& messages, QWidget* owner);
+// The same on a connection of the caller's, off the window's thread: what went wrong, for
+// tellPurgeFailure() to tell on the window's (empty when nothing did).
+QString purgeExpiredHistory(Connection& connection, const SettingsFile& settings);
+void tellPurgeFailure(MessageService& messages, QWidget* owner, const QString& failure);

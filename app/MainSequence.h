@@ -1,5 +1,8 @@
 #pragma once
 
+#include "data/Engine.h"
+
+#include <QList>
 #include <QString>
 
 class BusyWaiter;
@@ -10,6 +13,9 @@ class MessageService;
 // for a database another program holds. Returns the exit code.
 int RunMainSequence(const QString& programDir, MessageService& messages,
                     BusyWaiter* busy = nullptr);
+
+// What the start reads once the operator is known, sent together as the login admits them.
+QList<SqlCommand> readsAfterLogin(qint64 operatorKey);
 
 // The window font of the program: SimSun 9 pt where installed, else a CJK font beside it.
 void applyProgramFont();

@@ -1,6 +1,7 @@
 #include "app/U_login.h"
 
 #include "app/LoginRules.h"
+#include "app/MainSequence.h"
 #include "app/U_Main.h"
 #include "app/WindowPlacement.h"
 #include "data/AppError.h"
@@ -188,14 +189,16 @@ void TFrm_Login::admit(const LoggedOperator& chosen) {
 void TFrm_Login::recordLogin(const LoggedOperator& chosen) {
     if (chosen.key < 0)
         return;
-    data_.rights = Roles::rightsOf(*data_.ADOConnection1, chosen.key, main_.CurrentOperator);
-    MustChangePassword = ADOQuery1.findField("MustChangePass") >= 0 &&
-                         ADOQuery1.asVariant("MustChangePass").toBool();
     try {
         Roles::recordLogin(*data_.ADOConnection1, chosen.key, QDateTime::currentDateTime());
     } catch (const std::exception& error) {
         qWarning("last login not recorded: %s", error.what()); // the login stands
     }
+    // After the change, which would drop them: a change may alter what a read answers.
+    data_.ADOConnection1->prefetch(readsAfterLogin(chosen.key));
+    data_.rights = Roles::rightsOf(*data_.ADOConnection1, chosen.key, main_.CurrentOperator);
+    MustChangePassword = ADOQuery1.findField("MustChangePass") >= 0 &&
+                         ADOQuery1.asVariant("MustChangePass").toBool();
 }
 
 void TFrm_Login::rememberPosition() {

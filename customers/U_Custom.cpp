@@ -279,9 +279,7 @@ void TFrm_Custom::FormShow() {
     }
     Menu_Cust->setToolTipsVisible(true);
     ownerNames_.reset();
-    data_.OpenQuery(data_.Qry_Cust, Sql::allCustomers(data_.rights));
-    showCount();
-    layOut();
+    openList(Sql::allCustomers(data_.rights));
     fillSearchFields();
     Combo_Type->setCurrentIndex(0);
     setFooters();
@@ -289,6 +287,45 @@ void TFrm_Custom::FormShow() {
     buildFilters();
     loader_->warmUp(); // the first keystroke finds its connection made
     data_.writes().warmUp(data_.ADOConnection1->author()); // and the first save or delete its own
+}
+
+// Over a network the rows come in parts off the window's thread, so the first show while the
+// others are on their way; a local file is read at once.
+void TFrm_Custom::openList(const SqlCommand& command) {
+    if (!data_.ADOConnection1 || !data_.ADOConnection1->overNetwork()) {
+        data_.OpenQuery(data_.Qry_Cust, command);
+        showCount();
+        layOut();
+        return;
+    }
+    abandonSearch();
+    data_.Qry_Cust.close();
+    data_.Qry_Cust.setCommand(command); // a refresh before the first part runs it whole
+    outstanding_ = command;
+    searchPinyin_ = false;
+    busy_ = std::make_unique<Busy>(Btn_S_Cust);
+    loader_->loadInParts(command,
+                         [this](SqlCommand c, std::unique_ptr<QueryStore> rows, bool last) {
+                             listPartLoaded(std::move(c), std::move(rows), last);
+                         });
+}
+
+void TFrm_Custom::listPartLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows, bool last) {
+    guarded(messages_, [&] {
+        if (last)
+            busy_.reset();
+        if (data_.Qry_Cust.isActive() && data_.Qry_Cust.command().sql == command.sql &&
+            data_.Qry_Cust.command().params == command.params) {
+            data_.Qry_Cust.appendPart(std::move(rows));
+            showCount();
+            return;
+        }
+        // No clock for a double click: an opening list replaced no rows a first click was on.
+        data_.Qry_Cust.adopt(command, std::move(rows));
+        showCount();
+        layOut();
+        setFooters();
+    });
 }
 
 void TFrm_Custom::buildFilters() {

@@ -135,6 +135,8 @@ class TFrm_Custom : public QWidget {
     void restartSearch(); // the rows changed under a search still on its way
     void abandonSearch();
     void searchLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows);
+    void openList(const SqlCommand& command);
+    void listPartLoaded(SqlCommand command, std::unique_ptr<QueryStore> rows, bool last);
     void searchFailed(SqlCommand command, QString error);
     bool whenNoDialog(std::function<void()> show);
     void keywordEvent(QEvent* event);

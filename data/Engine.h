@@ -94,6 +94,17 @@ class Connection {
     virtual ~Connection() = default;
 
     virtual std::unique_ptr<ResultSet> query(const SqlCommand& command) = 0;
+    // A large read whose rows are handed over as they arrive, so the first can be used before
+    // the last is sent. The connection runs nothing else until the result is read or dropped.
+    virtual std::unique_ptr<ResultSet> stream(const SqlCommand& command) { return query(command); }
+    // Sends independent reads together ahead of the code that will run them, so they cost one
+    // round trip between them: a later query() of the same statement and values takes its
+    // answer. Answers not asked for are dropped at this connection's next change or after a few
+    // seconds. An engine whose reads cost no round trip ignores it.
+    virtual void prefetch(const QList<SqlCommand>& /*reads*/) {}
+    // Whether each statement crosses a network, so a large read is better streamed off the
+    // window's thread than read at once on it.
+    virtual bool overNetwork() const { return false; }
     // Runs a statement without a result set; returns the number of rows it changed.
     virtual qint64 execute(const SqlCommand& command) = 0;
     virtual qint64 lastInsertId() = 0;

@@ -185,6 +185,26 @@ void Query::adopt(SqlCommand command, std::unique_ptr<QueryStore> store) {
     emit currentChanged(store_->current);
 }
 
+void Query::appendPart(std::unique_ptr<QueryStore> part) {
+    if (!store_ || !part || part->storedRows() == 0)
+        return;
+    const int first = recordCount();
+    std::vector<uint32_t> rows(part->storedRows());
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = uint32_t(i);
+    store_->appendRows(std::move(*part), rows);
+    const bool hadNone = store_->current < 0;
+    if (hadNone) {
+        store_->current = 0;
+        store_->eof = false;
+    }
+    emit rowsAppended(first, recordCount() - first);
+    if (hadNone)
+        emit currentChanged(0);
+    if (!sort_.isEmpty())
+        setSort(sort_);
+}
+
 void Query::close() {
     if (!store_)
         return;

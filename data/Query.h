@@ -76,6 +76,9 @@ class Query : public QObject {
     void close(); // drops the result, its labels and its sort
     // Takes a result read elsewhere for the command, as open() would have read it.
     void adopt(SqlCommand command, std::unique_ptr<QueryStore> store);
+    // Adds the rows of the next part of a result taken in parts (the first by adopt()) after
+    // the others; a sorted query sorts them in.
+    void appendPart(std::unique_ptr<QueryStore> part);
     void exec(); // runs the command without a result set
     bool isActive() const;
 
@@ -148,6 +151,7 @@ class Query : public QObject {
     void aboutToResort(); // the same rows are about to take a new order
     void resorted();      // same rows, new order; recordId() and positionOfRecord() map them
     void rowInserted(int row);
+    void rowsAppended(int first, int count); // the next part of the result, at the end
     void rowChanged(int row);
     void rowRemoved(int row);
     void currentChanged(int row);

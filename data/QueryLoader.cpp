@@ -33,6 +33,37 @@ void QueryLoader::load(const SqlCommand& command, Finish finish) {
     });
 }
 
+void QueryLoader::loadInParts(const SqlCommand& command, Part part) {
+    latest_ = command;
+    busy_ = true;
+    worker_.replace([this, ticket = ++ticket_, command,
+                     part = std::move(part)](const std::atomic_bool& abandoned) {
+        try {
+            if (!connection_) {
+                connectOnce();
+                if (abandoned)
+                    return;
+            }
+            QueryStore::readInParts(
+                *connection_, command,
+                [&](std::unique_ptr<QueryStore> store, bool last) {
+                    auto rows = std::make_shared<std::unique_ptr<QueryStore>>(std::move(store));
+                    deliver(
+                        ticket,
+                        [command, rows, last, part] { part(command, std::move(*rows), last); },
+                        last);
+                },
+                &abandoned);
+        } catch (const std::exception& e) {
+            if (abandoned)
+                return;
+            deliver(ticket, [this, command, text = QString::fromUtf8(e.what())] {
+                failed_(command, text);
+            });
+        }
+    });
+}
+
 void QueryLoader::warmUp() {
     worker_.post([this](const std::atomic_bool&) {
         try {
@@ -80,13 +111,14 @@ void QueryLoader::work(quint64 ticket, const SqlCommand& command, const Finish& 
 }
 
 // Runs report on the loader's own thread if the ticket is still the latest when it gets there.
-void QueryLoader::deliver(quint64 ticket, std::function<void()> report) {
+void QueryLoader::deliver(quint64 ticket, std::function<void()> report, bool last) {
     QMetaObject::invokeMethod(
         this,
-        [this, ticket, report = std::move(report)] {
+        [this, ticket, report = std::move(report), last] {
             if (ticket != ticket_)
                 return;
-            busy_ = false;
+            if (last)
+                busy_ = false;
             report();
         },
         Qt::QueuedConnection);

@@ -21,6 +21,7 @@ class QueryLoader : public QObject {
     using Connect = std::function<std::unique_ptr<Connection>()>;
     using Loaded = std::function<void(SqlCommand, std::unique_ptr<QueryStore>)>;
     using Failed = std::function<void(SqlCommand, QString)>;
+    using Part = std::function<void(SqlCommand, std::unique_ptr<QueryStore>, bool last)>;
     // More work on a read result, on the loader's thread and connection before it is
     // delivered; it may throw, and should stop soon once abandoned is set.
     using Finish = std::function<void(Connection&, QueryStore&, const std::atomic_bool& abandoned)>;
@@ -35,6 +36,9 @@ class QueryLoader : public QObject {
     void warmUp();
     // Abandons the load still waiting or running.
     void load(const SqlCommand& command, Finish finish = nullptr);
+    // Like load(), but the rows are delivered in parts as they arrive, each to part, the first
+    // soon; a failure goes to failed as with load().
+    void loadInParts(const SqlCommand& command, Part part);
     void abandon();                     // nothing more is delivered until the next load
     bool busy() const { return busy_; } // a load is outstanding
     const SqlCommand& loading() const { return latest_; }
@@ -43,7 +47,7 @@ class QueryLoader : public QObject {
     void connectOnce(); // on the worker's thread; throws what connect_ throws
     void work(quint64 ticket, const SqlCommand& command, const Finish& finish,
               const std::atomic_bool& abandoned);
-    void deliver(quint64 ticket, std::function<void()> report);
+    void deliver(quint64 ticket, std::function<void()> report, bool last = true);
 
     Connect connect_;
     Loaded loaded_;

@@ -167,8 +167,13 @@ std::unique_ptr<QueryStore> QueryStore::read(Connection& connection, const SqlCo
 }
 
 void QueryStore::load(ResultSet& result, const std::atomic_bool* abandoned) {
+    loadSome(result, SIZE_MAX, abandoned);
+}
+
+bool QueryStore::loadSome(ResultSet& result, size_t most, const std::atomic_bool* abandoned) {
     // Looked at once a block, so the check costs nothing per row.
-    while (result.next()) {
+    bool more = false;
+    for (size_t taken = 0; taken < most && (more = result.next()); ++taken) {
         if (abandoned && (rows_ & (blockRows - 1)) == 0 && abandoned->load())
             throw AppError("查询已放弃");
         addRow(result);
@@ -182,6 +187,22 @@ void QueryStore::load(ResultSet& result, const std::atomic_bool* abandoned) {
         order[i] = uint32_t(i);
     orderChanged();
     inferComputedKinds();
+    return more;
+}
+
+void QueryStore::readInParts(Connection& connection, const SqlCommand& command,
+                             const std::function<void(std::unique_ptr<QueryStore>, bool)>& part,
+                             const std::atomic_bool* abandoned) {
+    auto result = connection.stream(command);
+    // The first part fills a screen; the later ones grow, so a big result comes in few parts.
+    size_t size = 1000;
+    for (bool more = true; more; size = std::min<size_t>(size * 4, 64 * 1024)) {
+        auto store = std::make_unique<QueryStore>(*result);
+        more = store->loadSome(*result, size, abandoned);
+        store->current = store->order.empty() ? -1 : 0;
+        store->eof = store->order.empty();
+        part(std::move(store), !more);
+    }
 }
 
 // A computed column declares no type; its first value tells what it holds.

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,13 @@ class QueryStore {
     bool eof = true;
 
     void load(ResultSet& result, const std::atomic_bool* abandoned = nullptr); // every row left
+    // The next rows of the result, at most most of them; false once the result has ended.
+    bool loadSome(ResultSet& result, size_t most, const std::atomic_bool* abandoned = nullptr);
+    // Runs the command and hands its rows over in parts as they arrive, the first soon and
+    // later ones bigger; part() gets each with whether it is the last.
+    static void readInParts(Connection& connection, const SqlCommand& command,
+                            const std::function<void(std::unique_ptr<QueryStore>, bool last)>& part,
+                            const std::atomic_bool* abandoned = nullptr);
     uint32_t addRow(const ResultSet& result);
     // Moves the given rows of other (same columns) to the end of this store and of its order;
     // other's texts are taken over, not copied, so other must not be read afterwards.

@@ -116,40 +116,58 @@ void addShopSettings(Connection& connection) {
                             {"ReturnedAt", "DATETIME", "", false}});
 }
 
-std::optional<PermissionSet> permissionsOf(Connection& connection, qint64 roleId) {
-    auto rows = connection.query({"select * from T_Role where RoleID=?", {roleId}});
-    if (!rows->next())
-        return std::nullopt;
+namespace {
+
+// The permissions the current row of a T_Role read holds.
+PermissionSet permissionsInRow(const ResultSet& rows) {
     PermissionSet set = 0;
-    for (int i = 0; i < rows->columnCount(); ++i)
+    for (int i = 0; i < rows.columnCount(); ++i)
         for (const PermissionInfo& info : allPermissions())
-            if (rows->column(i).name.compare(info.column, Qt::CaseInsensitive) == 0 &&
-                rows->type(i) != CellType::Null && rows->toInt64(i) != 0)
+            if (rows.column(i).name.compare(info.column, Qt::CaseInsensitive) == 0 &&
+                rows.type(i) != CellType::Null && rows.toInt64(i) != 0)
                 set |= unsigned(info.permission);
     return set;
 }
 
+} // namespace
+
+std::optional<PermissionSet> permissionsOf(Connection& connection, qint64 roleId) {
+    auto rows = connection.query({"select * from T_Role where RoleID=?", {roleId}});
+    if (!rows->next())
+        return std::nullopt;
+    return permissionsInRow(*rows);
+}
+
+SqlCommand rightsRead(qint64 userId) {
+    return {"select r.* from admin a inner join T_Role r on r.RoleID=a.RoleID where a.Userid=?",
+            {userId}};
+}
+
+// The role's name and permissions in one read.
 Rights rightsOf(Connection& connection, qint64 userId, const QString& name) {
-    auto rows = connection.query(
-        {"select r.RoleID, r.RoleName from admin a inner join T_Role r on r.RoleID=a.RoleID "
-         "where a.Userid=?",
-         {userId}});
+    auto rows = connection.query(rightsRead(userId));
     if (!rows->next())
         return Rights(userId, name, QStringLiteral("无角色"), 0);
-    const qint64 roleId = rows->toInt64(0);
-    const std::string_view roleName = rows->text(1);
-    const QString role = QString::fromUtf8(roleName.data(), qsizetype(roleName.size()));
-    rows.reset();
-    return Rights(userId, name, role, permissionsOf(connection, roleId).value_or(0));
+    QString role;
+    for (int i = 0; i < rows->columnCount(); ++i)
+        if (rows->column(i).name.compare(QLatin1String("RoleName"), Qt::CaseInsensitive) == 0 &&
+            rows->type(i) != CellType::Null) {
+            const std::string_view text = rows->text(i);
+            role = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        }
+    return Rights(userId, name, role, permissionsInRow(*rows));
 }
 
 void recordLogin(Connection& connection, qint64 userId, const QDateTime& when) {
     connection.execute({"update admin set LastLogin=? where Userid=?", {when, userId}});
 }
 
+SqlCommand shopSettingRead(const QString& name) {
+    return {"select Value from T_ShopSetting where StrComp(Name,?,1)=0 order by ID", {name}};
+}
+
 QString shopSetting(Connection& connection, const QString& name, const QString& fallback) {
-    auto rows = connection.query(
-        {"select Value from T_ShopSetting where StrComp(Name,?,1)=0 order by ID", {name}});
+    auto rows = connection.query(shopSettingRead(name));
     if (!rows->next() || rows->type(0) == CellType::Null)
         return fallback;
     const std::string_view text = rows->text(0);

@@ -33,6 +33,7 @@ std::optional<PermissionSet> permissionsOf(Connection& connection, qint64 roleId
 // The rights of the operator with that key, named by name; an operator without a role has
 // none but seeing their own customers and the pool.
 Rights rightsOf(Connection& connection, qint64 userId, const QString& name);
+SqlCommand rightsRead(qint64 userId); // the one statement rightsOf() runs
 
 // Every operator's key with their name and whether they may log in, in one statement: the
 // owner column shows names, an import reads them back.
@@ -46,6 +47,7 @@ void recordLogin(Connection& connection, qint64 userId, const QDateTime& when);
 
 // A shop setting's value, or fallback when it is not set.
 QString shopSetting(Connection& connection, const QString& name, const QString& fallback = {});
+SqlCommand shopSettingRead(const QString& name); // the statement shopSetting() runs
 void setShopSetting(Connection& connection, const QString& name, const QString& value);
 
 } // namespace Roles

@@ -122,7 +122,32 @@ std::unique_ptr<Connection> openAnother(const QString& connString) {
 
 } // namespace
 
+void TFrm_Data::openReaderSoon() {
+    if (spareMaker_ || ConnString.isEmpty())
+        return;
+    spareMaker_ = std::make_unique<Worker>();
+    spareMaker_->post([this](const std::atomic_bool&) {
+        try {
+            auto made = openConnection();
+            std::lock_guard lock(spareLock_);
+            spare_ = std::move(made);
+        } catch (const std::exception&) {
+            // The reader's own opening meets the failure again and reports it.
+        }
+    });
+}
+
 std::unique_ptr<Connection> TFrm_Data::openReader() const {
+    if (spareMaker_) {
+        spareMaker_->wait();
+        std::lock_guard lock(spareLock_);
+        if (spare_)
+            return std::move(spare_);
+    }
+    return openConnection();
+}
+
+std::unique_ptr<Connection> TFrm_Data::openConnection() const {
     return openAnother(ConnString);
 }
 

@@ -4,9 +4,11 @@
 #include "Query.h"
 #include "Rights.h"
 #include "SettingsFile.h"
+#include "Worker.h"
 
 #include <QObject>
 #include <memory>
+#include <mutex>
 
 class BusyWaiter;
 class MessageService;
@@ -49,6 +51,12 @@ class TFrm_Data : public QObject {
 
     // Another connection to the open database, for reading off the window's thread.
     std::unique_ptr<Connection> openReader() const;
+    // Starts making the next reader now, off the window's thread, so that the first
+    // openReader() finds it made (the customer list's, right after the login).
+    void openReaderSoon();
+    // A connection of its own, never the one openReaderSoon() makes, for other work off the
+    // window's thread.
+    std::unique_ptr<Connection> openConnection() const;
     // Saves and deletes off the window's thread, on a connection of their own, made at the
     // first use; the operator's name goes with each.
     WriteQueue& writes();
@@ -63,4 +71,7 @@ class TFrm_Data : public QObject {
     MessageService& messages_;
     BusyWaiter* busy_ = nullptr;
     std::unique_ptr<WriteQueue> writes_;
+    mutable std::mutex spareLock_;
+    mutable std::unique_ptr<Connection> spare_; // made by openReaderSoon(), taken once
+    std::unique_ptr<Worker> spareMaker_;        // last: stops before the members it fills
 };

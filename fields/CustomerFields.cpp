@@ -248,11 +248,15 @@ const QList<FieldType>& allTypes() {
     return types;
 }
 
+SqlCommand allRead() {
+    return {kSelect + " order by ShowOrder, ID", {}};
+}
+
 QList<FieldDefinition> all(Connection& connection) {
     QList<FieldDefinition> fields;
     if (connection.columnsOf(kTable).isEmpty())
         return fields;
-    auto rows = connection.query({kSelect + " order by ShowOrder, ID", {}});
+    auto rows = connection.query(allRead());
     while (rows->next())
         fields << readDefinition(*rows);
     return fields;

@@ -35,6 +35,7 @@ const QList<FieldType>& allTypes();
 
 // The fields in their order; none when the database has no definition table.
 QList<FieldDefinition> all(Connection& connection);
+SqlCommand allRead(); // the statement all() runs
 std::optional<FieldDefinition> byColumn(Connection& connection, const QString& column);
 
 // Adds the column, the definition and a shown layout row at once. Returns the field as

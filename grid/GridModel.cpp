@@ -42,6 +42,7 @@ void GridModel::setQuery(Query* query) {
         connect(query_, &Query::aboutToResort, this, &GridModel::onAboutToResort);
         connect(query_, &Query::resorted, this, &GridModel::onResorted);
         connect(query_, &Query::rowInserted, this, &GridModel::onRowInserted);
+        connect(query_, &Query::rowsAppended, this, &GridModel::onRowsAppended);
         connect(query_, &Query::rowChanged, this, &GridModel::onRowChanged);
         connect(query_, &Query::rowRemoved, this, &GridModel::onRowRemoved);
     }
@@ -125,9 +126,9 @@ QString GridModel::cellText(int row, int column) const {
     if (c.textOf)
         return c.textOf(row);
     if (!c.trueText.isEmpty() && query_->field(f).kind == FieldKind::Boolean)
-        return query_->isNull(row, f) ? QString()
+        return query_->isNull(row, f)           ? QString()
                : query_->value(row, f).toBool() ? c.trueText
-                                               : c.falseText;
+                                                : c.falseText;
     return singleLine(query_->displayText(row, f));
 }
 
@@ -203,6 +204,18 @@ void GridModel::onRowInserted(int row) {
     ++changing_;
     beginInsertRows({}, row, row);
     ++rows_;
+    endInsertRows();
+    settle();
+}
+
+void GridModel::onRowsAppended(int first, int count) {
+    if (first != rows_ || queryRowCount() != rows_ + count) {
+        onQueryReset();
+        return;
+    }
+    ++changing_;
+    beginInsertRows({}, first, first + count - 1);
+    rows_ += count;
     endInsertRows();
     settle();
 }

@@ -54,6 +54,7 @@ class GridModel : public QAbstractTableModel {
     void onAboutToResort();
     void onResorted();
     void onRowInserted(int row);
+    void onRowsAppended(int first, int count);
     void onRowChanged(int row);
     void onRowRemoved(int row);
     void rebuildAutomaticColumns();

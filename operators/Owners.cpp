@@ -4,6 +4,8 @@
 #include "data/Query.h"
 #include "data/Roles.h"
 
+#include <map>
+
 namespace Owners {
 
 namespace {
@@ -54,6 +56,10 @@ void release(Connection& connection, const Rights& rights, qint64 code) {
         throw AppError(QStringLiteral("该客户不属于您，或已在公海中。"));
 }
 
+SqlCommand poolReturnDaysRead() {
+    return Roles::shopSettingRead(returnDaysSetting);
+}
+
 std::optional<int> poolReturnDays(Connection& connection) {
     bool ok = false;
     const int days = Roles::shopSetting(connection, returnDaysSetting).toInt(&ok);
@@ -101,16 +107,17 @@ qint64 returnIdleCustomers(Connection& connection, const QDateTime& now) {
     return returned;
 }
 
+// One statement takes the notices and gives back what it took, so two logins of the same
+// operator never both show them.
 QStringList takeReturnedNotice(Connection& connection, qint64 operatorKey) {
-    Transaction transaction(connection);
-    QStringList names;
     auto rows = connection.query(
-        {"select Company from T_PoolReturn where Owner=? order by ID", {operatorKey}});
+        {"delete from T_PoolReturn where Owner=? returning ID, Company", {operatorKey}});
+    std::map<qint64, QString> byId; // in the order the notices were written
     while (rows->next())
-        names << textAt(*rows, 0);
-    rows.reset();
-    connection.execute({"delete from T_PoolReturn where Owner=?", {operatorKey}});
-    transaction.commit();
+        byId.emplace(rows->toInt64(0), textAt(*rows, 1));
+    QStringList names;
+    for (const auto& [id, name] : byId)
+        names << name;
     return names;
 }
 

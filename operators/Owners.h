@@ -29,6 +29,7 @@ void release(Connection& connection, const Rights& rights, qint64 code);
 // The pool's rule: after how many days without an activity of its owner a customer goes
 // back to the pool; nullopt when the rule is off (as delivered).
 std::optional<int> poolReturnDays(Connection& connection);
+SqlCommand poolReturnDaysRead(); // the statement poolReturnDays() runs
 void setPoolReturnDays(Connection& connection, const Rights& rights, std::optional<int> days);
 
 // Applies the rule at now: every owned customer whose owner recorded no activity of it, and

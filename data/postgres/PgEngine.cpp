@@ -6,8 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QRegularExpression>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <chrono>
 #include <cstdlib>
@@ -179,6 +179,13 @@ PgResultSet::~PgResultSet() {
     PQclear(result_);
 }
 
+void PgResultSet::replaceResult(PGresult* result) {
+    PQclear(result_);
+    result_ = result;
+    rows_ = result ? PQntuples(result) : 0;
+    row_ = 0;
+}
+
 bool PgResultSet::next() {
     if (row_ >= rows_)
         return false;
@@ -226,6 +233,7 @@ PgConnection::PgConnection(PGconn* conn) : conn_(conn) {
 }
 
 PgConnection::~PgConnection() {
+    dropParked();
     PQfreeCancel(cancel_);
     PQfinish(conn_);
 }
@@ -234,7 +242,9 @@ PgConnection::~PgConnection() {
 // held by another workstation is waited for as long as there.
 QByteArray PgConnection::sessionSettings() const {
     QByteArray sql = "SET DateStyle = 'ISO, YMD'; SET IntervalStyle = 'postgres'; "
-                     "SET lock_timeout = '5s'; SET client_encoding = 'UTF8'";
+                     "SET lock_timeout = '5s'; SET client_encoding = 'UTF8'; "
+                     // A prepared search is planned for its own pattern, as an unprepared one.
+                     "SET plan_cache_mode = 'force_custom_plan'";
     const QByteArray zone = QTimeZone::systemTimeZoneId();
     if (!zone.isEmpty())
         sql += "; SET TimeZone = '" + QByteArray(zone).replace('\'', "''") + "'";
@@ -283,6 +293,7 @@ ColumnInfo columnOfRow(PGresult* r, int row) {
 
 void PgConnection::executeNative(const QString& sql) {
     ensureConnected();
+    dropParked();
     flushBegin();
     Result r(PQexec(conn_, sql.toUtf8().constData()));
     const ExecStatusType status = PQresultStatus(r.get());
@@ -307,6 +318,11 @@ void PgConnection::readCatalog(const QByteArray& settingsFirst) {
     tableKeys_.clear();
     QList<QByteArray> steps =
         settingsFirst.isEmpty() ? QList<QByteArray>{} : settingsFirst.split(';');
+    // A statement prepared before the change could give rows of the old shape.
+    if (!prepared_.isEmpty())
+        steps << "DEALLOCATE ALL";
+    prepared_.clear();
+    sent_.clear();
     steps << catalogSql;
     Result catalog(pipelined(steps));
     if (PQresultStatus(catalog.get()) == PGRES_TUPLES_OK)
@@ -384,6 +400,9 @@ void PgConnection::ensureConnected() {
         depth_ = 0; // a transaction does not survive its connection; one not yet begun does
     PQfreeCancel(cancel_);
     cancel_ = nullptr; // the new backend has a key of its own
+    dropParked();
+    prepared_.clear(); // the new backend knows none of the old one's statements
+    sent_.clear();
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK)
         throw AppError("无法连接数据库服务器: " + trimmedMessage(PQerrorMessage(conn_)));
@@ -391,9 +410,13 @@ void PgConnection::ensureConnected() {
     applyAuthor(); // a new backend knows nothing of the last one's settings
 }
 
-PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
-    std::vector<std::string> texts(size_t(params.size()));
-    std::vector<const char*> values(size_t(params.size()), nullptr);
+namespace {
+
+// The values as the server reads them: null pointers for Nulls, LIKE patterns as expressions.
+void wireValues(const Translated& t, const QVariantList& params, std::vector<std::string>& texts,
+                std::vector<const char*>& values) {
+    texts.assign(size_t(params.size()), {});
+    values.assign(size_t(params.size()), nullptr);
     for (qsizetype i = 0; i < params.size(); ++i) {
         const QVariant& v = params[i];
         if (!v.isValid() || v.isNull())
@@ -407,13 +430,54 @@ PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
                 likeToRegex(params[p.index].toString(), p.escape).toStdString();
             values[size_t(p.index)] = texts[size_t(p.index)].c_str();
         }
+}
+
+} // namespace
+
+PGresult* PgConnection::send(const Translated& t, const QVariantList& params) {
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+    wireValues(t, params, texts, values);
     const QByteArray sql = t.sql.toUtf8();
-    if (beginPending_)
-        return sendAfterBegin(sql, values);
-    if (!PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(),
-                           nullptr, nullptr, 0))
+    const Prepared prepared = preparedFor(sql);
+    if (beginPending_ || authorPending_ || prepared.prepareNow)
+        return sendInPipeline(sql, prepared, values);
+    if (!enqueue(sql, prepared, values))
         return PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
     return awaitResult();
+}
+
+bool PgConnection::enqueue(const QByteArray& sql, const Prepared& prepared,
+                           const std::vector<const char*>& values) {
+    if (prepared.name.isEmpty())
+        return PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(),
+                                 nullptr, nullptr, 0);
+    return PQsendQueryPrepared(conn_, prepared.name.constData(), int(values.size()), values.data(),
+                               nullptr, nullptr, 0);
+}
+
+// Prepared once per connection, at a statement's second send, and only outside transactions: a
+// statement prepared before another workstation changed its table fails there once ("cached
+// plan must not change result type"), which inside a transaction would end the transaction.
+PgConnection::Prepared PgConnection::preparedFor(const QByteArray& sql) {
+    if (depth_ > 0)
+        return {};
+    if (const auto known = prepared_.constFind(sql); known != prepared_.constEnd())
+        return {*known, false};
+    constexpr int mostPrepared = 500;
+    if (prepared_.size() >= mostPrepared)
+        return {};
+    if (sent_.size() > 4 * mostPrepared)
+        sent_.clear(); // one-off statements are not kept for ever
+    if (++sent_[sql] < 2)
+        return {};
+    return {"custdesk_" + QByteArray::number(++preparedCount_), true};
+}
+
+void PgConnection::forgetPrepared() {
+    prepared_.clear();
+    sent_.clear();
+    Result r(PQexec(conn_, "DEALLOCATE ALL"));
 }
 
 namespace {
@@ -435,26 +499,58 @@ PGresult* takeStepResult(PGconn* conn) {
 
 } // namespace
 
-// A transaction's BEGIN travels with its first statement, so it costs no round trip of its own.
-PGresult* PgConnection::sendAfterBegin(const QByteArray& sql,
+// The author's settings, a transaction's BEGIN and a statement's preparation travel with the
+// statement, so none of them costs a round trip of its own. The author is a step of its own,
+// outside the transaction, so a rollback does not take it back.
+PGresult* PgConnection::sendInPipeline(const QByteArray& sql, const Prepared& prepared,
                                        const std::vector<const char*>& values) {
     PQenterPipelineMode(conn_);
-    PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0);
-    PQsendQueryParams(conn_, sql.constData(), int(values.size()), nullptr, values.data(), nullptr,
-                      nullptr, 0);
+    const bool author = std::exchange(authorPending_, false);
+    if (author) {
+        sendAuthor();
+        PQpipelineSync(conn_);
+    }
+    const bool begin = beginPending_;
+    if (begin)
+        PQsendQueryParams(conn_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0);
+    if (prepared.prepareNow)
+        PQsendPrepare(conn_, prepared.name.constData(), sql.constData(), int(values.size()),
+                      nullptr);
+    enqueue(sql, prepared, values);
     PQpipelineSync(conn_);
-    Result began(takeStepResult(conn_));
-    PGresult* kept = takeStepResult(conn_);
-    if (PQstatus(conn_) == CONNECTION_OK)
+    auto step = [this] { return waitUntilReady() ? takeStepResult(conn_) : nullptr; };
+    if (author) {
+        Result set(step());
+        if (waitUntilReady())
+            PQclear(PQgetResult(conn_)); // the author's sync
+    }
+    Result began(begin ? step() : nullptr);
+    Result made(prepared.prepareNow ? step() : nullptr);
+    PGresult* kept = step();
+    if (waitUntilReady())
         PQclear(PQgetResult(conn_)); // the sync
     PQexitPipelineMode(conn_);
-    if (PQresultStatus(began.get()) == PGRES_COMMAND_OK)
+    if (begin && PQresultStatus(began.get()) == PGRES_COMMAND_OK)
         beginPending_ = false;
+    if (prepared.prepareNow && PQresultStatus(made.get()) == PGRES_COMMAND_OK)
+        prepared_.insert(sql, prepared.name);
     return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
+}
+
+void PgConnection::flushAuthor() {
+    if (!std::exchange(authorPending_, false))
+        return;
+    if (sendAuthor())
+        while (waitUntilReady())
+            if (PGresult* r = PQgetResult(conn_))
+                PQclear(r);
+            else
+                break;
 }
 
 // For the few statements sent apart from run(): the transaction they belong to begins first.
 void PgConnection::flushBegin() {
+    flushAuthor();
     if (!beginPending_)
         return;
     Result r(PQexec(conn_, "BEGIN"));
@@ -467,10 +563,15 @@ void PgConnection::flushBegin() {
 
 // Waits on the socket rather than in libpq, so an interruption is seen while the server works;
 // a cancel that reached the server before the statement did is sent again.
-PGresult* PgConnection::awaitResult() {
+bool PgConnection::waitUntilReady() {
     using Clock = std::chrono::steady_clock;
     Clock::time_point cancelled{};
-    while (PQconsumeInput(conn_) && PQisBusy(conn_)) {
+    // A result already in libpq's buffer (the next row of a stream) is taken without a read.
+    while (PQisBusy(conn_)) {
+        if (!PQconsumeInput(conn_))
+            return PQstatus(conn_) == CONNECTION_OK;
+        if (!PQisBusy(conn_))
+            break;
         if (interrupted_ && Clock::now() - cancelled > std::chrono::milliseconds(500)) {
             cancelOnServer();
             cancelled = Clock::now();
@@ -478,6 +579,11 @@ PGresult* PgConnection::awaitResult() {
         pollfd socket{PQsocket(conn_), POLLIN, 0};
         poll(&socket, 1, 20);
     }
+    return true;
+}
+
+PGresult* PgConnection::awaitResult() {
+    waitUntilReady();
     PGresult* kept = takeStepResult(conn_);
     return kept ? kept : PQmakeEmptyPGresult(conn_, PGRES_FATAL_ERROR);
 }
@@ -545,6 +651,15 @@ PGresult* PgConnection::run(const SqlCommand& command, bool mayRetry) {
             throw AppError(lostText);
         raw = send(t, command.params);
     }
+    // Another workstation changed the table since this statement was prepared: the server
+    // refused it before it did anything, so it is sent once more, prepared anew.
+    if (PQresultStatus(raw) == PGRES_FATAL_ERROR && depth_ == 0 && !prepared_.isEmpty() &&
+        qstrcmp(PQresultErrorField(raw, PG_DIAG_SQLSTATE), "0A000") == 0 &&
+        prepared_.contains(t.sql.toUtf8())) {
+        PQclear(raw);
+        forgetPrepared();
+        raw = send(t, command.params);
+    }
     Result r(raw);
     const ExecStatusType status = PQresultStatus(r.get());
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
@@ -560,10 +675,212 @@ std::unique_ptr<ResultSet> PgConnection::query(const SqlCommand& command) {
     // so the save goes to a new one as when it began with its own BEGIN.
     const bool reads =
         command.sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+    if (reads) {
+        if (PGresult* parked = takeParked(command))
+            return std::make_unique<PgResultSet>(parked, describe(parked));
+    } else {
+        dropParked();
+    }
     if (!reads && depth_ == 0)
         noticeClosedConnection();
     PGresult* r = run(command, reads);
     return std::make_unique<PgResultSet>(r, describe(r));
+}
+
+namespace {
+
+// What tells two commands apart: the statement and each value with its type.
+QString commandKey(const SqlCommand& command) {
+    QString key = command.sql;
+    for (const QVariant& v : command.params)
+        key += QChar(0x1f) + QString::number(v.typeId()) + QChar(0x1e) +
+               (v.isNull() ? QStringLiteral("\\N") : v.toString());
+    return key;
+}
+
+qint64 nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+void PgConnection::prefetch(const QList<SqlCommand>& reads) {
+    if (depth_ > 0 || reads.isEmpty())
+        return;
+    ensureConnected();
+    dropParked();
+    // Translated first: a name the translator must look up costs a statement of its own.
+    struct Ready {
+        QByteArray sql;
+        std::vector<std::string> texts;
+        std::vector<const char*> values;
+    };
+    std::vector<Ready> ready;
+    QList<SqlCommand> sent;
+    for (const SqlCommand& command : reads) {
+        const Translated& t = translated(command.sql);
+        if (t.paramCount != command.params.size())
+            continue; // left for query() to report
+        Ready r{t.sql.toUtf8(), {}, {}};
+        wireValues(t, command.params, r.texts, r.values);
+        ready.push_back(std::move(r));
+        sent << command;
+    }
+    PQenterPipelineMode(conn_);
+    const bool author = std::exchange(authorPending_, false);
+    if (author) {
+        sendAuthor();
+        PQpipelineSync(conn_);
+    }
+    // Each read in a step of its own, so one the server refuses loses only itself and its
+    // query() meets the refusal itself.
+    for (const Ready& r : ready) {
+        PQsendQueryParams(conn_, r.sql.constData(), int(r.values.size()), nullptr, r.values.data(),
+                          nullptr, nullptr, 0);
+        PQpipelineSync(conn_);
+    }
+    const qsizetype steps = sent.size() + (author ? 1 : 0);
+    for (qsizetype i = 0; i < steps && waitUntilReady(); ++i) {
+        PGresult* r = takeStepResult(conn_);
+        const qsizetype read = i - (author ? 1 : 0);
+        if (read >= 0 && r && PQresultStatus(r) == PGRES_TUPLES_OK)
+            parked_.insert(commandKey(sent[read]), r);
+        else
+            PQclear(r);
+        if (waitUntilReady())
+            PQclear(PQgetResult(conn_)); // the step's sync
+    }
+    PQexitPipelineMode(conn_);
+    parkedAt_ = nowMs();
+}
+
+// A prefetched answer is as if read a moment earlier; one left unasked for too long is not.
+PGresult* PgConnection::takeParked(const SqlCommand& command) {
+    if (parked_.isEmpty())
+        return nullptr;
+    if (nowMs() - parkedAt_ > 5000) {
+        dropParked();
+        return nullptr;
+    }
+    const auto it = parked_.find(commandKey(command));
+    if (it == parked_.end())
+        return nullptr;
+    PGresult* r = it.value();
+    parked_.erase(it);
+    return r;
+}
+
+void PgConnection::dropParked() {
+    for (PGresult* r : std::as_const(parked_))
+        PQclear(r);
+    parked_.clear();
+}
+
+// The rows of a streamed read, one result of one row at a time as libpq's single-row mode
+// hands them over; the columns come from the first.
+class PgRowStream : public PgResultSet {
+  public:
+    PgRowStream(PgConnection& connection, PGresult* first)
+        : PgResultSet(first, connection.describe(first)), connection_(connection),
+          pending_(PQresultStatus(first) == PGRES_SINGLE_TUPLE) {
+        if (!pending_)
+            finish(); // no rows: the first result was the end
+    }
+    ~PgRowStream() override {
+        if (done_)
+            return;
+        // Dropped before its end: the server stops sending, and what is on its way is read away.
+        connection_.cancelOnServer();
+        while (connection_.waitUntilReady())
+            if (PGresult* r = PQgetResult(connection_.conn_))
+                PQclear(r);
+            else
+                break;
+    }
+
+    bool next() override {
+        if (std::exchange(pending_, false))
+            return PgResultSet::next();
+        if (done_)
+            return false;
+        connection_.waitUntilReady();
+        PGresult* r = PQgetResult(connection_.conn_);
+        const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+        if (status == PGRES_SINGLE_TUPLE) {
+            replaceResult(r);
+            return true;
+        }
+        const QString failure = status == PGRES_TUPLES_OK ? QString() : r ? failureOf(r) : lostText;
+        PQclear(r);
+        replaceResult(nullptr);
+        finish();
+        if (!failure.isEmpty())
+            throw AppError(failure);
+        return false;
+    }
+
+  private:
+    void finish() {
+        done_ = true;
+        while (connection_.waitUntilReady())
+            if (PGresult* r = PQgetResult(connection_.conn_))
+                PQclear(r);
+            else
+                break;
+    }
+
+    PgConnection& connection_;
+    bool pending_; // the first row, read to learn the columns, is still to be stepped onto
+    bool done_ = false;
+};
+
+std::unique_ptr<ResultSet> PgConnection::stream(const SqlCommand& command) {
+    const bool reads =
+        command.sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+    if (!reads || depth_ > 0)
+        return query(command); // a transaction's reads are few and small
+    ensureConnected();
+    dropParked();
+    const Translated t = translated(command.sql);
+    if (t.paramCount != command.params.size())
+        return query(command); // which reports it
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+    wireValues(t, command.params, texts, values);
+    const QByteArray sql = t.sql.toUtf8();
+    for (int attempt = 0;; ++attempt) {
+        flushAuthor();
+        // Only a statement prepared already is run by name: preparing costs a step here.
+        const auto known = prepared_.constFind(sql);
+        const Prepared prepared{known == prepared_.constEnd() ? QByteArray() : *known, false};
+        PGresult* first = nullptr;
+        if (enqueue(sql, prepared, values)) {
+            PQsetSingleRowMode(conn_);
+            waitUntilReady();
+            first = PQgetResult(conn_);
+        }
+        const ExecStatusType status = first ? PQresultStatus(first) : PGRES_FATAL_ERROR;
+        if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK)
+            return std::make_unique<PgRowStream>(*this, first);
+        const QString failure = first ? failureOf(first) : lostText;
+        const bool stale = first && !prepared.name.isEmpty() &&
+                           qstrcmp(PQresultErrorField(first, PG_DIAG_SQLSTATE), "0A000") == 0;
+        PQclear(first);
+        while (PGresult* rest = PQgetResult(conn_))
+            PQclear(rest);
+        if (stale && attempt == 0) { // prepared before another workstation changed the table
+            forgetPrepared();
+            continue;
+        }
+        // A read is asked again on a new connection, as any read is.
+        if (PQstatus(conn_) == CONNECTION_BAD && attempt == 0) {
+            ensureConnected();
+            continue;
+        }
+        throw AppError(failure);
+    }
 }
 
 qint64 PgConnection::execute(const SqlCommand& command) {
@@ -578,6 +895,7 @@ qint64 PgConnection::execute(const SqlCommand& command) {
             table = table.mid(1, table.size() - 2);
         lastInsertTable_ = names_.value(table.toLower(), table);
     }
+    dropParked();
     Result r(run(command, false));
     return std::strtoll(PQcmdTuples(r.get()), nullptr, 10);
 }
@@ -600,6 +918,7 @@ qint64 PgConnection::lastInsertId() {
 
 // BEGIN waits to go out with the transaction's first statement.
 void PgConnection::begin() {
+    dropParked(); // what the transaction reads, it reads inside it
     if (depth_ == 0) {
         ensureConnected();
         beginPending_ = true;

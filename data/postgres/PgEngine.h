@@ -36,6 +36,9 @@ class PgResultSet : public ResultSet {
     double toDouble(int i) const override;
     std::string_view text(int i) const override;
 
+  protected:
+    void replaceResult(PGresult* result); // the next part of a streamed result: its one row
+
   private:
     PGresult* result_;
     std::vector<ColumnInfo> columns_;
@@ -52,6 +55,9 @@ class PgConnection : public Connection {
     ~PgConnection() override;
 
     std::unique_ptr<ResultSet> query(const SqlCommand& command) override;
+    std::unique_ptr<ResultSet> stream(const SqlCommand& command) override; // single-row mode
+    void prefetch(const QList<SqlCommand>& reads) override;
+    bool overNetwork() const override { return true; }
     qint64 execute(const SqlCommand& command) override;
     qint64 lastInsertId() override;
 
@@ -89,12 +95,28 @@ class PgConnection : public Connection {
     void applyAuthor() override; // in PgHistory.cpp
 
   private:
+    friend class PgRowStream;
+    // The server's name of a prepared statement, and whether it is to be prepared on this send.
+    struct Prepared {
+        QByteArray name;
+        bool prepareNow = false;
+    };
     PGresult* run(const SqlCommand& command, bool mayRetry);
     const Translated& translated(const QString& sql);
     PGresult* send(const Translated& t, const QVariantList& params);
-    PGresult* sendAfterBegin(const QByteArray& sql, const std::vector<const char*>& values);
+    PGresult* sendInPipeline(const QByteArray& sql, const Prepared& prepared,
+                             const std::vector<const char*>& values);
+    bool enqueue(const QByteArray& sql, const Prepared& prepared,
+                 const std::vector<const char*>& values);
+    Prepared preparedFor(const QByteArray& sql);
+    void forgetPrepared();
+    bool sendAuthor();
+    void flushAuthor();
     void flushBegin();
+    bool waitUntilReady(); // polls the socket; false when the connection failed
     PGresult* awaitResult();
+    PGresult* takeParked(const SqlCommand& command);
+    void dropParked();
     void cancelOnServer();
     void noticeClosedConnection();
     void ensureConnected();
@@ -120,8 +142,17 @@ class PgConnection : public Connection {
     QHash<QString, QStringList> tableKeys_;
     QHash<QString, QString> keyOrders_; // table as written -> " ORDER BY ..." or ""
     int depth_ = 0;
-    QString lastInsertTable_;   // as stored; where the last INSERT added its row
-    bool beginPending_ = false; // begun, but BEGIN not yet sent
+    QString lastInsertTable_;    // as stored; where the last INSERT added its row
+    bool beginPending_ = false;  // begun, but BEGIN not yet sent
+    bool authorPending_ = false; // the author goes out with the next statement
+    // Statements sent more than once are prepared: by the translated text, the times sent so
+    // far and the names the server knows them by.
+    QHash<QByteArray, int> sent_;
+    QHash<QByteArray, QByteArray> prepared_;
+    int preparedCount_ = 0;
+    // Answers of prefetch() not yet asked for, by command, with when they were read.
+    QMultiHash<QString, PGresult*> parked_;
+    qint64 parkedAt_ = 0;
 };
 
 // Opens the database a postgresql:// or postgres:// URI names (anything libpq accepts in it).

@@ -138,14 +138,22 @@ void PgConnection::installChangeHistory() {
     }
 }
 
+// Goes out with the next statement, ahead of its transaction; inside one already begun on the
+// server it goes at once, so the transaction's own changes carry it.
 void PgConnection::applyAuthor() {
-    // Session-wide, outside any transaction, so a rollback does not take it back.
+    authorPending_ = true;
+    if (depth_ > 0 && !beginPending_)
+        flushAuthor();
+}
+
+// Session-wide, outside any transaction, so a rollback does not take it back.
+bool PgConnection::sendAuthor() {
     const QByteArray who = author().who.toUtf8(), host = author().host.toUtf8();
     const char* values[] = {who.constData(), host.constData()};
-    PQclear(PQexecParams(conn_,
-                         "SELECT set_config('custdesk.operator', $1, false), "
-                         "set_config('custdesk.host', $2, false)",
-                         2, nullptr, values, nullptr, nullptr, 0));
+    return PQsendQueryParams(conn_,
+                             "SELECT set_config('custdesk.operator', $1, false), "
+                             "set_config('custdesk.host', $2, false)",
+                             2, nullptr, values, nullptr, nullptr, 0);
 }
 
 } // namespace Pg

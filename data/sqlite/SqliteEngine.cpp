@@ -287,9 +287,26 @@ SqliteConnection::~SqliteConnection() {
     sqlite3_close_v2(db_);
 }
 
+// Another connection may have changed the schema (a field added on another workstation); the
+// library notices only once a statement runs, after its columns were described by the old
+// schema. Reading the schema afresh first describes them as they now are.
+void SqliteConnection::followSchemaChanges() {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, "PRAGMA schema_version", -1, &st, nullptr) != SQLITE_OK)
+        return;
+    const int version = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : schemaVersion_;
+    sqlite3_finalize(st);
+    if (version == schemaVersion_)
+        return;
+    if (schemaVersion_ != -1)
+        sqlite3_exec(db_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    schemaVersion_ = version;
+}
+
 sqlite3_stmt* SqliteConnection::prepare(const SqlCommand& command) {
     refuseWhileWaiting(waiter_);
     const WaitOver over(waiter_); // reading the schema may wait for a lock too
+    followSchemaChanges();
     const QByteArray sql = command.sql.toUtf8();
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;

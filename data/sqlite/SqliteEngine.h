@@ -70,7 +70,7 @@ class SqliteConnection : public Connection {
     void interrupt() override;
     void resume() override;
 
-    void installChangeHistory() override; // in SqliteHistory.cpp
+    void installChangeHistory() override;                                  // in SqliteHistory.cpp
     void dropColumn(const QString& table, const QString& column) override; // ditto
 
     sqlite3* handle() const { return db_; }
@@ -80,12 +80,14 @@ class SqliteConnection : public Connection {
 
   private:
     sqlite3_stmt* prepare(const SqlCommand& command);
+    void followSchemaChanges();
     void run(const char* sql);
 
     sqlite3* db_;
     BusyWaiter* waiter_;
     int depth_ = 0; // open transactions, the outermost included
     std::atomic_bool interrupted_{false};
+    int schemaVersion_ = -1; // of the schema as this connection last read it
 };
 
 // The database file at path, opened for reading and writing (never created), checked with a

@@ -82,6 +82,7 @@ class CustomerFixture : public ::testing::Test {
         list = new TFrm_Custom(*data, messages, previews, hooks());
         list->addAction(&addCust); // the main window's shortcut, in the list's window
         list->show();
+        waitForSearch(*list); // over a network the rows arrive after the window shows
         return *list;
     }
 

@@ -181,6 +181,49 @@ TEST_P(QueryOnEngines, ABigResultKeepsEveryCellAcrossItsBlocks) {
     EXPECT_EQ(query.displayText(8999, company), "c9000");
 }
 
+// A result read in parts (streamed over a network) is the whole result once its last part is in,
+// first part small; parts that come after a sort are sorted in, and views hear of each part.
+TEST_P(QueryOnEngines, AResultInPartsEndsAsTheWholeResultSortedAsItCame) {
+    db.connection->execute({"with recursive n(i) as (select 1 union all select i + 1 from n "
+                            "where i < 3000) insert into Custom (CustCode, Company, tel) "
+                            "select i, 'c' || (i * 7919 % 3000), case when i % 5 = 0 then null "
+                            "else 't' || i end from n",
+                            {}});
+    const SqlCommand all{"Select  * from Custom", {}};
+    std::vector<size_t> sizes;
+    bool ended = false;
+    QSignalSpy appended(&query, &Query::rowsAppended);
+    QueryStore::readInParts(*db.connection, all, [&](std::unique_ptr<QueryStore> part, bool last) {
+        ASSERT_FALSE(ended) << "a part after the last";
+        ended = last;
+        sizes.push_back(part->storedRows());
+        if (sizes.size() == 1) {
+            query.adopt(all, std::move(part));
+            query.setSort("Company desc"); // the operator sorts while the rest is on its way
+        } else {
+            query.appendPart(std::move(part));
+        }
+    });
+    ASSERT_TRUE(ended);
+    ASSERT_GE(sizes.size(), 2u);
+    EXPECT_LE(sizes.front(), 1000u);
+    EXPECT_EQ(appended.size(), qsizetype(std::count_if(sizes.begin() + 1, sizes.end(),
+                                                       [](size_t n) { return n > 0; })));
+
+    Query whole("whole", db.connection.get());
+    whole.setCommand(all);
+    whole.open();
+    whole.setSort("Company desc");
+    ASSERT_EQ(query.recordCount(), 3000);
+    const int company = query.fieldByName("Company"), tel = query.fieldByName("tel"),
+              code = query.fieldByName("CustCode");
+    for (int r = 0; r < 3000; ++r) {
+        ASSERT_EQ(query.displayText(r, company), whole.displayText(r, company)) << r;
+        ASSERT_EQ(query.displayText(r, code), whole.displayText(r, code)) << r;
+        ASSERT_EQ(query.isNull(r, tel), whole.isNull(r, tel)) << r;
+    }
+}
+
 // Rows moved in from another result land after the rows there, across a block's edge, and
 // keep their texts once that result is gone; a result of other columns is refused.
 TEST_F(QueryTest, RowsMovedFromAnotherResultKeepTheirCellsOnceItIsGone) {

@@ -50,7 +50,9 @@ void ProgramRun::walkOnceShown(const std::function<void(TFrm_Main&)>& walk) {
     QObject::connect(&shownPoll_, &QTimer::timeout, [this, walk] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* main = qobject_cast<TFrm_Main*>(w);
-            if (!main || !main->isVisible() || !main->customerList())
+            // Over a network the list's rows arrive after it shows.
+            if (!main || !main->isVisible() || !main->customerList() ||
+                main->customerList()->searching())
                 continue;
             shownPoll_.stop();
             walked_ = true;
