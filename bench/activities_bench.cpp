@@ -7,8 +7,8 @@
 #include "bench/support/CustomerGenerator.h"
 #include "data/Activities.h"
 #include "data/Query.h"
-#include "data/sqlite/SqliteEngine.h"
 #include "data/Statements.h"
+#include "data/sqlite/SqliteEngine.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -18,30 +18,8 @@
 
 namespace {
 
-double processorMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-struct Timing {
-    double wall = 0, processor = 0; // medians, ms
-};
-
-// Wall time beside this thread's processor time, which others sharing the cores disturb less.
-template <class F> Timing medianMs(int runs, F run) {
-    std::vector<double> wall, processor;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = BenchData::Clock::now();
-        const double startProcessor = processorMs();
-        run(i);
-        processor.push_back(processorMs() - startProcessor);
-        wall.push_back(BenchData::msSince(start));
-    }
-    std::sort(wall.begin(), wall.end());
-    std::sort(processor.begin(), processor.end());
-    return {wall[wall.size() / 2], processor[processor.size() / 2]};
-}
+using BenchData::medianMs;
+using BenchData::Timing;
 
 void printBar(const char* what, Timing t, double bar) {
     std::printf("%-48s %8.2f ms   bar < %4.0f ms   %-5s (processor %.2f ms)\n", what, t.wall, bar,

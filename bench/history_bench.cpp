@@ -20,29 +20,8 @@
 
 namespace {
 
-double processorMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-struct Timing {
-    double wall = 0, processor = 0; // medians, ms
-};
-
-template <class F> Timing medianMs(int runs, F run) {
-    std::vector<double> wall, processor;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = BenchData::Clock::now();
-        const double startProcessor = processorMs();
-        run(i);
-        processor.push_back(processorMs() - startProcessor);
-        wall.push_back(BenchData::msSince(start));
-    }
-    std::sort(wall.begin(), wall.end());
-    std::sort(processor.begin(), processor.end());
-    return {wall[wall.size() / 2], processor[processor.size() / 2]};
-}
+using BenchData::medianMs;
+using BenchData::Timing;
 
 void printBar(const char* what, Timing t, double bar) {
     std::printf("%-52s %8.3f ms   bar < %5.1f ms   %-5s (processor %.3f ms)\n", what, t.wall, bar,

@@ -4,6 +4,7 @@
 #include "data/JetFunctions.h"
 #include "data/Statements.h"
 
+#include <ctime>
 #include <sqlite3.h>
 
 #include <QtGlobal>
@@ -13,6 +14,12 @@
 #include <ctime>
 
 namespace BenchData {
+
+double threadProcessorMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
 
 int FailingMessages::present(const MessageBoxRequest& request) {
     std::fprintf(stderr, "unexpected box: %s\n", qPrintable(request.text));

@@ -36,6 +36,29 @@ inline double msSince(Clock::time_point start) {
 // time is what the other work on it disturbs least.
 double processSeconds();
 
+// This thread's processor time, ms: others sharing the cores disturb it less than wall time.
+double threadProcessorMs();
+
+// Medians of wall and this thread's processor time, ms.
+struct Timing {
+    double wall = 0, processor = 0;
+};
+
+// Runs run(i) runs times; the medians of both clocks.
+template <class F> Timing medianMs(int runs, F run) {
+    std::vector<double> wall, processor;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = Clock::now();
+        const double startProcessor = threadProcessorMs();
+        run(i);
+        processor.push_back(threadProcessorMs() - startProcessor);
+        wall.push_back(msSince(start));
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(processor.begin(), processor.end());
+    return {wall[wall.size() / 2], processor[processor.size() / 2]};
+}
+
 // The shortest wall seconds of runs calls of f.
 template <class F> double bestOf(int runs, F f) {
     double best = 1e30;
