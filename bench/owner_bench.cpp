@@ -3,7 +3,7 @@
 // check on the same database (the bar), and, for comparison, against the operator's rows alone
 // in a database that holds only them, packed together on disk. Then sorting the 100,000 by the
 // owner column, which sorts by the names it shows, against sorting them by the company name, and
-// the 1 % keystroke's statement with the check against the same statement without it.
+// the 1 % keystroke's statement with the check, within the keystroke's bar.
 
 #include "bench/support/BenchSupport.h"
 #include "data/Migrations.h"
@@ -108,11 +108,12 @@ void printFigures() {
                 narrowedMs, floorMs, packedMs, narrowedMs / packedMs);
     BenchData::printBar("open 100k owning 10 %, against the statement without the check",
                         narrowedMs / floorMs, 1.1);
-    // The check must not cost the keystroke: its statement stays within 1.1x the unchecked one.
-    std::printf("search 100k 1%% as own-only operator: %.2f ms; without the check: %.2f ms\n",
-                searchNarrowedMs, searchMs);
-    BenchData::printBar("search 100k 1 % owning 10 %, against the statement without the check",
-                        searchNarrowedMs / searchMs, 1.1);
+    // The keystroke's bar at 100k is 20 ms from key to result: the checked statement must fit it.
+    std::printf("search 100k 1%% as own-only operator: %.2f ms; without the check: %.2f ms "
+                "(%.2fx)\n",
+                searchNarrowedMs, searchMs, searchNarrowedMs / searchMs);
+    BenchData::printBar("search 100k 1 % owning 10 %, the checked statement", searchNarrowedMs, 20,
+                        " ms");
     std::printf("sort 100k by the owner's name: %.1f ms; by the company name: %.1f ms\n", byOwnerMs,
                 byCompanyMs);
     BenchData::printBar("sort 100k by owner names, against sorting by company names",
