@@ -17,6 +17,8 @@
 #include <malloc.h>
 #include <map>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -117,6 +119,21 @@ void benchQuery(benchmark::State& state, Fixture* fixture) {
     result.query = perIteration(total, state);
 }
 
+// In a child process: the program's heap after adding fields would slow the opens measured here.
+void addFieldsApart(const QString& path, int fields) {
+    const pid_t child = fork();
+    if (child == 0) {
+        BenchData::addShopFields(path, fields);
+        _exit(0);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "adding the shop's fields failed\n");
+        std::exit(1);
+    }
+}
+
 void printRatios() {
     std::printf("\n%9s %6s %9s %9s %9s %9s %9s %9s %9s %11s %12s\n", "rows", "fields", "floor ms",
                 "Query ms", "ratio", "floorCPU", "QueryCPU", "ratioCPU", "ns/row", "held/cells",
@@ -164,7 +181,7 @@ int main(int argc, char** argv) {
         fixture->path = BenchData::customerDatabase(
             dir.filePath(QString("customers-%1-%2.db").arg(size.rows).arg(size.fields)), size.rows);
         if (size.fields) // the shop's fields need the migrated database; the rest stay as made
-            BenchData::addShopFields(fixture->path, size.fields);
+            addFieldsApart(fixture->path, size.fields);
         fixture->connection = openSqliteDatabase(fixture->path);
         const int iterations = size.rows >= 1'000'000 ? 3 : size.rows >= 100'000 ? 10 : 50;
         std::string name = std::to_string(size.rows);
