@@ -45,25 +45,6 @@ struct Result {
 
 std::map<std::pair<int, std::string>, Result> results;
 
-int stepSearch(sqlite3* db, const SqlCommand& command) {
-    const QByteArray sql = command.sql.toUtf8();
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-    for (int i = 0; i < command.params.size(); ++i) {
-        const QByteArray text = command.params[i].toString().toUtf8();
-        sqlite3_bind_text(st, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    int rows = 0;
-    const int columns = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        ++rows;
-        for (int c = 0; c < columns; ++c)
-            benchmark::DoNotOptimize(sqlite3_column_text(st, c));
-    }
-    sqlite3_finalize(st);
-    return rows;
-}
-
 void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     sqlite3* db = nullptr;
     sqlite3_open_v2(program->databasePath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
@@ -78,11 +59,11 @@ void benchFloor(benchmark::State& state, Program* program, int rows, Case c) {
     Result& result = results[{rows, c.name}];
     for (auto _ : state) {
         auto start = Clock::now();
-        result.matches = stepSearch(db, command);
+        result.matches = BenchData::stepStatement(db, command);
         seconds += secondsSince(start);
         state.PauseTiming();
         start = Clock::now();
-        if (stepSearch(db, scan) != result.matches)
+        if (BenchData::stepStatement(db, scan) != result.matches)
             state.SkipWithError("the index found other rows than the full scan");
         scanSeconds += secondsSince(start);
         state.ResumeTiming();
@@ -127,7 +108,7 @@ struct Apart {
     ~Apart() { sqlite3_close(db); }
     double statementMs(const SqlCommand& command) {
         const auto start = Clock::now();
-        stepSearch(db, command);
+        BenchData::stepStatement(db, command);
         return msBetween(start, Clock::now());
     }
     double readMs(const SqlCommand& command) {
